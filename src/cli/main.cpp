@@ -1,0 +1,102 @@
+// integracao-docs-fiscal: runs one NF-e or CT-e import from the command line.
+//
+//   integracao-docs-fiscal nfe|cte [--chave KEY --pasta DIR] [--arquivo FILE]
+//                                  [--silencioso] [--saida DIR] [--json]
+//
+// Exit status: 0 the exchange file was completed, 1 the import ended on the
+// abort path (no file), 2 usage error.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/regional.hpp"
+#include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "platform/posix_platform.hpp"
+
+#ifndef IDF_VERSION
+#define IDF_VERSION "0.0.0"
+#endif
+
+namespace {
+
+// The library's platform, with the boxes sent to standard error (or kept
+// for the JSON report), the "dialog" answered by --arquivo and the exchange
+// file written to --saida.
+class CliPlatform final : public idf::PosixPlatform {
+public:
+    CliPlatform(std::string exchange_folder, std::optional<std::string> chosen_file, bool quiet)
+        : exchange_folder_(std::move(exchange_folder)), chosen_file_(std::move(chosen_file)), quiet_(quiet) {}
+
+    void mensagem_atencao(std::string_view text) override {
+        messages.emplace_back(text);
+        if (!quiet_) idf::PosixPlatform::mensagem_atencao(text);
+    }
+    std::optional<std::string> open_file_dialog() override { return chosen_file_; }
+    std::string exchange_folder() override { return exchange_folder_; }
+
+    std::vector<std::string> messages;
+
+private:
+    std::string exchange_folder_;
+    std::optional<std::string> chosen_file_;
+    bool quiet_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Imports an authorised NF-e or CT-e XML file into the exchange file Integracao_Docs_Fiscal.ini.",
+                 "integracao-docs-fiscal"};
+    app.set_version_flag("--version", std::string("integracao-docs-fiscal ") + IDF_VERSION);
+    std::string tipo;
+    std::optional<std::string> chave;
+    std::optional<std::string> pasta;
+    std::optional<std::string> arquivo;
+    std::optional<std::string> saida;
+    bool silencioso = false;
+    bool json = false;
+    app.add_option("tipo", tipo, "Document type: nfe or cte")->required()->check(CLI::IsMember({"nfe", "cte"}));
+    app.add_option("--chave", chave, "Access key of the wanted document (search in --pasta)");
+    app.add_option("--pasta", pasta, "Folder holding the downloaded XML files");
+    app.add_option("--arquivo", arquivo, "The XML file to import, as chosen in the open dialog");
+    app.add_flag("--silencioso", silencioso, "Silent mode: no not-found message and no problem report");
+    app.add_option("--saida", saida, "Folder of the exchange file (default: the current folder)");
+    app.add_flag("--json", json, "Print one JSON object with the outcome instead of messages");
+
+    try {
+        app.parse(argc, argv);
+        if (!chave && !arquivo) throw CLI::ValidationError("either --chave (with --pasta) or --arquivo is required");
+    } catch (const CLI::ParseError& e) {
+        const int rc = app.exit(e);
+        return e.get_exit_code() == 0 ? rc : 2;
+    }
+
+    const std::string exchange_folder = idf::absolute_path(saida ? *saida : idf::current_folder());
+    std::optional<std::string> chosen;
+    if (arquivo) chosen = idf::absolute_path(*arquivo);
+    CliPlatform platform(exchange_folder, chosen, json);
+    const idf::Regional regional = idf::Regional::brazilian();
+    const std::string modo = silencioso ? "Sim" : "";
+    const std::string key = chave.value_or("");
+    const std::string folder = pasta.value_or("");
+
+    const idf::ImportResult result = tipo == "nfe"
+                                         ? idf::nfe::importa_arquivo_xml_nfe(platform, regional, key, folder, modo)
+                                         : idf::cte::importa_arquivo_xml_cte(platform, regional, key, folder, modo);
+    const bool completed = result.outcome == idf::Outcome::completed;
+
+    if (json) {
+        nlohmann::json out;
+        out["resultado"] = completed ? "concluida" : "abortada";
+        out["arquivo"] = completed ? nlohmann::json(result.arquivo_ini) : nlohmann::json(nullptr);
+        out["mensagens"] = platform.messages;
+        out["problemas"] = result.lista_problemas;
+        std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    }
+    return completed ? 0 : 1;
+}

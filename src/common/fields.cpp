@@ -1,0 +1,162 @@
+#include "common/fields.hpp"
+
+#include <exception>
+
+#include "common/dates.hpp"
+#include "common/numbers.hpp"
+#include "common/text.hpp"
+
+namespace idf {
+
+namespace {
+
+std::string ansi(std::u16string_view text) { return to_ansi(text); }
+
+// Characters `from` to `to` (1-based, inclusive) as far as they exist.
+std::string_view piece(std::string_view s, std::size_t from, std::size_t to) {
+    if (from > s.size()) return {};
+    return s.substr(from - 1, std::min(to, s.size()) - (from - 1));
+}
+
+std::string apply_as_read(const Import&, std::u16string_view text, int) { return ansi(text); }
+std::string apply_first(const Import&, std::u16string_view text, int n) {
+    return ansi(first_units(text, static_cast<std::size_t>(n)));
+}
+std::string apply_upper_first(const Import&, std::u16string_view text, int n) {
+    return ascii_upper(ansi(first_units(text, static_cast<std::size_t>(n))));
+}
+std::string apply_upper(const Import&, std::u16string_view text, int) { return ascii_upper(ansi(text)); }
+std::string apply_integer(const Import&, std::u16string_view text, int) { return normaliza_inteiro(ansi(text)); }
+std::string apply_cep(const Import&, std::u16string_view text, int) {
+    const std::string s = ansi(text);
+    std::string out(piece(s, 1, 2));
+    out += '.';
+    out += piece(s, 3, 5);
+    out += '-';
+    out += piece(s, 6, 8);
+    return out;
+}
+std::string apply_phone(const Import&, std::u16string_view text, int) {
+    const std::string s = ansi(text);
+    std::string out = "(0";
+    out += piece(s, 1, 2);
+    out += ')';
+    out += piece(s, 3, 6);
+    out += '-';
+    out += piece(s, 7, 10);
+    return out;
+}
+std::string apply_date(const Import& import, std::u16string_view text, int) {
+    return converte_data(ansi(text), import.regional());
+}
+std::string apply_amount(const Import& import, std::u16string_view text, int) {
+    return formata_numero(ansi(text), 2, import.regional());
+}
+std::string apply_access_key(const Import&, std::u16string_view text, int) {
+    const std::string s = ansi(text);
+    std::string out;
+    for (std::size_t group = 0; group < 11; ++group) {
+        if (group > 0) out += ' ';
+        out += piece(s, group * 4 + 1, group * 4 + 4);
+    }
+    return out;
+}
+
+}  // namespace
+
+namespace transform {
+const Transform as_read{apply_as_read};
+Transform first(int n) { return {apply_first, n}; }
+Transform upper_first(int n) { return {apply_upper_first, n}; }
+const Transform upper{apply_upper};
+const Transform as_integer{apply_integer};
+const Transform cep_mask{apply_cep};
+const Transform phone_mask{apply_phone, 0, false, true};
+const Transform date{apply_date};
+const Transform amount{apply_amount, 0, true};
+const Transform access_key{apply_access_key};
+const Transform isento_when_blank{apply_as_read, 0, false, false, "ISENTO"};
+}  // namespace transform
+
+std::string read_value(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
+                       bool* failed) {
+    if (failed) *failed = false;
+    const auto failure = [&]() -> std::string {
+        if (failed) *failed = true;
+        return transform.amount ? formatted_zero(import.regional()) : std::string();
+    };
+    try {
+        xml::Node node = xml::child_by_name(xml::child_nodes(parent), child);
+        const std::u16string text = xml::node_text(node);
+        if (is_blank(text))
+            return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
+        return transform.apply(import, xml::node_text(node), transform.n);
+    } catch (const std::exception&) {
+        return failure();
+    }
+}
+
+std::string read_field(Import& import, xml::Node parent, const Field& field) {
+    const Transform& t = field.transform;
+    if (t.ten_digits_test) {
+        bool unreadable = false;
+        std::string digits;
+        try {
+            digits = somente_numeros(to_ansi(xml::node_text(xml::child_by_name(xml::child_nodes(parent), field.child))));
+        } catch (const std::exception&) {
+            unreadable = true;
+        }
+        if (!unreadable && digits.size() != 10) return {};
+    }
+    bool failed = false;
+    std::string value = read_value(import, parent, field.child, t, &failed);
+    if (failed && field.kind == Kind::on_failure) import.add_problem(field.problem);
+    switch (field.kind) {
+        case Kind::mandatory:
+            if (is_blank(value)) import.abort(field.problem);
+            break;
+        case Kind::when_empty:
+            if (is_blank(value)) import.add_problem(field.problem);
+            break;
+        case Kind::on_failure:
+        case Kind::never:
+            break;
+    }
+    return value;
+}
+
+void write_field(Import& import, xml::Node parent, const Field& field) {
+    const std::string value = read_field(import, parent, field);
+    import.write_value(field.key, value);
+}
+
+void write_fields(Import& import, xml::Node parent, std::span<const Field> fields) {
+    for (const Field& field : fields) write_field(import, parent, field);
+}
+
+std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child) {
+    return read_value(import, parent, child, transform::as_read);
+}
+
+std::string le_valor_tag(const Import& import, xml::Node node, std::string_view tag, bool numeric, int decimals) {
+    std::string result;
+    try {
+        xml::Node child = xml::child_by_name(xml::child_nodes(node), tag);
+        if (is_blank(xml::node_text(child))) return {};
+        result = to_ansi(xml::node_text(child));
+        if (numeric) result = formata_numero(result, decimals, import.regional());
+    } catch (const std::exception&) {
+    }
+    return result;
+}
+
+xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> names) {
+    xml::Node node = from;
+    for (const std::string_view name : names) {
+        if (!node) return {};
+        node = xml::find_child(xml::child_nodes(node), name);
+    }
+    return node;
+}
+
+}  // namespace idf

@@ -1,0 +1,104 @@
+// The field read rules: how the section stages read the value of each key.
+//
+// A section is a table of Fields run by write_fields(). For each key:
+//  1. presence test: the text of the child (child_by_name + node_text); a
+//     blank text gives the empty value (the zero amount for an amount) and
+//     skips step 2;
+//  2. guarded read: the text is read again, untrimmed, and transformed;
+//     an error makes the value empty (the zero amount), and for kind
+//     on_failure adds the key's problem line;
+//  3. check by kind: mandatory aborts with the key's message when the value
+//     is blank, when_empty adds the problem line when it is blank;
+//  4. the key and the value are written.
+// An error of the presence test (an element that holds more than text)
+// counts as a failed read of that key.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "common/import.hpp"
+#include "common/xml.hpp"
+
+namespace idf {
+
+enum class Kind { mandatory, when_empty, on_failure, never };
+
+// A key's transformation: from the element's DOM text to the ANSI value.
+// It may throw; the guarded read absorbs that.
+struct Transform {
+    using Fn = std::string (*)(const Import&, std::u16string_view text, int n);
+    Fn apply;
+    int n = 0;
+    // An amount: blank and failed reads give the zero amount.
+    bool amount = false;
+    // The telephone mask: a text without exactly ten digits gives the empty
+    // value, with no problem line whatever the kind.
+    bool ten_digits_test = false;
+    // Value for a blank or missing child (when not an amount).
+    std::string_view blank_value = {};
+};
+
+namespace transform {
+// The text as read.
+extern const Transform as_read;
+// The first n UTF-16 characters.
+Transform first(int n);
+// The first n characters, letters a-z in upper case.
+Transform upper_first(int n);
+// Letters a-z in upper case.
+extern const Transform upper;
+// A signed 32-bit integer, written back in plain decimal.
+extern const Transform as_integer;
+// Postal code: ab.cde-fgh from the characters as read.
+extern const Transform cep_mask;
+// Telephone: (0dd)nnnn-mmmm, for exactly ten digits.
+extern const Transform phone_mask;
+// The date conversion.
+extern const Transform date;
+// An amount with 2 decimals.
+extern const Transform amount;
+// The access key in 11 groups of 4 characters separated by blanks.
+extern const Transform access_key;
+// As read, with "ISENTO" for a missing or blank child.
+extern const Transform isento_when_blank;
+}  // namespace transform
+
+struct Field {
+    std::string_view key;    // "Razao_Social=" (written before the value)
+    std::string_view child;  // tag of the child element
+    Transform transform;
+    Kind kind;
+    // The problem line ("- ... no Arquivo XML."), or for a mandatory key
+    // the message of the abort path.
+    std::string_view problem;
+};
+
+// Steps 1 and 2 only: the transformed value, or the value for a blank
+// child; `failed` tells whether the guarded read (or the presence test)
+// failed. Never throws.
+std::string read_value(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
+                       bool* failed = nullptr);
+
+// Steps 1 to 3: the value of one key, with its problem line or abort.
+std::string read_field(Import& import, xml::Node parent, const Field& field);
+
+// Steps 1 to 4 for one key, then for each key of a table.
+void write_field(Import& import, xml::Node parent, const Field& field);
+void write_fields(Import& import, xml::Node parent, std::span<const Field> fields);
+
+// The identifying number rule: steps 1 and 2 with no transformation and no
+// problem line; the caller aborts when the final value is blank.
+std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child);
+
+// le_valor_tag: the value of the child `tag` of `node`, as text or as a
+// number with `decimals` decimals; "" for a blank or unreadable tag, the raw
+// text for a number that does not convert. Never throws.
+std::string le_valor_tag(const Import& import, xml::Node node, std::string_view tag, bool numeric, int decimals);
+
+// Finds a path of elements with find_child from `from`; none when any step
+// is missing.
+xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> names);
+
+}  // namespace idf

@@ -1,0 +1,86 @@
+#include "common/import.hpp"
+
+#include <exception>
+
+#include "common/messages.hpp"
+#include "common/text.hpp"
+
+namespace idf {
+
+Import::Import(Platform& platform, const Regional& regional, const DocumentKind& kind)
+    : platform_(platform), regional_(regional), kind_(kind) {}
+
+void Import::add_problem(std::string_view line) {
+    lista_problemas_ += line;
+    lista_problemas_ += "\r\n";
+}
+
+void Import::abort(std::string_view message) { throw AbortImport{std::string(message)}; }
+
+void Import::load_document(const std::string& path) {
+    xml_.clear();
+    if (path.empty()) throw xml::XmlDocError("FileName cannot be blank");
+    const auto bytes = platform_.read_file(path);
+    if (!bytes) throw xml::ParseError("The system cannot locate the object specified.", 0, "");
+    xml_.load(*bytes, path);
+}
+
+void Import::finish(ImportResult& result) {
+    if (!file_->close()) {
+        platform_.mensagem_atencao(msg::erro_gravar_arquivo);
+        file_->discard();
+        result.outcome = Outcome::aborted;
+        return;
+    }
+    result.outcome = Outcome::completed;
+    if (!is_blank(lista_problemas_) && !silencioso())
+        platform_.mensagem_atencao(std::string(msg::relatorio_problemas) + lista_problemas_);
+}
+
+ImportResult Import::btnimportarClick() {
+    ImportResult result;
+    try {
+        file_ = std::make_unique<ExchangeFile>(platform_,
+                                               platform_.join_path(platform_.exchange_folder(), exchange_file_name));
+        result.arquivo_ini = file_->path();
+        if (!file_->create()) {
+            platform_.mensagem_atencao(msg::erro_criar_arquivo);
+            return result;
+        }
+    } catch (...) {
+        // Without a path or a file there is nothing to clean up.
+        try {
+            platform_.mensagem_atencao(msg::erro_criar_arquivo);
+        } catch (...) {
+        }
+        return result;
+    }
+
+    try {
+        try {
+            locate_document(*this);
+            lista_problemas_.clear();
+            run_stages();
+            finish(result);
+        } catch (const AbortImport& abort) {
+            if (!abort.message.empty()) platform_.mensagem_atencao(abort.message);
+            file_->discard();
+            result.outcome = Outcome::aborted;
+        } catch (const std::exception& error) {
+            platform_.mensagem_atencao(std::string(msg::erro_inesperado) + error.what() + std::string(msg::abortada));
+            file_->discard();
+            result.outcome = Outcome::aborted;
+        }
+    } catch (...) {
+        // Even the box failed: leave no file behind and return quietly.
+        try {
+            file_->discard();
+        } catch (...) {
+        }
+        result.outcome = Outcome::aborted;
+    }
+    result.lista_problemas = lista_problemas_;
+    return result;
+}
+
+}  // namespace idf

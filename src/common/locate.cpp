@@ -1,0 +1,71 @@
+// Locating the document of one import: either the user picks the file in
+// the open dialog (blank key), or the folder's XML files are tried in name
+// order until one carries the key in its authorisation protocol.
+#include <exception>
+
+#include "common/import.hpp"
+#include "common/messages.hpp"
+#include "common/text.hpp"
+
+namespace idf {
+
+namespace {
+
+// The access key held by the loaded document's protocol, in ANSI; empty
+// when the document has no protocol or no key.
+std::string protocol_key(Import& import, std::string_view protocol_name, std::string_view key_name) {
+    xml::Node protocol = xml::find_child(xml::child_nodes(import.document_element()), protocol_name);
+    if (!protocol) return {};
+    xml::Node inf_prot = xml::find_child(xml::child_nodes(protocol), "infProt");
+    if (!inf_prot) return {};
+    xml::Node key = xml::child_by_name(xml::child_nodes(inf_prot), key_name);
+    if (is_blank(xml::node_text(key))) return {};
+    try {
+        return to_ansi(xml::node_text(key));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void dialog_way(Import& import) {
+    const auto chosen = import.platform().open_file_dialog();
+    if (!chosen) import.abort();
+    try {
+        import.load_document(*chosen);
+    } catch (const std::exception& error) {
+        import.abort(std::string(msg::arquivo_invalido) + error.what() + std::string(msg::abortada));
+    }
+}
+
+}  // namespace
+
+void locate_document(Import& import) {
+    if (is_blank(import.chave_acesso)) {
+        dialog_way(import);
+        import.opd_file_name_ = import.XML().file_name();
+        return;
+    }
+
+    const std::string wanted = import.platform().host_to_ansi(import.chave_acesso);
+    if (const auto listing = import.platform().list_directory(import.pasta_temporaria)) {
+        for (const std::string& name : listing->names) {
+            if (is_blank(name)) continue;
+            const std::string path = import.platform().join_path(listing->folder, name);
+            try {
+                import.load_document(path);
+                const std::string key = protocol_key(import, import.kind_.protocol, import.kind_.key_child);
+                if (!is_blank(key) && key == wanted) {
+                    import.opd_file_name_ = path;
+                    return;
+                }
+            } catch (const std::exception&) {
+                // A file that cannot be read or parsed is passed over.
+            }
+        }
+    }
+    import.XML().clear();
+    if (!import.silencioso()) import.mensagem_atencao(import.kind_.not_found_message);
+    import.abort();
+}
+
+}  // namespace idf

@@ -1,0 +1,32 @@
+// Numeric conversions of the exchange file.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "common/regional.hpp"
+
+namespace idf {
+
+struct ConversionError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The numeric formatting rule: swap "." and ",", read the text as a decimal
+// number with the system's decimal separator and write it with exactly
+// `decimals` decimals, rounding halves away from zero on the decimal digits
+// as written. Throws ConversionError when the text is not a number.
+std::string formata_numero(std::string_view text, int decimals, const Regional& regional);
+
+// The number 0 written with the pattern "0.00" ("0,00" in Brazil).
+std::string formatted_zero(const Regional& regional);
+
+// Reads a signed 32-bit decimal integer (leading spaces and a sign allowed,
+// nothing after the digits). Throws ConversionError otherwise.
+int parse_int32(std::string_view text);
+
+// Integer normalisation: parse_int32 written back in plain decimal.
+std::string normaliza_inteiro(std::string_view text);
+
+}  // namespace idf

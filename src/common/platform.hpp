@@ -1,0 +1,75 @@
+// What the imports need from the operating system and its user interface.
+// Implementations live in src/platform/; tests and the fuzzers use an
+// in-memory one.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/regional.hpp"
+
+namespace idf {
+
+// An exchange file open for writing. Writes may be buffered; a false result
+// from write or close means the content did not reach the disk.
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    virtual bool write(std::string_view bytes) = 0;
+    virtual bool close() = 0;
+};
+
+struct DirectoryListing {
+    // The folder's full path, without a trailing separator except for a root.
+    std::string folder;
+    // Plain file names matching the mask, sorted ascending ignoring case.
+    std::vector<std::string> names;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // The modal warning box (caption " A T E N Ç Ã O    ! ! !", OK only,
+    // exclamation icon). The text is UTF-8.
+    virtual void mensagem_atencao(std::string_view text) = 0;
+
+    // The open-file dialog for "*.xml" files; nullopt when the user cancels
+    // or the dialog fails.
+    virtual std::optional<std::string> open_file_dialog() = 0;
+
+    // The folder that receives the exchange file: the host executable's.
+    virtual std::string exchange_folder() = 0;
+
+    // Appends a file name to a folder path.
+    virtual std::string join_path(std::string_view folder, std::string_view name) = 0;
+
+    // Lists the files of `folder` as the search for the document does:
+    // a wildcard in the last component replaces the mask "*.xml"; plain
+    // files only, hidden and system files left out; sorted ignoring case.
+    // The folder becomes the process's current folder. nullopt when the
+    // folder does not exist or cannot be read.
+    virtual std::optional<DirectoryListing> list_directory(const std::string& folder) = 0;
+
+    // Exchange-file operations.
+    virtual bool file_exists(const std::string& path) = 0;
+    virtual bool delete_file(const std::string& path) = 0;
+    // Creates (replacing) a file for writing, shared for reading only.
+    virtual std::unique_ptr<OutputFile> create_file(const std::string& path) = 0;
+
+    // Reads a whole file; nullopt when it is not a readable plain file.
+    virtual std::optional<std::string> read_file(const std::string& path) = 0;
+
+    // A text in the host's encoding (arguments, paths) converted to the
+    // ANSI code page.
+    virtual std::string host_to_ansi(std::string_view text) = 0;
+};
+
+// DOM text (UTF-16) converted to the ANSI code page; characters the code
+// page cannot hold become its default character.
+std::string to_ansi(std::u16string_view text);
+
+}  // namespace idf

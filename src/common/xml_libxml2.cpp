@@ -1,0 +1,108 @@
+// The XML parser on systems without a DOM of their own: libxml2.
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
+#include <climits>
+#include <memory>
+#include <mutex>
+
+#include "common/text.hpp"
+#include "common/xml.hpp"
+
+namespace idf::xml {
+
+namespace {
+
+// External resources are never fetched, whatever the document declares.
+xmlParserInputPtr refuse_external_entity(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+
+void ignore_generic_error(void*, const char*, ...) {}
+void ignore_structured_error(void*, xmlErrorPtr) {}
+
+void init_once() {
+    static std::once_flag flag;
+    std::call_once(flag, [] {
+        xmlInitParser();
+        xmlSetExternalEntityLoader(refuse_external_entity);
+    });
+}
+
+struct CtxtDeleter {
+    void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
+};
+struct DocDeleter {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+
+std::u16string content(const xmlChar* text) {
+    return text ? utf8_to_utf16(reinterpret_cast<const char*>(text)) : std::u16string();
+}
+
+std::string chars(const xmlChar* text) { return text ? reinterpret_cast<const char*>(text) : std::string(); }
+
+void walk(xmlNode* first, TreeBuilder& builder);
+
+void visit(xmlNode* node, TreeBuilder& builder) {
+    switch (node->type) {
+        case XML_ELEMENT_NODE: {
+            std::string local = chars(node->name);
+            std::string prefix = node->ns ? chars(node->ns->prefix) : std::string();
+            std::string uri = node->ns ? chars(node->ns->href) : std::string();
+            std::string qualified = prefix.empty() ? local : prefix + ":" + local;
+            builder.start_element(std::move(qualified), std::move(local), std::move(prefix), std::move(uri));
+            walk(node->children, builder);
+            builder.end_element();
+            break;
+        }
+        case XML_TEXT_NODE:
+            builder.text(content(node->content));
+            break;
+        case XML_CDATA_SECTION_NODE:
+            builder.cdata(content(node->content));
+            break;
+        case XML_COMMENT_NODE:
+            builder.comment(content(node->content));
+            break;
+        case XML_PI_NODE:
+            builder.processing_instruction(chars(node->name), content(node->content));
+            break;
+        case XML_ENTITY_REF_NODE:
+            // Entities are substituted while parsing; a reference left over
+            // names an entity that could not be resolved (an external one)
+            // and contributes nothing.
+            break;
+        default:
+            break;
+    }
+}
+
+void walk(xmlNode* first, TreeBuilder& builder) {
+    for (xmlNode* node = first; node; node = node->next) visit(node, builder);
+}
+
+}  // namespace
+
+void parse_xml(std::string_view bytes, TreeBuilder& builder) {
+    init_once();
+    xmlSetGenericErrorFunc(nullptr, ignore_generic_error);
+    xmlSetStructuredErrorFunc(nullptr, ignore_structured_error);
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw ParseError("The file is too large.", 0, "");
+
+    std::unique_ptr<xmlParserCtxt, CtxtDeleter> ctxt(xmlNewParserCtxt());
+    if (!ctxt) throw ParseError("Out of memory.", 0, "");
+    // Entities are substituted (NOENT) but external ones are refused by the
+    // loader above; no network, no DTD loading, no validation.
+    const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR;
+    std::unique_ptr<xmlDoc, DocDeleter> doc(xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                                              nullptr, nullptr, options));
+    const xmlError* error = xmlCtxtGetLastError(ctxt.get());
+    if (!doc || !ctxt->wellFormed || (error && error->level >= XML_ERR_ERROR)) {
+        std::string reason = error && error->message ? error->message : "The document could not be parsed.";
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+        throw ParseError(reason, error ? error->line : 0, "");
+    }
+    walk(doc->children, builder);
+}
+
+}  // namespace idf::xml

@@ -1,0 +1,38 @@
+// The platform on Linux and other POSIX systems.
+#pragma once
+
+#include "common/platform.hpp"
+
+namespace idf {
+
+class PosixPlatform : public Platform {
+public:
+    // Prints the box text to standard error (there is no desktop to show
+    // a box on); override for another channel.
+    void mensagem_atencao(std::string_view text) override;
+    // No dialog is available to a library without a desktop: the user
+    // "cancels".
+    std::optional<std::string> open_file_dialog() override;
+    // The folder of the process's executable (/proc/self/exe).
+    std::string exchange_folder() override;
+    std::string join_path(std::string_view folder, std::string_view name) override;
+    std::optional<DirectoryListing> list_directory(const std::string& folder) override;
+    bool file_exists(const std::string& path) override;
+    bool delete_file(const std::string& path) override;
+    std::unique_ptr<OutputFile> create_file(const std::string& path) override;
+    std::optional<std::string> read_file(const std::string& path) override;
+    // Arguments and paths are UTF-8 here.
+    std::string host_to_ansi(std::string_view text) override;
+};
+
+// The process's current folder.
+std::string current_folder();
+// The path made absolute against the current folder.
+std::string absolute_path(const std::string& path);
+
+// Matches a file name against a mask of "*" and "?", ignoring letter case.
+bool mask_matches(std::string_view mask, std::string_view name);
+// Orders names ascending ignoring letter case.
+bool name_less(std::string_view a, std::string_view b);
+
+}  // namespace idf

@@ -1,0 +1,92 @@
+#include "support/test_support.hpp"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "common/text.hpp"
+#include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "nfe/uimporta_arquivo_xml_nfe.hpp"
+
+namespace idf::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "idf-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::write(std::string_view name, std::string_view bytes) const {
+    const auto file = path_ / std::string(name);
+    std::ofstream out(file, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file.string();
+}
+
+std::optional<std::string> read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string corpus_path(std::string_view relative) { return std::string(IDF_CORPUS_DIR) + "/" + std::string(relative); }
+
+std::vector<std::string> split_lines(std::string_view cp1252) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < cp1252.size()) {
+        const std::size_t end = cp1252.find("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines.push_back(cp1252_to_utf8(cp1252.substr(pos)));
+            break;
+        }
+        lines.push_back(cp1252_to_utf8(cp1252.substr(pos, end - pos)));
+        pos = end + 2;
+    }
+    return lines;
+}
+
+std::string RunResult::ini_utf8() const { return ini ? cp1252_to_utf8(*ini) : std::string(); }
+
+std::vector<std::string> RunResult::lines() const { return ini ? split_lines(*ini) : std::vector<std::string>{}; }
+
+namespace {
+
+ImportResult run(DocType type, Platform& platform, const Regional& regional, std::string_view chave,
+                 std::string_view pasta, std::string_view modo) {
+    return type == DocType::nfe ? nfe::importa_arquivo_xml_nfe(platform, regional, chave, pasta, modo)
+                                : cte::importa_arquivo_xml_cte(platform, regional, chave, pasta, modo);
+}
+
+}  // namespace
+
+RunResult run_xml(DocType type, std::string_view xml, const Regional& regional, std::string_view modo_silencioso) {
+    TempDir dir;
+    TestPlatform platform(dir.str());
+    platform.dialog_choice = dir.write("doc.xml", xml);
+    RunResult out;
+    out.result = run(type, platform, regional, "", "", modo_silencioso);
+    out.boxes = platform.boxes;
+    out.ini = read_bytes(out.result.arquivo_ini);
+    return out;
+}
+
+RunResult run_search(DocType type, std::string_view chave, std::string_view folder, std::string_view modo_silencioso,
+                     const Regional& regional) {
+    TempDir dir;
+    TestPlatform platform(dir.str());
+    RunResult out;
+    out.result = run(type, platform, regional, chave, folder, modo_silencioso);
+    out.boxes = platform.boxes;
+    out.ini = read_bytes(out.result.arquivo_ini);
+    return out;
+}
+
+}  // namespace idf::test

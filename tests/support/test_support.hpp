@@ -1,0 +1,85 @@
+// Shared test helpers: a platform that records its boxes and answers the
+// open dialog, temporary folders, and one-call import runners.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/import.hpp"
+#include "common/regional.hpp"
+#include "platform/posix_platform.hpp"
+
+namespace idf::test {
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+    // Writes a file (bytes as given) and returns its full path.
+    std::string write(std::string_view name, std::string_view bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// The real POSIX platform, with the boxes recorded instead of shown, the
+// open dialog answered by `dialog_choice` and the exchange file written to
+// `exchange_dir`.
+class TestPlatform : public PosixPlatform {
+public:
+    explicit TestPlatform(std::string exchange_dir) : exchange_dir(std::move(exchange_dir)) {}
+    void mensagem_atencao(std::string_view text) override { boxes.emplace_back(text); }
+    std::optional<std::string> open_file_dialog() override {
+        ++dialog_calls;
+        return dialog_choice;
+    }
+    std::string exchange_folder() override { return exchange_dir; }
+
+    std::string exchange_dir;
+    std::vector<std::string> boxes;  // UTF-8, in the order shown
+    std::optional<std::string> dialog_choice;
+    int dialog_calls = 0;
+};
+
+enum class DocType { nfe, cte };
+
+struct RunResult {
+    ImportResult result;
+    std::vector<std::string> boxes;
+    // The exchange file's bytes when it exists after the call.
+    std::optional<std::string> ini;
+    // The same converted to UTF-8, for readable comparisons.
+    std::string ini_utf8() const;
+    // The exchange file's lines (UTF-8), split at CR LF.
+    std::vector<std::string> lines() const;
+    bool completed() const { return result.outcome == Outcome::completed; }
+};
+
+// Runs one import of the given XML text, chosen through the open dialog
+// (blank key). The document's path is <tmp>/doc.xml.
+RunResult run_xml(DocType type, std::string_view xml, const Regional& regional = Regional::brazilian(),
+                  std::string_view modo_silencioso = "");
+
+// Runs one import by the search way in `folder`.
+RunResult run_search(DocType type, std::string_view chave, std::string_view folder,
+                     std::string_view modo_silencioso = "", const Regional& regional = Regional::brazilian());
+
+// Reads a file's bytes (empty optional when missing).
+std::optional<std::string> read_bytes(const std::string& path);
+
+// The corpus of real documents (read only).
+std::string corpus_path(std::string_view relative);
+
+// Splits CP1252 text with CR LF line ends into UTF-8 lines; a final CR LF
+// does not start another line.
+std::vector<std::string> split_lines(std::string_view cp1252);
+
+}  // namespace idf::test
