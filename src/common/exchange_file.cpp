@@ -17,7 +17,20 @@ void ExchangeFile::write_line(std::string_view ansi_text) {
 
 void ExchangeFile::write_value(std::string_view key, std::string_view ansi_value) {
     buffer_ += key;
-    buffer_ += ansi_value;
+    // A value is one line: each line break (CR LF, CR or LF) in text that
+    // came from the XML becomes one space, so that no value can add lines,
+    // keys or sections of its own to the file.
+    for (std::size_t i = 0; i < ansi_value.size(); ++i) {
+        const char c = ansi_value[i];
+        if (c == '\r') {
+            if (i + 1 < ansi_value.size() && ansi_value[i + 1] == '\n') ++i;
+            buffer_ += ' ';
+        } else if (c == '\n') {
+            buffer_ += ' ';
+        } else {
+            buffer_ += c;
+        }
+    }
     buffer_ += "\r\n";
 }
 

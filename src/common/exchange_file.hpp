@@ -25,6 +25,7 @@ public:
     bool create();
 
     void write_line(std::string_view ansi_text);
+    // key + value + CR LF; line breaks inside the value become spaces.
     void write_value(std::string_view key, std::string_view ansi_value);
     void write_empty_line();
 
