@@ -10,7 +10,20 @@ Tfrmimporta_arquivo_xml_nfe::Tfrmimporta_arquivo_xml_nfe(Platform& platform, con
     : Import(platform, regional, nfe_document) {}
 
 void Tfrmimporta_arquivo_xml_nfe::run_stages() {
-    // The NF-e sections are written here.
+    le_identificacao();
+    le_notas_referenciadas();
+
+    le_emitente();
+    le_emissor_avulsa();
+    le_destinatario();
+
+    le_totais();
+    le_transportadora();
+    le_vencimentos();
+    le_observacoes();
+    le_diretorio();
+
+    le_itens();
 }
 
 ImportResult importa_arquivo_xml_nfe(Platform& platform, const Regional& regional, std::string_view chave_acesso,

@@ -1,0 +1,79 @@
+// The authorisation protocol, [IDENTIFICACAO] and [NOTAS_REFERENCIADAS].
+#include <string>
+
+#include "common/fields.hpp"
+#include "common/text.hpp"
+#include "nfe/uimporta_arquivo_xml_nfe.hpp"
+
+namespace idf::nfe {
+
+namespace {
+
+using namespace transform;
+
+constexpr std::string_view sem_protocolo =
+    "Arquivo XML Inválido. O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da NFe.\r\n\n"
+    "A Importação será Abortada.";
+constexpr std::string_view sem_chave =
+    "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da NFe.\r\n\nA Importação será Abortada.";
+constexpr std::string_view sem_identificacao =
+    "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada.";
+
+// Children of infProt. The protocol number is checked, never written.
+const Field protocolo{"", "nProt", as_read, Kind::mandatory, sem_protocolo};
+const Field chave{"Chave_Acesso=", "chNFe", access_key, Kind::mandatory, sem_chave};
+
+// Children of ide.
+const Field identificacao[] = {
+    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory,
+     "O Sistema não Conseguiu Ler a Série da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada."},
+    {"Numero_Nota_Fiscal=", "nNF", as_integer, Kind::mandatory,
+     "O Sistema não Conseguiu Ler o Número da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada."},
+};
+
+constexpr std::string_view problema_data_emissao = "- Data da Emissão da Nota Fiscal no Arquivo XML.";
+
+}  // namespace
+
+void Tfrmimporta_arquivo_xml_nfe::le_identificacao() {
+    // The protocol path is walked anew for each of its two values.
+    xml::Node inf_prot = find_path(document_element(), {"protNFe", "infProt"});
+    if (!inf_prot) abort(sem_protocolo);
+    read_field(*this, inf_prot, protocolo);
+
+    inf_prot = find_path(document_element(), {"protNFe", "infProt"});
+    const std::string chave_lida = read_field(*this, inf_prot, chave);
+    write_line("[IDENTIFICACAO]");
+    write_value(chave.key, chave_lida);
+
+    const xml::Node ide = find_path(document_element(), {"NFe", "infNFe", "ide"});
+    if (!ide) abort(sem_identificacao);
+    write_fields(*this, ide, identificacao);
+
+    // Older layouts carry dEmi, newer ones dhEmi; dhEmi is looked at only
+    // when dEmi is blank, not when dEmi fails to convert.
+    bool falhou = false;
+    std::string data = read_value(*this, ide, "dEmi", date, &falhou);
+    if (data.empty() && !falhou) data = read_value(*this, ide, "dhEmi", date);
+    if (is_blank(data)) add_problem(problema_data_emissao);
+    write_value("Data_Emissao=", data);
+}
+
+void Tfrmimporta_arquivo_xml_nfe::le_notas_referenciadas() {
+    int numero = 1;
+    write_empty_line();
+    write_line("[NOTAS_REFERENCIADAS]");
+
+    // From the first NFref on, every following child of ide is visited;
+    // only the ones holding a refNFe write a line.
+    for (xml::Node node = find_path(document_element(), {"NFe", "infNFe", "ide", "NFref"}); node;
+         node = xml::next_sibling(node)) {
+        if (!xml::first_child(xml::child_nodes(node))) continue;
+        const std::string chave = read_value(*this, node, "refNFe", upper);
+        if (chave.empty()) continue;
+        write_value("Nota_Fiscal_Referenciada_" + std::to_string(numero) + "=", chave);
+        ++numero;
+    }
+}
+
+}  // namespace idf::nfe

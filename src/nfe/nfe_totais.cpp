@@ -1,0 +1,128 @@
+// [TOTAIS], [TRANSPORTADORA], [VENCIMENTOS], [OBSERVACOES] and [DIRETORIO].
+#include <string>
+
+#include "common/fields.hpp"
+#include "common/text.hpp"
+#include "nfe/uimporta_arquivo_xml_nfe.hpp"
+
+namespace idf::nfe {
+
+namespace {
+
+using namespace transform;
+
+constexpr std::string_view sem_totais =
+    "O Sistema não Conseguiu Ler a TAG dos Totais no Arquivo XML.\r\n\nA Importação será Abortada.";
+constexpr std::string_view sem_transportadora =
+    "O Sistema não Conseguiu Ler a TAG da Transportadora no Arquivo XML.\r\n\nA Importação será Abortada.";
+
+// Children of total/ICMSTot: amounts with 2 decimals, a missing or blank
+// child giving the zero amount silently.
+const Field totais[] = {
+    {"Base_Icms=", "vBC", amount, Kind::on_failure, "- Base do ICMS da Nota Fiscal no Arquivo XML."},
+    {"Valor_Icms=", "vICMS", amount, Kind::on_failure, "- Valor do ICMS da Nota Fiscal no Arquivo XML."},
+    {"Base_ST=", "vBCST", amount, Kind::on_failure, "- Base da ST da Nota Fiscal no Arquivo XML."},
+    {"Valor_ST=", "vST", amount, Kind::on_failure, "- Valor da ST da Nota Fiscal no Arquivo XML."},
+    {"Total_Produto=", "vProd", amount, Kind::on_failure, "- Total do Produto da Nota Fiscal no Arquivo XML."},
+    {"Valor_Frete=", "vFrete", amount, Kind::on_failure, "- Valor do Frete da Nota Fiscal no Arquivo XML."},
+    {"Valor_Seguro=", "vSeg", amount, Kind::on_failure, "- Valor do Seguro da Nota Fiscal no Arquivo XML."},
+    {"Valor_Despesa=", "vOutro", amount, Kind::on_failure, "- Valor da Despesa da Nota Fiscal no Arquivo XML."},
+    {"Valor_Desconto=", "vDesc", amount, Kind::on_failure, "- Valor do Desconto da Nota Fiscal no Arquivo XML."},
+    {"Valor_IPI=", "vIPI", amount, Kind::on_failure, "- Valor do IPI da Nota Fiscal no Arquivo XML."},
+    {"Total_Nota_Fiscal=", "vNF", amount, Kind::on_failure, "- Total da Nota Fiscal no Arquivo XML."},
+};
+
+// Children of transp/transporta. Only the CNPJ is read for the carrier.
+const Field transportadora[] = {
+    {"CNPJ_CPF=", "CNPJ", as_read, Kind::on_failure, "- CNPJ/CPF da Transportadora no Arquivo XML."},
+    {"Razao_Social=", "xNome", first(50), Kind::when_empty, "- Razão Social / Nome da Transportadora no Arquivo XML."},
+    {"Inscricao_Estadual=", "IE", isento_when_blank, Kind::on_failure,
+     "- Inscrição Estadual da Transportadora no Arquivo XML."},
+    {"Endereco=", "xEnder", first(50), Kind::when_empty, "- Endereço da Transportadora no Arquivo XML."},
+    {"Nome_Cidade=", "xMun", as_read, Kind::when_empty, "- Cidade da Transportadora no Arquivo XML."},
+    {"Estado=", "UF", as_read, Kind::when_empty, "- Estado da Transportadora no Arquivo XML."},
+};
+
+// Child of transp.
+const Field modalidade_frete{"Modalidade_Frete=", "modFrete", as_integer, Kind::when_empty,
+                             "- Modalidade do Frete no Arquivo XML."};
+
+// One instalment (dup): NN is its number with at least two digits. No
+// problem lines.
+void grava_duplicata(Import& import, xml::Node dup, int numero) {
+    const std::string nn = preenche_zeros(std::to_string(numero), 2);
+    const std::string numero_duplicata = "Numero_Duplicata_" + nn + "=";
+    const std::string data_vencimento = "Data_Vencimento_" + nn + "=";
+    const std::string valor = "Valor_" + nn + "=";
+    const Field duplicata[] = {
+        {numero_duplicata, "nDup", as_read, Kind::never, {}},
+        {data_vencimento, "dVenc", date, Kind::never, {}},
+        {valor, "vDup", amount, Kind::never, {}},
+    };
+    write_fields(import, dup, duplicata);
+    import.write_empty_line();
+}
+
+// A note of infAdic, whole; a note that cannot be read drops its line.
+void grava_observacao(Import& import, xml::Node inf_adic, std::string_view key, std::string_view child) {
+    bool falhou = false;
+    const std::string nota = read_value(import, inf_adic, child, as_read, &falhou);
+    if (!falhou) import.write_value(key, nota);
+}
+
+}  // namespace
+
+void Tfrmimporta_arquivo_xml_nfe::le_totais() {
+    const xml::Node icms_tot = find_path(document_element(), {"NFe", "infNFe", "total", "ICMSTot"});
+    if (!icms_tot) abort(sem_totais);
+    write_empty_line();
+    write_line("[TOTAIS]");
+    write_fields(*this, icms_tot, totais);
+}
+
+void Tfrmimporta_arquivo_xml_nfe::le_transportadora() {
+    write_empty_line();
+    write_line("[TRANSPORTADORA]");
+    const xml::Node transp = find_path(document_element(), {"NFe", "infNFe", "transp"});
+    if (!transp) abort(sem_transportadora);
+    if (const xml::Node transporta = xml::find_child(xml::child_nodes(transp), "transporta"))
+        write_fields(*this, transporta, transportadora);
+    write_field(*this, transp, modalidade_frete);
+}
+
+void Tfrmimporta_arquivo_xml_nfe::le_vencimentos() {
+    const xml::Node cobr = find_path(document_element(), {"NFe", "infNFe", "cobr"});
+    // Without cobr only an empty line stands here; an empty cobr writes
+    // nothing at all.
+    if (!cobr) {
+        write_empty_line();
+        return;
+    }
+    if (!xml::first_child(xml::child_nodes(cobr))) return;
+
+    write_empty_line();
+    write_line("[VENCIMENTOS]");
+    // From the first dup (created empty, and so skipped, when there is
+    // none) through every following child of cobr.
+    int numero = 0;
+    for (xml::Node dup = xml::child_by_name(xml::child_nodes(cobr), "dup"); dup; dup = xml::next_sibling(dup)) {
+        if (!xml::first_child(xml::child_nodes(dup))) continue;
+        grava_duplicata(*this, dup, ++numero);
+    }
+}
+
+void Tfrmimporta_arquivo_xml_nfe::le_observacoes() {
+    const xml::Node inf_adic = find_path(document_element(), {"NFe", "infNFe", "infAdic"});
+    if (!inf_adic) return;
+    write_line("[OBSERVACOES]");
+    grava_observacao(*this, inf_adic, "Observacao_Fisco=", "infAdFisco");
+    grava_observacao(*this, inf_adic, "Observacao=", "infCpl");
+    write_empty_line();
+}
+
+void Tfrmimporta_arquivo_xml_nfe::le_diretorio() {
+    write_line("[DIRETORIO]");
+    write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(opd_file_name()));
+}
+
+}  // namespace idf::nfe
