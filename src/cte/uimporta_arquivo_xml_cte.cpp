@@ -10,7 +10,15 @@ Tfrmimporta_arquivo_xml_cte::Tfrmimporta_arquivo_xml_cte(Platform& platform, con
     : Import(platform, regional, cte_document) {}
 
 void Tfrmimporta_arquivo_xml_cte::run_stages() {
-    // The CT-e sections are written here.
+    le_identificacao();
+
+    le_emitente();
+    le_remetente();
+    le_destinatario();
+
+    le_totais();
+    le_notas_fiscais();
+    le_diretorio();
 }
 
 ImportResult importa_arquivo_xml_cte(Platform& platform, const Regional& regional, std::string_view chave_acesso,

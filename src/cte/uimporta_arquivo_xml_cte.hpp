@@ -1,9 +1,16 @@
 // The CT-e import: its hidden import form and its section stages.
+//
+// The stages run one after the other, each finding its elements again from
+// the document element:
+//   protocol, identification, route and payer   (cte_identificacao.cpp)
+//   carrier, sender and receiver                 (cte_participantes.cpp)
+//   totals with ICMS, transported NF-e, folder   (cte_totais.cpp)
 #pragma once
 
 #include <string_view>
 
 #include "common/import.hpp"
+#include "common/xml.hpp"
 
 namespace idf::cte {
 
@@ -15,6 +22,25 @@ public:
 
 protected:
     void run_stages() override;
+
+private:
+    // Protocol and [IDENTIFICACAO]: key, series, number, route, date, payer.
+    void le_identificacao();
+    void le_rota(xml::Node ide);
+    void le_tomador();
+    // Writes "tag=value" when the tag under the node holds a non-blank text.
+    void grava_tag_opcional(std::string_view tag, xml::Node node);
+
+    // [EMITENTE], [REMETENTE] and [DESTINATARIO].
+    void le_emitente();
+    void le_remetente();
+    void le_destinatario();
+
+    // [TOTAIS], [NOTAS_FISCAIS] with [QUANTIDADE_NOTAS], and [DIRETORIO].
+    void le_totais();
+    void le_icms();
+    void le_notas_fiscais();
+    void le_diretorio();
 };
 
 // One call of the CT-e import: create the form, fill it, run it, free it.

@@ -1,0 +1,89 @@
+// The authorisation protocol and [IDENTIFICACAO]: access key, series,
+// number, the route of the transport, emission date and payer (tomador).
+#include <string>
+
+#include "common/fields.hpp"
+#include "cte/uimporta_arquivo_xml_cte.hpp"
+
+namespace idf::cte {
+
+namespace {
+
+using namespace transform;
+
+constexpr std::string_view sem_protocolo =
+    "Arquivo XML Inválido. O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da CTe.\r\n\n"
+    "A Importação será Abortada.";
+constexpr std::string_view sem_chave =
+    "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da CTe.\r\n\nA Importação será Abortada.";
+// Also the message of a payer outside toma03 and toma3.
+constexpr std::string_view sem_identificacao =
+    "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada.";
+
+// Children of infProt. The protocol number is checked, never written.
+const Field protocolo{"", "nProt", as_read, Kind::mandatory, sem_protocolo};
+const Field chave_cte{"Chave_Acesso=", "chCTe", access_key, Kind::mandatory, sem_chave};
+
+// Children of ide, before the route lines.
+const Field identificacao[] = {
+    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory,
+     "O Sistema não Conseguiu Ler a Série da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada."},
+    {"Numero_Nota_Fiscal=", "nCT", as_integer, Kind::mandatory,
+     "O Sistema não Conseguiu Ler o Número da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada."},
+};
+
+// Where the CT-e was issued, where the transport starts and where it ends.
+constexpr std::string_view rota[] = {
+    "cMunEnv", "xMunEnv", "UFEnv", "cMunIni", "xMunIni", "UFIni", "cMunFim", "xMunFim", "UFFim",
+};
+
+// Child of ide, after the route lines.
+const Field data_emissao{"Data_Emissao=", "dhEmi", date, Kind::when_empty,
+                         "- Data da Emissão da Nota Fiscal no Arquivo XML."};
+
+// Child of toma03 or toma3.
+const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory,
+                    "O Sistema não Conseguiu Ler o Tomador da Transportadora no Arquivo XML.\r\n\n"
+                    "A Importação será Abortada."};
+
+}  // namespace
+
+void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
+    // The protocol path is walked anew for each of its two values.
+    xml::Node inf_prot = find_path(document_element(), {"protCTe", "infProt"});
+    if (!inf_prot) abort(sem_protocolo);
+    read_field(*this, inf_prot, protocolo);
+
+    inf_prot = find_path(document_element(), {"protCTe", "infProt"});
+    if (!inf_prot) abort(sem_chave);
+    const std::string chave = read_field(*this, inf_prot, chave_cte);
+    write_line("[IDENTIFICACAO]");
+    write_value(chave_cte.key, chave);
+
+    const xml::Node ide = find_path(document_element(), {"CTe", "infCte", "ide"});
+    if (!ide) abort(sem_identificacao);
+    write_fields(*this, ide, identificacao);
+    le_rota(ide);
+    write_field(*this, ide, data_emissao);
+    le_tomador();
+}
+
+void Tfrmimporta_arquivo_xml_cte::le_rota(xml::Node ide) {
+    for (const std::string_view tag : rota) grava_tag_opcional(tag, ide);
+}
+
+void Tfrmimporta_arquivo_xml_cte::grava_tag_opcional(std::string_view tag, xml::Node node) {
+    const std::string valor = le_valor_tag(*this, node, tag, false, 0);
+    if (valor.empty()) return;
+    write_value(std::string(tag) + "=", valor);
+}
+
+void Tfrmimporta_arquivo_xml_cte::le_tomador() {
+    // Only these two payer groups are known; toma03 wins over toma3.
+    xml::Node grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma03"});
+    if (!grupo) grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma3"});
+    if (!grupo) abort(sem_identificacao);
+    write_field(*this, grupo, tomador);
+}
+
+}  // namespace idf::cte

@@ -1,0 +1,98 @@
+// [TOTAIS] with the ICMS of the CT-e, the keys of the transported NF-e
+// ([NOTAS_FISCAIS], [QUANTIDADE_NOTAS]) and [DIRETORIO].
+#include <exception>
+#include <string>
+
+#include "common/fields.hpp"
+#include "common/numbers.hpp"
+#include "cte/uimporta_arquivo_xml_cte.hpp"
+
+namespace idf::cte {
+
+namespace {
+
+using namespace transform;
+
+constexpr std::string_view sem_totais =
+    "O Sistema não Conseguiu Ler a TAG dos Totais no Arquivo XML.\r\n\nA Importação será Abortada.";
+constexpr std::string_view sem_icms =
+    "O Sistema Encontrou Problemas ao Ler os Dados do ICMS da CTe no Arquivo XML.\r\n\nA Importação será Abortada.";
+
+// Child of vPrest.
+const Field total{"Total_Nota_Fiscal=", "vTPrest", amount, Kind::on_failure, "- Total da Nota Fiscal no Arquivo XML."};
+
+// The ICMS groups of imp/ICMS, in the order they are looked for: the
+// first one present is read. The CST groups come from older layouts.
+constexpr std::string_view grupos_icms[] = {
+    "CST00", "CST10", "CST20", "CST60", "CST70", "CST90", "ICMS00", "ICMS10", "ICMS20", "ICMS60", "ICMS70", "ICMS90",
+};
+
+// Children of the ICMS group.
+const Field icms[] = {
+    {"Aliquota_Icms=", "pICMS", amount, Kind::on_failure, "- Alíquota do ICMS no Arquivo XML."},
+    {"Base_Icms=", "vBC", amount, Kind::on_failure, "- Base do ICMS no Arquivo XML."},
+    {"Valor_Icms=", "vICMS", amount, Kind::on_failure, "- Valor do ICMS no Arquivo XML."},
+};
+
+}  // namespace
+
+void Tfrmimporta_arquivo_xml_cte::le_totais() {
+    const xml::Node v_prest = find_path(document_element(), {"CTe", "infCte", "vPrest"});
+    if (!v_prest) abort(sem_totais);
+    // Read before the header is written: only the order of the problem
+    // lines shows it.
+    const std::string valor = read_field(*this, v_prest, total);
+
+    write_empty_line();
+    write_line("[TOTAIS]");
+    write_value(total.key, valor);
+    le_icms();
+}
+
+void Tfrmimporta_arquivo_xml_cte::le_icms() {
+    const xml::Node icms_node = find_path(document_element(), {"CTe", "infCte", "imp", "ICMS"});
+    if (!icms_node) abort(sem_icms);
+
+    for (const std::string_view nome : grupos_icms) {
+        const xml::Node grupo = xml::find_child(xml::child_nodes(icms_node), nome);
+        if (!grupo) continue;
+        write_fields(*this, grupo, icms);
+        return;
+    }
+    // A group not in the list (Simples Nacional, exempt, ...) is no error.
+    for (const Field& field : icms) write_value(field.key, formatted_zero(regional()));
+}
+
+void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
+    // Nothing here stops the run: an error ends the list where it stands,
+    // with the lines already written kept.
+    try {
+        const xml::Node primeira = find_path(document_element(), {"CTe", "infCte", "infCTeNorm", "infDoc", "infNFe"});
+        if (!primeira) return;
+
+        int notas = 0;
+        write_empty_line();
+        write_line("[NOTAS_FISCAIS]");
+        // From the first infNFe on, every following child of infDoc is
+        // visited, whatever its name; only the ones holding a chave count.
+        for (xml::Node node = primeira; node; node = xml::next_sibling(node)) {
+            if (!xml::first_child(xml::child_nodes(node))) continue;
+            const std::string chave = read_value(*this, node, "chave", upper);
+            if (chave.empty()) continue;
+            ++notas;
+            write_value("chave_" + std::to_string(notas) + "=", chave);
+        }
+        write_line("[QUANTIDADE_NOTAS]");
+        write_value("Notas=", std::to_string(notas));
+    } catch (const std::exception&) {
+    }
+}
+
+void Tfrmimporta_arquivo_xml_cte::le_diretorio() {
+    write_empty_line();
+    write_line("[DIRETORIO]");
+    // The full path of the file, although the key names a folder.
+    write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(opd_file_name()));
+}
+
+}  // namespace idf::cte
