@@ -48,22 +48,27 @@ bool is_white_space(std::u16string_view s) {
     return true;
 }
 
-// The given 1-based line of the source, cut to its first 40 characters.
-std::string source_line(std::string_view bytes, int line) {
-    std::size_t pos = 0;
-    for (int k = 1; k < line && pos != std::string_view::npos; ++k) {
-        pos = bytes.find('\n', pos);
-        if (pos != std::string_view::npos) ++pos;
-    }
-    if (pos == std::string_view::npos || pos > bytes.size()) return {};
-    std::size_t end = bytes.find('\n', pos);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::string_view text = bytes.substr(pos, end - pos);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    return std::string(text.substr(0, 40));
-}
-
 }  // namespace
+
+std::string source_line(std::string_view text, int line) {
+    if (line < 1) return {};
+    std::size_t pos = 0;
+    for (int k = 1; k < line; ++k) {
+        pos = text.find('\n', pos);
+        if (pos == std::string_view::npos) return {};
+        ++pos;
+    }
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view piece = text.substr(pos, end - pos);
+    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+    // Decoding also replaces malformed sequences, so the message stays UTF-8.
+    std::u16string wide = utf8_to_utf16(piece);
+    std::size_t cut = std::min<std::size_t>(wide.size(), 40);
+    // Never split a surrogate pair.
+    if (cut == 40 && cut < wide.size() && wide[cut - 1] >= 0xD800 && wide[cut - 1] <= 0xDBFF) --cut;
+    return utf16_to_utf8(std::u16string_view(wide).substr(0, cut));
+}
 
 ParseError::ParseError(std::string reason_, int line_, std::string source_text_)
     : std::runtime_error(reason_ + "\r\nLine: " + std::to_string(line_) + "\r\n" + source_text_),

@@ -26,7 +26,7 @@ struct XmlDocError : std::runtime_error {
 
 // A file that cannot be read or parsed. The message is formatted as
 // reason, CR LF, "Line: " number, CR LF, the first 40 characters of the
-// source line the parser stopped on.
+// source line the parser stopped on. All texts are UTF-8.
 struct ParseError : std::runtime_error {
     ParseError(std::string reason, int line, std::string source_text);
     std::string reason;
@@ -144,6 +144,11 @@ private:
     NodeData* root_ = nullptr;
     std::string file_name_;
 };
+
+// The given 1-based line of a document's text (UTF-8, lines ending in LF
+// or CR LF), cut to its first 40 characters (UTF-16 code units); malformed
+// UTF-8 becomes U+FFFD. Empty when the text has fewer lines.
+std::string source_line(std::string_view utf8_text, int line);
 
 // Implemented by the platform's parser: parses the bytes of one XML file
 // into the builder, honouring the encoding the file declares, resolving

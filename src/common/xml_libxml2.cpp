@@ -1,4 +1,5 @@
 // The XML parser on systems without a DOM of their own: libxml2.
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -81,6 +82,36 @@ void walk(xmlNode* first, TreeBuilder& builder) {
     for (xmlNode* node = first; node; node = node->next) visit(node, builder);
 }
 
+struct BufferDeleter {
+    void operator()(xmlBuffer* buffer) const { xmlBufferFree(buffer); }
+};
+
+// The document's text in UTF-8, decoded as the parser decoded it (the
+// encoding it detected or that the file declares), as far as it decodes.
+// The parse error's source line is taken from it, so that the message holds
+// characters, whatever the file's encoding.
+std::string decoded_text(xmlParserCtxt* ctxt, std::string_view bytes) {
+    const xmlCharEncodingHandler* used =
+        ctxt->input && ctxt->input->buf ? ctxt->input->buf->encoder : nullptr;
+    std::string text;
+    if (used && used->name) {
+        xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(used->name);
+        std::unique_ptr<xmlBuffer, BufferDeleter> in(xmlBufferCreate());
+        std::unique_ptr<xmlBuffer, BufferDeleter> out(xmlBufferCreate());
+        if (handler && in && out && xmlBufferAdd(in.get(), reinterpret_cast<const xmlChar*>(bytes.data()),
+                                                 static_cast<int>(bytes.size())) == 0) {
+            xmlCharEncInFunc(handler, out.get(), in.get());
+            text.assign(reinterpret_cast<const char*>(xmlBufferContent(out.get())),
+                        static_cast<std::size_t>(xmlBufferLength(out.get())));
+        }
+        if (handler) xmlCharEncCloseFunc(handler);
+    } else {
+        text = bytes;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    return text;
+}
+
 }  // namespace
 
 void parse_xml(std::string_view bytes, TreeBuilder& builder) {
@@ -100,7 +131,8 @@ void parse_xml(std::string_view bytes, TreeBuilder& builder) {
     if (!doc || !ctxt->wellFormed || (error && error->level >= XML_ERR_ERROR)) {
         std::string reason = error && error->message ? error->message : "The document could not be parsed.";
         while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-        throw ParseError(reason, error ? error->line : 0, "");
+        const int line = error ? error->line : 0;
+        throw ParseError(reason, line, source_line(decoded_text(ctxt.get(), bytes), line));
     }
     walk(doc->children, builder);
 }

@@ -6,8 +6,6 @@
 #include <stdexcept>
 
 #include "common/text.hpp"
-#include "cte/uimporta_arquivo_xml_cte.hpp"
-#include "nfe/uimporta_arquivo_xml_nfe.hpp"
 
 namespace idf::test {
 
@@ -56,37 +54,5 @@ std::vector<std::string> split_lines(std::string_view cp1252) {
 std::string RunResult::ini_utf8() const { return ini ? cp1252_to_utf8(*ini) : std::string(); }
 
 std::vector<std::string> RunResult::lines() const { return ini ? split_lines(*ini) : std::vector<std::string>{}; }
-
-namespace {
-
-ImportResult run(DocType type, Platform& platform, const Regional& regional, std::string_view chave,
-                 std::string_view pasta, std::string_view modo) {
-    return type == DocType::nfe ? nfe::importa_arquivo_xml_nfe(platform, regional, chave, pasta, modo)
-                                : cte::importa_arquivo_xml_cte(platform, regional, chave, pasta, modo);
-}
-
-}  // namespace
-
-RunResult run_xml(DocType type, std::string_view xml, const Regional& regional, std::string_view modo_silencioso) {
-    TempDir dir;
-    TestPlatform platform(dir.str());
-    platform.dialog_choice = dir.write("doc.xml", xml);
-    RunResult out;
-    out.result = run(type, platform, regional, "", "", modo_silencioso);
-    out.boxes = platform.boxes;
-    out.ini = read_bytes(out.result.arquivo_ini);
-    return out;
-}
-
-RunResult run_search(DocType type, std::string_view chave, std::string_view folder, std::string_view modo_silencioso,
-                     const Regional& regional) {
-    TempDir dir;
-    TestPlatform platform(dir.str());
-    RunResult out;
-    out.result = run(type, platform, regional, chave, folder, modo_silencioso);
-    out.boxes = platform.boxes;
-    out.ini = read_bytes(out.result.arquivo_ini);
-    return out;
-}
 
 }  // namespace idf::test

@@ -1,0 +1,79 @@
+// Helpers of the core tests: an import form whose stages the test supplies,
+// so that locating, the exchange file and the field rules can be checked
+// without the NF-e or CT-e stages.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/import.hpp"
+#include "common/messages.hpp"
+#include "support/test_support.hpp"
+
+namespace idf::test {
+
+inline const DocumentKind nfe_kind{"protNFe", "chNFe", msg::nfe_nao_localizada};
+inline const DocumentKind cte_kind{"protCTe", "chCTe", msg::cte_nao_localizado};
+
+Regional point_month_first();
+
+// An import form whose stages are a function of the test.
+class StageForm final : public Import {
+public:
+    StageForm(Platform& platform, const Regional& regional, const DocumentKind& kind = nfe_kind)
+        : Import(platform, regional, kind) {}
+
+    std::function<void(StageForm&)> stages;
+    int stages_run = 0;
+
+protected:
+    void run_stages() override {
+        ++stages_run;
+        if (stages) stages(*this);
+    }
+};
+
+struct FormRun {
+    ImportResult result;
+    std::vector<std::string> boxes;
+    // The exchange file's bytes when it exists after the call.
+    std::optional<std::string> ini;
+    std::string opd_file_name;
+    int stages_run = 0;
+    int dialog_calls = 0;
+    bool completed() const { return result.outcome == Outcome::completed; }
+};
+
+// One import of `xml` chosen in the open dialog, with the given stages.
+FormRun run_stages_on(std::string_view xml, std::function<void(StageForm&)> stages,
+                      const Regional& regional = Regional::brazilian(), std::string_view modo_silencioso = "");
+
+// One import by the search way, the exchange file going to a folder of its
+// own; the current folder is restored afterwards.
+FormRun search(std::string_view chave, const std::string& pasta, std::string_view modo_silencioso = "",
+               const DocumentKind& kind = nfe_kind);
+
+// A minimal authorised document of the kind, carrying `key` in its protocol.
+std::string nfe_with_key(std::string_view key);
+std::string cte_with_key(std::string_view key);
+
+// Restores the process's current folder when it goes out of scope.
+class CurrentFolderGuard {
+public:
+    CurrentFolderGuard() : saved_(std::filesystem::current_path()) {}
+    ~CurrentFolderGuard() {
+        std::error_code ec;
+        std::filesystem::current_path(saved_, ec);
+    }
+    CurrentFolderGuard(const CurrentFolderGuard&) = delete;
+    CurrentFolderGuard& operator=(const CurrentFolderGuard&) = delete;
+
+private:
+    std::filesystem::path saved_;
+};
+
+}  // namespace idf::test
