@@ -1,0 +1,285 @@
+// Whole CT-e imports: a synthetic document byte for byte, two real
+// documents against their expected exchange files, and every real CT-e
+// of the corpus.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "cte/cte_fixture.hpp"
+#include "cte/uimporta_arquivo_xml_cte.hpp"
+
+namespace idf::test::cte {
+namespace {
+
+struct FileRun {
+    ImportResult result;
+    std::vector<std::string> boxes;
+    std::optional<std::string> ini;
+};
+
+// One import of an existing file, chosen through the open dialog.
+FileRun run_file(const std::string& path, std::string_view modo = "") {
+    TempDir dir;
+    TestPlatform platform(dir.str());
+    platform.dialog_choice = path;
+    FileRun out;
+    out.result = idf::cte::importa_arquivo_xml_cte(platform, Regional::brazilian(), "", "", modo);
+    out.boxes = platform.boxes;
+    out.ini = read_bytes(out.result.arquivo_ini);
+    return out;
+}
+
+TEST(CteDocumento, SyntheticDocumentByteForByte) {
+    TempDir dir;
+    const std::string path = dir.write("cte.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<cteProc xmlns="http://www.portalfiscal.inf.br/cte" versao="4.00">
+  <CTe>
+    <infCte Id="CTe35240612345678000190570010000007891000001238" versao="4.00">
+      <ide>
+        <cUF>35</cUF><cCT>00000123</cCT><CFOP>6353</CFOP><natOp>Prestação de serviço de transporte</natOp>
+        <mod>57</mod><serie>001</serie><nCT>000000789</nCT><dhEmi>2024-06-15T10:20:30-03:00</dhEmi>
+        <tpImp>1</tpImp><tpEmis>1</tpEmis><cDV>8</cDV><tpAmb>1</tpAmb><tpCTe>0</tpCTe><procEmi>0</procEmi>
+        <verProc>1.0</verProc><cMunEnv>3550308</cMunEnv><xMunEnv>São Paulo</xMunEnv><UFEnv>SP</UFEnv>
+        <modal>01</modal><tpServ>0</tpServ><cMunIni>3509502</cMunIni><xMunIni>Campinas</xMunIni><UFIni>SP</UFIni>
+        <cMunFim>4106902</cMunFim><xMunFim>Curitiba</xMunFim><UFFim>PR</UFFim><retira>1</retira>
+        <indIEToma>1</indIEToma><toma3><toma>0</toma></toma3>
+      </ide>
+      <compl><xObs>Entrega no período da manhã</xObs></compl>
+      <emit>
+        <CNPJ>12345678000190</CNPJ><IE>244000111222</IE><xNome>Transportes Águia Dourada Ltda</xNome>
+        <xFant>Águia Dourada Transportes</xFant>
+        <enderEmit>
+          <xLgr>Rodovia Anhanguera, km 100</xLgr><nro>s/n</nro><xCpl>Galpão 3</xCpl>
+          <xBairro>Distrito Industrial</xBairro><cMun>3509502</cMun><xMun>Campinas</xMun><CEP>13065000</CEP>
+          <UF>SP</UF><fone>1932105000</fone>
+        </enderEmit>
+      </emit>
+      <rem>
+        <CPF>12345678909</CPF><IE>ISENTO</IE><xNome>José da Conceição</xNome>
+        <enderReme><xLgr>Rua das Flores</xLgr><nro>12</nro><xBairro>Centro</xBairro><cMun>3509502</cMun>
+        <xMun>Campinas</xMun><UF>SP</UF></enderReme>
+      </rem>
+      <exped><CNPJ>44444444000144</CNPJ><xNome>Expedidor</xNome></exped>
+      <dest>
+        <CNPJ>55555555000155</CNPJ><IE>9012345678</IE><xNome>Indústria de Móveis Paraná S.A.</xNome>
+        <enderDest><xLgr>Av. das Araucárias</xLgr><nro>500</nro><xBairro>CIC</xBairro><cMun>4106902</cMun>
+        <xMun>Curitiba</xMun><UF>PR</UF></enderDest>
+      </dest>
+      <vPrest>
+        <vTPrest>1234.5</vTPrest><vRec>1234.5</vRec>
+        <Comp><xNome>Frete Peso</xNome><vComp>1234.5</vComp></Comp>
+      </vPrest>
+      <imp>
+        <ICMS><ICMS20><CST>20</CST><pRedBC>10.00</pRedBC><vBC>1111.05</vBC><pICMS>12.00</pICMS><vICMS>133.326</vICMS></ICMS20></ICMS>
+        <vTotTrib>0.00</vTotTrib>
+      </imp>
+      <infCTeNorm>
+        <infCarga><vCarga>25000.00</vCarga><proPred>Móveis</proPred></infCarga>
+        <infDoc>
+          <infNFe><chave>35240611111111000111550010000001011000001011</chave></infNFe>
+          <infNFe><chave>35240611111111000111550010000001021000001022</chave><dPrev>2024-06-20</dPrev></infNFe>
+        </infDoc>
+        <infModal versaoModal="4.00"><rodo><RNTRC>12345678</RNTRC></rodo></infModal>
+      </infCTeNorm>
+    </infCte>
+  </CTe>
+  <protCTe versao="4.00">
+    <infProt><tpAmb>1</tpAmb><verAplic>SP-CTe</verAplic><chCTe>35240612345678000190570010000007891000001238</chCTe>
+    <dhRecbto>2024-06-15T10:21:00-03:00</dhRecbto><nProt>135240000012345</nProt><cStat>100</cStat>
+    <xMotivo>Autorizado o uso do CT-e</xMotivo></infProt>
+  </protCTe>
+</cteProc>
+)");
+    const FileRun r = run_file(path);
+    ASSERT_EQ(r.result.outcome, Outcome::completed);
+    ASSERT_TRUE(r.ini.has_value());
+    // Windows-1252 bytes: \xE3 a-tilde, \xC1 A-acute, \xE9 e-acute,
+    // \xE7 c-cedilla, \xFA u-acute, \xF3 o-acute, \xE1 a-acute.
+    const std::string expected =
+        "[IDENTIFICACAO]\r\n"
+        "Chave_Acesso=3524 0612 3456 7800 0190 5700 1000 0007 8910 0000 1238\r\n"
+        "Serie_Nota_Fiscal=001\r\n"
+        "Numero_Nota_Fiscal=789\r\n"
+        "cMunEnv=3550308\r\n"
+        "xMunEnv=S\xE3o Paulo\r\n"
+        "UFEnv=SP\r\n"
+        "cMunIni=3509502\r\n"
+        "xMunIni=Campinas\r\n"
+        "UFIni=SP\r\n"
+        "cMunFim=4106902\r\n"
+        "xMunFim=Curitiba\r\n"
+        "UFFim=PR\r\n"
+        "Data_Emissao=15/06/2024\r\n"
+        "Tomador=0\r\n"
+        "\r\n"
+        "[EMITENTE]\r\n"
+        "CNPJ_CPF=12345678000190\r\n"
+        "Inscricao_Estadual=244000111222\r\n"
+        "Razao_Social=Transportes \xC1guia Dourada Ltda\r\n"
+        "Nome_Fantasia=\xC1guia Dourada Transp\r\n"
+        "Endereco=Rodovia Anhanguera, km 100\r\n"
+        "Numero_Endereco=s/n\r\n"
+        "Bairro=Distrito Industrial\r\n"
+        "Cidade=3509502\r\n"
+        "CEP=13.065-000\r\n"
+        "Fone=(019)3210-5000\r\n"
+        "\r\n"
+        "[REMETENTE]\r\n"
+        "CNPJ_CPF=12345678909\r\n"
+        "Razao_Social=JOS\xE9 DA CONCEI\xE7\xE3O\r\n"
+        "\r\n"
+        "[DESTINATARIO]\r\n"
+        "CNPJ_CPF=55555555000155\r\n"
+        "Razao_Social=IND\xFASTRIA DE M\xF3VEIS PARAN\xE1 S.A.\r\n"
+        "\r\n"
+        "[TOTAIS]\r\n"
+        "Total_Nota_Fiscal=1234,50\r\n"
+        "Aliquota_Icms=12,00\r\n"
+        "Base_Icms=1111,05\r\n"
+        "Valor_Icms=133,33\r\n"
+        "\r\n"
+        "[NOTAS_FISCAIS]\r\n"
+        "chave_1=35240611111111000111550010000001011000001011\r\n"
+        "chave_2=35240611111111000111550010000001021000001022\r\n"
+        "[QUANTIDADE_NOTAS]\r\n"
+        "Notas=2\r\n"
+        "\r\n"
+        "[DIRETORIO]\r\n"
+        "Diretorio_Arquivo_XML=" +
+        path + "\r\n";
+    EXPECT_EQ(*r.ini, expected);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_TRUE(r.result.lista_problemas.empty());
+}
+
+// The expected exchange files of two real documents, checked by hand. The
+// last line holds the document's path, which depends on where the corpus
+// lies: the expected files stop after "Diretorio_Arquivo_XML=" and the
+// path and the line end are added here.
+TEST(CteDocumento, RealDocumentsMatchTheirExpectedFiles) {
+    for (const std::string_view name : {"brdanfe-cte103-42-1107-225", "spedda-cte300-hom-31nfe"}) {
+        SCOPED_TRACE(name);
+        const std::string path = corpus_path("cte/" + std::string(name) + ".xml");
+        const auto golden = read_bytes(std::string(IDF_TESTS_DIR) + "/cte/golden/" + std::string(name) + ".ini");
+        ASSERT_TRUE(golden.has_value());
+        ASSERT_TRUE(golden->ends_with("\r\nDiretorio_Arquivo_XML="));
+        const FileRun r = run_file(path);
+        ASSERT_EQ(r.result.outcome, Outcome::completed);
+        ASSERT_TRUE(r.ini.has_value());
+        EXPECT_EQ(*r.ini, *golden + path + "\r\n");
+        EXPECT_TRUE(r.boxes.empty());
+    }
+}
+
+TEST(CteDocumento, FoundByKeyInAFolder) {
+    // The search way lands on the same file and writes its path.
+    const RunResult r = run_search(DocType::cte, "41181028796029000140570260000000081486169211", corpus_path("cte"));
+    ASSERT_TRUE(r.completed());
+    const Lines lines = r.lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[1], "Chave_Acesso=4118 1028 7960 2900 0140 5702 6000 0000 0814 8616 9211");
+    EXPECT_TRUE(lines.back().starts_with("Diretorio_Arquivo_XML="));
+    EXPECT_TRUE(lines.back().ends_with("/spedda-cte300-hom-31nfe.xml"));
+}
+
+// "infDoc:infNFe=N" of the corpus manifest, per CT-e file name.
+std::map<std::string, int> transported_nfe_in_manifest() {
+    std::map<std::string, int> out;
+    std::ifstream in(corpus_path("MANIFEST.tsv"));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.starts_with("cte/")) continue;
+        const std::string file = line.substr(4, line.find('\t') - 4);
+        const auto at = line.find("infDoc:infNFe=");
+        out[file] = at == std::string::npos ? 0 : std::stoi(line.substr(at + 14));
+    }
+    return out;
+}
+
+enum class Expect { complete, protocol, identification };
+
+TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
+    const std::map<std::string, Expect> expected = {
+        {"bfr-cte400-29nfe.xml", Expect::complete},
+        {"bfr-cte400-aereo.xml", Expect::protocol},
+        {"bfr-cte400-aquaviario.xml", Expect::protocol},
+        {"bfr-cte400-cnpj-alfanumerico.xml", Expect::complete},
+        {"bfr-cte400-dutoviario.xml", Expect::protocol},
+        {"bfr-cte400-ferroviario.xml", Expect::protocol},
+        {"bfr-cte400-icms60.xml", Expect::complete},
+        {"bfr-cte400-multimodal.xml", Expect::protocol},
+        {"bfr-cte400-overload.xml", Expect::complete},
+        {"bfr-cte400-reforma-tributaria.xml", Expect::complete},
+        {"bfr-cte400-sem-compl.xml", Expect::complete},
+        {"bfr-cte400-test1.xml", Expect::complete},
+        // The payer in toma4 is not looked for.
+        {"bfr-cte400-toma4.xml", Expect::identification},
+        {"brdanfe-cte103-42-1107-225.xml", Expect::complete},
+        {"nfelib-cte300-35-1906-52203-multimodal.xml", Expect::protocol},
+        {"nfelib-cte300-43-1201-4.xml", Expect::protocol},
+        {"nfelib-cte300-51-1606-3.xml", Expect::protocol},
+        {"nfelib-cteos300-35-1707-26.xml", Expect::protocol},
+        {"nfelib-evento-cte-cce.xml", Expect::protocol},
+        {"nfephp-cte104-35-1212-1616-crlf.xml", Expect::complete},
+        {"nfephp-cte104-51-1210-13-crlf.xml", Expect::protocol},
+        {"spedcte-cte200-51-1210-13.xml", Expect::protocol},
+        {"spedcte-cte300-43-1710-2463.xml", Expect::protocol},
+        {"spedda-cte200-hom-canc.xml", Expect::complete},
+        {"spedda-cte300-cancelado-cstat101.xml", Expect::complete},
+        {"spedda-cte300-hom-31nfe.xml", Expect::complete},
+        {"spedda-cte300-proccanc-retevento.xml", Expect::complete},
+        {"spedda-cte300-sem-prot.xml", Expect::protocol},
+        // A CT-e OS carries CTeOS, not CTe.
+        {"spedda-cteos300-hom.xml", Expect::identification},
+        {"spedda-procevento-cte-cce.xml", Expect::protocol},
+    };
+    const std::map<std::string, std::string> messages = {
+        {"protocol",
+         "Arquivo XML Inválido. O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da CTe.\r\n\n"
+         "A Importação será Abortada."},
+        {"identification",
+         "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada."},
+    };
+    const auto nfe_count = transported_nfe_in_manifest();
+
+    int seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus_path("cte"))) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".xml") continue;
+        SCOPED_TRACE(name);
+        ++seen;
+        const auto want = expected.find(name);
+        ASSERT_NE(want, expected.end()) << "a corpus document without an expected outcome";
+        const FileRun r = run_file(entry.path().string(), "Sim");
+        if (want->second != Expect::complete) {
+            EXPECT_EQ(r.result.outcome, Outcome::aborted);
+            EXPECT_FALSE(r.ini.has_value());
+            const std::string message = messages.at(want->second == Expect::protocol ? "protocol" : "identification");
+            EXPECT_EQ(r.boxes, std::vector<std::string>{message});
+            continue;
+        }
+        ASSERT_EQ(r.result.outcome, Outcome::completed);
+        ASSERT_TRUE(r.ini.has_value());
+        EXPECT_TRUE(r.boxes.empty());
+        const Lines lines = split_lines(*r.ini);
+        Lines headers;
+        for (const std::string& l : lines)
+            if (l.starts_with("[")) headers.push_back(l);
+        const int notas = nfe_count.at(name);
+        Lines want_headers = {"[IDENTIFICACAO]", "[EMITENTE]", "[REMETENTE]", "[DESTINATARIO]", "[TOTAIS]"};
+        if (notas > 0) want_headers.insert(want_headers.end(), {"[NOTAS_FISCAIS]", "[QUANTIDADE_NOTAS]"});
+        want_headers.push_back("[DIRETORIO]");
+        EXPECT_EQ(headers, want_headers);
+        if (notas > 0) {
+            EXPECT_NE(std::find(lines.begin(), lines.end(), "Notas=" + std::to_string(notas)), lines.end());
+        }
+        EXPECT_EQ(lines.back(), "Diretorio_Arquivo_XML=" + entry.path().string());
+    }
+    EXPECT_EQ(seen, static_cast<int>(expected.size()));
+}
+
+}  // namespace
+}  // namespace idf::test::cte
