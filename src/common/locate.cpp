@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "common/import.hpp"
+#include "common/key_precheck.hpp"
 #include "common/messages.hpp"
 #include "common/text.hpp"
 
@@ -47,12 +48,18 @@ void locate_document(Import& import) {
     }
 
     const std::string wanted = import.platform().host_to_ansi(import.chave_acesso);
+    const KeyPrecheck precheck(wanted);
     if (const auto listing = import.platform().list_directory(import.pasta_temporaria)) {
         for (const std::string& name : listing->names) {
             if (is_blank(name)) continue;
             const std::string path = import.platform().join_path(listing->folder, name);
             try {
-                import.load_document(path);
+                // A file that cannot be read ends its try like one that
+                // cannot be parsed; one that provably holds no such key is
+                // passed over without parsing it.
+                const auto bytes = import.platform().read_file(path);
+                if (!bytes || !precheck.may_carry_key(*bytes)) continue;
+                import.XML().load(*bytes, path);
                 const std::string key = protocol_key(import, import.kind_.protocol, import.kind_.key_child);
                 if (!is_blank(key) && key == wanted) {
                     import.opd_file_name_ = path;

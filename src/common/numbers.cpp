@@ -132,7 +132,7 @@ std::string formata_numero(std::string_view text, int decimals, const Regional& 
             if (pos < decimals) frac_part[static_cast<std::size_t>(pos)] = d.digits[static_cast<std::size_t>(k)];
         }
     }
-    if (int_part.empty()) int_part = "0";
+    if (int_part.empty()) int_part.push_back('0');  // not = "0": GCC 12 -O3 warns falsely (-Wrestrict)
     std::string out;
     if (d.negative && !d.digits.empty()) out += '-';
     out += int_part;

@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Generates the benchmark data from the corpus of real NF-e documents.
+
+  gen_data.py folder DIR [--count 5000] [--seed 1]
+      A download folder: DIR/<key>-procNFe.xml files, a few KB to ~200 KB,
+      each an authorised corpus NF-e given a new access key (and grown by
+      cloning its items when it has to be larger). The wanted key is printed
+      on standard output; its file is the one that sorts last.
+
+  gen_data.py items FILE --items N [--key KEY]
+      One authorised NF-e with N items, made by cloning the `det` elements of
+      a corpus NF-e and numbering them 1..N. Prints the access key.
+
+Nothing here is committed: the data is generated under a temporary folder.
+"""
+import argparse
+import os
+import random
+import re
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CORPUS = os.path.normpath(os.path.join(HERE, "..", "..", "shared", "corpus"))
+
+# The item source for the large invoice: minified, 21 items of ~1.2 KB.
+ITEMS_SOURCE = "nfe/edocpdf-nfe400-35-1808-47450-min.xml"
+
+DET_RE = re.compile(rb"<det nItem=\"\d+\">.*?</det>", re.S)
+
+
+def authorised_nfe():
+    """(path, key) of the corpus NF-e documents with protocol and cStat 100."""
+    out = []
+    with open(os.path.join(CORPUS, "MANIFEST.tsv"), encoding="utf-8") as manifest:
+        header = manifest.readline().rstrip("\n").split("\t")
+        for line in manifest:
+            row = dict(zip(header, line.rstrip("\n").split("\t")))
+            if row["doc_type"] != "nfe" or row["has_protocol"] != "yes":
+                continue
+            if "cStat=100" not in row["notable_features"] or len(row["access_key"]) != 44:
+                continue
+            out.append((os.path.join(CORPUS, row["file"]), row["access_key"].encode()))
+    return out
+
+
+def with_items(data, count):
+    """The document with its det elements replaced by `count` clones."""
+    dets = DET_RE.findall(data)
+    if not dets:
+        return data
+    first = DET_RE.search(data).start()
+    last = [m for m in DET_RE.finditer(data)][-1].end()
+    clones = []
+    for i in range(count):
+        det = dets[i % len(dets)]
+        clones.append(re.sub(rb"^<det nItem=\"\d+\">", b'<det nItem="%d">' % (i + 1), det))
+    return data[:first] + b"".join(clones) + data[last:]
+
+
+def rekey(data, old_key, new_key):
+    return data.replace(old_key, new_key)
+
+
+def make_key(n, rng):
+    # cUF 35, a date, a CNPJ, model 55, series, number and a code: 44 digits
+    # that are unique per n.
+    return b"35%02d%02d%014d55001%09d1%08d%d" % (rng.randint(18, 24), rng.randint(1, 12),
+                                               rng.randint(10**13, 10**14 - 1), n, rng.randint(0, 10**8 - 1),
+                                               rng.randint(0, 9))
+
+
+def cmd_folder(args):
+    rng = random.Random(args.seed)
+    sources = []
+    for path, key in authorised_nfe():
+        with open(path, "rb") as f:
+            data = f.read()
+        if key in data:
+            sources.append((data, key))
+    os.makedirs(args.dir, exist_ok=True)
+    keys = sorted({make_key(n, rng) for n in range(args.count)})
+    total = 0
+    for i, key in enumerate(keys):
+        data, old = sources[rng.randrange(len(sources))]
+        # Sizes from a few KB to ~200 KB, most of them small, as in a real
+        # download folder.
+        target = int(min(200_000, 4000 * (50 ** rng.random() ** 2)))
+        doc = rekey(data, old, key)
+        if len(doc) < target:
+            dets = DET_RE.findall(doc)
+            if dets:
+                per_item = max(1, sum(len(d) for d in dets) // len(dets))
+                doc = with_items(doc, max(len(dets), (target - len(doc)) // per_item + len(dets)))
+        name = key.decode() + "-procNFe.xml"
+        with open(os.path.join(args.dir, name), "wb") as f:
+            f.write(doc)
+        total += len(doc)
+    print(keys[-1].decode())
+    print(f"{len(keys)} files, {total} bytes", file=sys.stderr)
+
+
+def cmd_items(args):
+    path = os.path.join(CORPUS, ITEMS_SOURCE)
+    with open(path, "rb") as f:
+        data = f.read()
+    old = next(k for p, k in authorised_nfe() if p == path)
+    key = args.key.encode() if args.key else old
+    doc = with_items(rekey(data, old, key), args.items)
+    with open(args.file, "wb") as f:
+        f.write(doc)
+    print(key.decode())
+    print(f"{args.items} items, {len(doc)} bytes", file=sys.stderr)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub = parser.add_subparsers(dest="cmd", required=True)
+    folder = sub.add_parser("folder")
+    folder.add_argument("dir")
+    folder.add_argument("--count", type=int, default=5000)
+    folder.add_argument("--seed", type=int, default=1)
+    items = sub.add_parser("items")
+    items.add_argument("file")
+    items.add_argument("--items", type=int, required=True)
+    items.add_argument("--key")
+    args = parser.parse_args()
+    {"folder": cmd_folder, "items": cmd_items}[args.cmd](args)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,200 @@
+#include "common/key_precheck.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "common/platform.hpp"
+
+namespace idf {
+
+namespace {
+
+bool is_ascii_alnum(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool is_xml_blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Boyer-Moore-Horspool: the key is long (44 characters) and the file much
+// longer, so most steps skip the key's whole length.
+bool contains(std::string_view haystack, std::string_view needle) {
+    const std::size_t n = needle.size();
+    if (n == 0) return true;
+    if (haystack.size() < n) return false;
+    std::array<std::size_t, 256> skip;
+    skip.fill(n);
+    for (std::size_t i = 0; i + 1 < n; ++i) skip[static_cast<unsigned char>(needle[i])] = n - 1 - i;
+    const char last = needle[n - 1];
+    std::size_t pos = 0;
+    while (pos + n <= haystack.size()) {
+        const char c = haystack[pos + n - 1];
+        if (c == last && haystack.compare(pos, n - 1, needle.substr(0, n - 1)) == 0) return true;
+        pos += skip[static_cast<unsigned char>(c)];
+    }
+    return false;
+}
+
+enum class Decoding { ascii_compatible_utf8, ascii_compatible_single_byte, unknown };
+
+// The encodings in which an ASCII digit or letter is written as its ASCII
+// byte and no other byte sequence stands for it.
+Decoding declared_decoding(std::string_view name) {
+    std::string n;
+    for (const char c : name) n += lower(c);
+    if (n == "utf-8" || n == "utf8") return Decoding::ascii_compatible_utf8;
+    static constexpr std::array<std::string_view, 11> single_byte{
+        "iso-8859-1", "iso8859-1",    "iso_8859-1", "latin1",   "iso-8859-15", "iso8859-15",
+        "latin-9",    "windows-1252", "cp1252",     "us-ascii", "ascii"};
+    if (std::find(single_byte.begin(), single_byte.end(), n) != single_byte.end())
+        return Decoding::ascii_compatible_single_byte;
+    return Decoding::unknown;
+}
+
+// How the parser will decode the file, judged from its head: a UTF-8
+// byte-order mark, blanks, then "<", and an XML declaration naming a known
+// ASCII-compatible encoding (or none).
+Decoding head_decoding(std::string_view bytes) {
+    std::size_t p = 0;
+    const bool utf8_mark = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+    if (utf8_mark) p = 3;
+    while (p < bytes.size() && is_xml_blank(static_cast<unsigned char>(bytes[p]))) ++p;
+    if (p >= bytes.size() || bytes[p] != '<') return Decoding::unknown;
+    const std::string_view head = bytes.substr(p);
+    if (head.size() < 6 || head.substr(0, 5) != "<?xml" || !is_xml_blank(static_cast<unsigned char>(head[5])))
+        return Decoding::ascii_compatible_utf8;  // no declaration: UTF-8
+
+    const std::size_t end = head.find("?>");
+    if (end == std::string_view::npos || end > 1024) return Decoding::unknown;
+    const std::string_view decl = head.substr(5, end - 5);
+    const std::size_t at = decl.find("encoding");
+    if (at == std::string_view::npos) return Decoding::ascii_compatible_utf8;
+    std::size_t q = at + 8;
+    while (q < decl.size() && is_xml_blank(static_cast<unsigned char>(decl[q]))) ++q;
+    if (q >= decl.size() || decl[q] != '=') return Decoding::unknown;
+    ++q;
+    while (q < decl.size() && is_xml_blank(static_cast<unsigned char>(decl[q]))) ++q;
+    if (q >= decl.size() || (decl[q] != '"' && decl[q] != '\'')) return Decoding::unknown;
+    const char quote = decl[q++];
+    const std::size_t close = decl.find(quote, q);
+    if (close == std::string_view::npos) return Decoding::unknown;
+    const Decoding declared = declared_decoding(decl.substr(q, close - q));
+    // With a UTF-8 mark the parser may read UTF-8 whatever is declared.
+    if (utf8_mark && declared == Decoding::ascii_compatible_single_byte) return Decoding::ascii_compatible_utf8;
+    return declared;
+}
+
+// True when a markup declaration ("<!" other than "<!--" and "<![CDATA[")
+// occurs anywhere: without one no entity can be defined.
+bool has_markup_declaration(std::string_view bytes) {
+    for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1)) {
+        if (pos == 0 || bytes[pos - 1] != '<') continue;
+        const std::string_view rest = bytes.substr(pos + 1);
+        if (rest.substr(0, 2) == "--" || rest.substr(0, 7) == "[CDATA[") continue;
+        return true;
+    }
+    return false;
+}
+
+// True when a character reference stands for an ASCII digit or letter, or
+// cannot be read as a reference.
+bool has_alnum_reference(std::string_view bytes) {
+    for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1)) {
+        if (pos + 1 >= bytes.size() || bytes[pos + 1] != '#') continue;
+        std::size_t q = pos + 2;
+        const bool hex = q < bytes.size() && bytes[q] == 'x';
+        if (hex) ++q;
+        std::uint32_t value = 0;
+        std::size_t digits = 0;
+        for (; q < bytes.size(); ++q, ++digits) {
+            const char c = bytes[q];
+            unsigned digit = 0;
+            if (c >= '0' && c <= '9')
+                digit = static_cast<unsigned>(c - '0');
+            else if (hex && lower(c) >= 'a' && lower(c) <= 'f')
+                digit = static_cast<unsigned>(lower(c) - 'a' + 10);
+            else
+                break;
+            value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
+        }
+        if (digits == 0 || q >= bytes.size() || bytes[q] != ';') return true;
+        if (value < 0x80 && is_ascii_alnum(static_cast<unsigned char>(value))) return true;
+    }
+    return false;
+}
+
+// True when the bytes, read as UTF-8, hold a sequence that would be an
+// overlong form of an ASCII character (C0, C1, E0 80-9F, F0 80-8F).
+bool has_overlong_utf8(std::string_view bytes) {
+    if (bytes.find('\xC0') != std::string_view::npos || bytes.find('\xC1') != std::string_view::npos) return true;
+    for (const char lead : {'\xE0', '\xF0'}) {
+        const auto limit = static_cast<unsigned char>(lead == '\xE0' ? 0xA0 : 0x90);
+        for (std::size_t pos = bytes.find(lead); pos != std::string_view::npos; pos = bytes.find(lead, pos + 1))
+            if (pos + 1 >= bytes.size() || static_cast<unsigned char>(bytes[pos + 1]) < limit) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ansi_keeps_ascii_alnum_apart() {
+    static const bool apart = [] {
+        // Every ASCII character must convert to itself.
+        std::u16string ascii;
+        for (char16_t c = 0; c < 0x80; ++c) ascii += c;
+        const std::string ascii_out = to_ansi(ascii);
+        if (ascii_out.size() != ascii.size()) return false;
+        for (std::size_t i = 0; i < ascii.size(); ++i)
+            if (static_cast<unsigned char>(ascii_out[i]) != ascii[i]) return false;
+
+        // Every other character of the basic plane, lone surrogates
+        // included, must give one byte that is not an ASCII digit or letter.
+        std::u16string bmp;
+        bmp.reserve(0x10000 + 0x1000);
+        for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+            bmp += static_cast<char16_t>(c);
+            if (c >= 0xD800 && c <= 0xDFFF) bmp += u'\u00E9';  // keeps each surrogate alone
+        }
+        const std::string bmp_out = to_ansi(bmp);
+        if (bmp_out.size() != bmp.size()) return false;
+        if (std::any_of(bmp_out.begin(), bmp_out.end(),
+                        [](char c) { return is_ascii_alnum(static_cast<unsigned char>(c)); }))
+            return false;
+
+        // Characters beyond it must give at least one byte each, none of
+        // them an ASCII digit or letter.
+        std::u16string astral;
+        astral.reserve(2 * 0x100000);
+        for (char32_t c = 0x10000; c <= 0x10FFFF; ++c) {
+            astral += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            astral += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+        const std::string astral_out = to_ansi(astral);
+        if (astral_out.size() < astral.size() / 2) return false;
+        return std::none_of(astral_out.begin(), astral_out.end(),
+                            [](char c) { return is_ascii_alnum(static_cast<unsigned char>(c)); });
+    }();
+    return apart;
+}
+
+KeyPrecheck::KeyPrecheck(std::string_view ansi_key) : key_(ansi_key) {
+    active_ = !key_.empty() && std::all_of(key_.begin(), key_.end(), [](char c) {
+        return is_ascii_alnum(static_cast<unsigned char>(c));
+    }) && ansi_keeps_ascii_alnum_apart();
+}
+
+bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
+    if (!active_) return true;
+    if (contains(bytes, key_)) return true;
+    const Decoding decoding = head_decoding(bytes);
+    if (decoding == Decoding::unknown) return true;
+    if (bytes.find('\0') != std::string_view::npos) return true;
+    if (has_markup_declaration(bytes)) return true;
+    if (has_alnum_reference(bytes)) return true;
+    if (decoding == Decoding::ascii_compatible_utf8 && has_overlong_utf8(bytes)) return true;
+    return false;
+}
+
+}  // namespace idf
