@@ -1,0 +1,65 @@
+// The platform on Windows: the ANSI file and user-interface functions of
+// the system, as a 32-bit host program loads the library.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/platform.hpp"
+#include "common/regional.hpp"
+
+namespace idf::win {
+
+class WindowsPlatform : public Platform {
+public:
+    WindowsPlatform() = default;
+    ~WindowsPlatform() override;
+    WindowsPlatform(const WindowsPlatform&) = delete;
+    WindowsPlatform& operator=(const WindowsPlatform&) = delete;
+
+    // MessageBoxA without owner, OK only, exclamation icon, task-modal;
+    // text and caption in the ANSI code page.
+    void mensagem_atencao(std::string_view text) override;
+    // GetOpenFileNameA: filter "XML files" (*.xml), default extension
+    // "XML", file must exist, resizable, read-only box hidden.
+    std::optional<std::string> open_file_dialog() override;
+    // The folder of the process's executable (not of this library); a
+    // drive root keeps its backslash.
+    std::string exchange_folder() override;
+    std::string join_path(std::string_view folder, std::string_view name) override;
+    std::optional<DirectoryListing> list_directory(const std::string& folder) override;
+    bool file_exists(const std::string& path) override;
+    bool delete_file(const std::string& path) override;
+    std::unique_ptr<OutputFile> create_file(const std::string& path) override;
+    std::optional<std::string> read_file(const std::string& path) override;
+    // Host strings are ANSI already.
+    std::string host_to_ansi(std::string_view text) override;
+
+    // Closes every file this platform still has open. Used after a fault
+    // that left the import's own objects behind.
+    void close_open_files();
+
+    // For the output files: the handles they hold open.
+    std::vector<void*> open_handles;
+};
+
+// The folder part of an executable's path: everything before the last
+// backslash, keeping it after a drive colon ("C:\Host.exe" gives "C:\").
+std::string module_folder(std::string_view module_path);
+
+// Splits the folder argument of the search into folder and mask: a "*" or
+// "?" in the last component makes it the mask in place of "*.xml".
+struct FolderAndMask {
+    std::string folder;
+    std::string mask;
+};
+FolderAndMask split_mask(std::string_view folder);
+
+// Orders file names as a sorted list box does: ignoring letter case, by the
+// user's locale.
+bool list_box_less(const std::string& a, const std::string& b);
+
+// The user's decimal separator, short date format and date separator.
+Regional read_regional_settings();
+
+}  // namespace idf::win

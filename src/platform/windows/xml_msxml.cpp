@@ -1,0 +1,224 @@
+// The XML parser on Windows: the MSXML DOM through COM.
+//
+// The bytes are handed to MSXML as an array of bytes, so that MSXML reads
+// the encoding the document declares. The DOM is walked once, iteratively,
+// into the library's own tree and released before returning; nothing of
+// MSXML outlives one call.
+//
+// Differences from the other backends are evened out here:
+//  - the XML declaration, which MSXML shows as a processing instruction
+//    named "xml", and the document type node are left out;
+//  - entity-reference nodes are replaced by their content;
+//  - elements nested deeper than max_depth are refused, as the other
+//    backend refuses them;
+//  - internal entities are measured before parsing (entity_guard.hpp), and
+//    external resources are never resolved.
+#include <windows.h>
+#include <msxml2.h>
+
+#include <string>
+#include <vector>
+
+#include "common/text.hpp"
+#include "common/xml.hpp"
+#include "platform/windows/com.hpp"
+#include "platform/windows/entity_guard.hpp"
+
+namespace idf::xml {
+
+namespace {
+
+using win::Bstr;
+using win::ComPtr;
+using win::Variant;
+
+// DOM document classes, tried in this order: MSXML 4.0, 3.0, 2.6, then the
+// version-independent class.
+constexpr CLSID dom_document_classes[] = {
+    {0x88D969C0, 0xF192, 0x11D4, {0xA6, 0x5F, 0x00, 0x40, 0x96, 0x32, 0x51, 0xE5}},
+    {0xF5078F32, 0xC551, 0x11D3, {0x89, 0xB9, 0x00, 0x00, 0xF8, 0x1F, 0xE2, 0x21}},
+    {0xF5078F1B, 0xC551, 0x11D3, {0x89, 0xB9, 0x00, 0x00, 0xF8, 0x1F, 0xE2, 0x21}},
+    {0xF6D90F11, 0x9C73, 0x11D3, {0xB3, 0x2E, 0x00, 0xC0, 0x4F, 0x99, 0x0B, 0xB4}},
+};
+constexpr IID iid_dom_document = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID iid_dom_document2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+// The deepest element nesting accepted, as in the other backend.
+constexpr int max_depth = 256;
+
+std::string utf8(const std::u16string& text) { return utf16_to_utf8(text); }
+
+ComPtr<IXMLDOMDocument> create_document() {
+    ComPtr<IXMLDOMDocument> doc;
+    for (const CLSID& clsid : dom_document_classes)
+        if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid_dom_document, doc.put_void())) && doc)
+            return doc;
+    throw XmlDocError("Microsoft MSXML is not installed");
+}
+
+void configure(IXMLDOMDocument& doc) {
+    doc.put_async(VARIANT_FALSE);
+    doc.put_validateOnParse(VARIANT_FALSE);
+    doc.put_resolveExternals(VARIANT_FALSE);
+    doc.put_preserveWhiteSpace(VARIANT_FALSE);
+    // Where the version knows them: no external DTD or schema loads and a
+    // bound on nesting. An unknown property is simply refused.
+    ComPtr<IXMLDOMDocument2> doc2;
+    if (SUCCEEDED(doc.QueryInterface(iid_dom_document2, doc2.put_void())) && doc2) {
+        const auto set = [&](const wchar_t* name, VARIANT value) {
+            Bstr property(name);
+            doc2->setProperty(property.get(), value);
+        };
+        VARIANT no{};
+        no.vt = VT_BOOL;
+        no.boolVal = VARIANT_FALSE;
+        set(L"ResolveExternals", no);
+        set(L"UseInlineSchema", no);
+        VARIANT depth{};
+        depth.vt = VT_I4;
+        depth.lVal = 4 * max_depth;
+        set(L"MaxElementDepth", depth);
+    }
+}
+
+// Loads the bytes; raises ParseError with MSXML's parse error when it refuses them.
+void load_bytes(IXMLDOMDocument& doc, std::string_view bytes) {
+    SAFEARRAYBOUND bound{static_cast<ULONG>(bytes.size()), 0};
+    Variant source;
+    SAFEARRAY* array = SafeArrayCreate(VT_UI1, 1, &bound);
+    if (!array) throw ParseError("Out of memory.", 0, "");
+    source.get().vt = VT_ARRAY | VT_UI1;
+    source.get().parray = array;  // owned by `source` from here on
+    if (!bytes.empty()) {
+        void* data = nullptr;
+        if (FAILED(SafeArrayAccessData(array, &data))) throw ParseError("Out of memory.", 0, "");
+        CopyMemory(data, bytes.data(), bytes.size());
+        SafeArrayUnaccessData(array);
+    }
+
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    const HRESULT hr = doc.load(source.get(), &loaded);
+    if (SUCCEEDED(hr) && loaded == VARIANT_TRUE) return;
+
+    ComPtr<IXMLDOMParseError> error;
+    long line = 0;
+    Bstr reason, source_text;
+    if (SUCCEEDED(doc.get_parseError(error.put())) && error) {
+        error->get_line(&line);
+        error->get_reason(reason.put());
+        error->get_srcText(source_text.put());
+    }
+    std::u16string why = reason.str();
+    // MSXML ends its reason with a line break; the message adds its own.
+    while (!why.empty() && (why.back() == u'\r' || why.back() == u'\n' || why.back() == u' ')) why.pop_back();
+    if (why.empty()) why = u"The document could not be parsed.";
+    std::u16string shown = source_text.str();
+    if (shown.size() > 40) shown.resize(40);
+    throw ParseError(utf8(why), static_cast<int>(line), utf8(shown));
+}
+
+ComPtr<IXMLDOMNode> first_child_of(IXMLDOMNode& node) {
+    ComPtr<IXMLDOMNode> child;
+    node.get_firstChild(child.put());
+    return child;
+}
+
+ComPtr<IXMLDOMNode> next_of(IXMLDOMNode& node) {
+    ComPtr<IXMLDOMNode> next;
+    node.get_nextSibling(next.put());
+    return next;
+}
+
+std::u16string value_of(IXMLDOMNode& node) {
+    Variant value;
+    node.get_nodeValue(value.put());
+    return value.str();
+}
+
+std::u16string name_of(IXMLDOMNode& node) {
+    Bstr name;
+    node.get_nodeName(name.put());
+    return name.str();
+}
+
+// Feeds the document's nodes to the builder in document order, without
+// recursion: each frame holds the next node to visit on one level.
+void walk(IXMLDOMDocument& doc, TreeBuilder& builder) {
+    struct Frame {
+        ComPtr<IXMLDOMNode> next;
+        bool element;  // the level is the content of an element
+    };
+    std::vector<Frame> levels;
+    ComPtr<IXMLDOMNode> top;
+    doc.get_firstChild(top.put());
+    levels.push_back({top, false});
+    int depth = 0;
+
+    while (!levels.empty()) {
+        Frame& level = levels.back();
+        if (!level.next) {
+            const bool element = level.element;
+            levels.pop_back();
+            if (element) {
+                builder.end_element();
+                --depth;
+            }
+            continue;
+        }
+        ComPtr<IXMLDOMNode> node = level.next;
+        level.next = next_of(*node.get());
+        const bool document_level = levels.size() == 1;
+
+        DOMNodeType type = NODE_INVALID;
+        node->get_nodeType(&type);
+        switch (type) {
+            case NODE_ELEMENT: {
+                if (++depth > max_depth)
+                    throw ParseError("Excessive depth in document: " + std::to_string(max_depth) + ".", 0, "");
+                Bstr qualified, local, prefix, uri;
+                node->get_nodeName(qualified.put());
+                node->get_baseName(local.put());
+                node->get_prefix(prefix.put());
+                node->get_namespaceURI(uri.put());
+                builder.start_element(utf8(qualified.str()), utf8(local.str()), utf8(prefix.str()), utf8(uri.str()));
+                levels.push_back({first_child_of(*node.get()), true});
+                break;
+            }
+            case NODE_TEXT:
+                builder.text(value_of(*node.get()));
+                break;
+            case NODE_CDATA_SECTION:
+                builder.cdata(value_of(*node.get()));
+                break;
+            case NODE_COMMENT:
+                builder.comment(value_of(*node.get()));
+                break;
+            case NODE_PROCESSING_INSTRUCTION: {
+                std::u16string target = name_of(*node.get());
+                if (document_level && target == u"xml") break;  // the XML declaration
+                builder.processing_instruction(utf8(target), value_of(*node.get()));
+                break;
+            }
+            case NODE_ENTITY_REFERENCE:
+                // Its content takes its place.
+                levels.push_back({first_child_of(*node.get()), false});
+                break;
+            default:
+                // Document type, notations and the like carry no content.
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+void parse_xml(std::string_view bytes, TreeBuilder& builder) {
+    if (bytes.size() > 0x7FFFFFFF) throw ParseError("The file is too large.", 0, "");
+    if (const auto problem = check_entity_expansion(bytes)) throw ParseError(problem->reason, problem->line, "");
+    ComPtr<IXMLDOMDocument> doc = create_document();
+    configure(*doc.get());
+    load_bytes(*doc.get(), bytes);
+    walk(*doc.get(), builder);
+}
+
+}  // namespace idf::xml

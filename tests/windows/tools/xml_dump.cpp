@@ -1,0 +1,81 @@
+// xml_dump OUTPUT FILE...: writes, for every file, the tree that the XML
+// layer builds from it (node kinds, names, namespaces and texts, UTF-8), or
+// "PARSE ERROR" followed by a "#" line with the parser's message. The same
+// source is built with each parser backend; the outputs, "#" lines aside,
+// must be identical.
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "common/text.hpp"
+#include "common/xml.hpp"
+
+namespace {
+
+using namespace idf::xml;
+
+std::string escaped(const std::u16string& text) {
+    std::string out;
+    for (const char c : idf::utf16_to_utf8(text)) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += c;
+    }
+    return out;
+}
+
+void dump(Node node, int depth, std::ostream& out) {
+    out << std::string(static_cast<std::size_t>(depth) * 2, ' ');
+    switch (node.type()) {
+        case NodeType::element:
+            out << "E " << node_name(node) << " local=" << node.local_name() << " ns=" << node.namespace_uri() << '\n';
+            for (Node child = first_child(child_nodes(node)); child; child = next_sibling(child))
+                dump(child, depth + 1, out);
+            return;
+        case NodeType::text:
+            out << "T \"" << escaped(node_text(node)) << "\"\n";
+            return;
+        case NodeType::cdata:
+            out << "C \"" << escaped(node_text(node)) << "\"\n";
+            return;
+        case NodeType::comment:
+            out << "M \"" << escaped(node_text(node)) << "\"\n";
+            return;
+        case NodeType::processing_instruction:
+            out << "P " << node_name(node) << " \"" << escaped(node_text(node)) << "\"\n";
+            return;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    std::ofstream out(argv[1], std::ios::binary);
+    for (int i = 2; i < argc; ++i) {
+        std::string path = argv[i];
+        const std::size_t slash = path.find_last_of("\\/");
+        out << "== " << (slash == std::string::npos ? path : path.substr(slash + 1)) << '\n';
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        Document doc;
+        try {
+            doc.load(bytes, path);
+            dump(doc.document_element(), 0, out);
+        } catch (const std::exception& error) {
+            std::string message = error.what();
+            for (char& c : message)
+                if (c == '\r' || c == '\n') c = ' ';
+            out << "PARSE ERROR\n# " << message << '\n';
+        }
+    }
+    return out ? 0 : 1;
+}
