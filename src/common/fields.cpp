@@ -99,14 +99,18 @@ std::string read_value(Import& import, xml::Node parent, std::string_view child,
 std::string read_field(Import& import, xml::Node parent, const Field& field) {
     const Transform& t = field.transform;
     if (t.ten_digits_test) {
+        // The digits test comes after the presence test: a blank telephone
+        // is a blank value and goes on to the check by kind; one that is
+        // not blank but has other than ten digits is empty, with no
+        // problem line whatever the kind.
         bool unreadable = false;
-        std::string digits;
+        std::u16string text;
         try {
-            digits = somente_numeros(to_ansi(xml::node_text(xml::child_by_name(xml::child_nodes(parent), field.child))));
+            text = xml::node_text(xml::child_by_name(xml::child_nodes(parent), field.child));
         } catch (const std::exception&) {
             unreadable = true;
         }
-        if (!unreadable && digits.size() != 10) return {};
+        if (!unreadable && !is_blank(text) && somente_numeros(to_ansi(text)).size() != 10) return {};
     }
     bool failed = false;
     std::string value = read_value(import, parent, field.child, t, &failed);
