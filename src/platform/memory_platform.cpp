@@ -1,0 +1,127 @@
+#include "platform/memory_platform.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "common/exchange_file.hpp"
+#include "common/text.hpp"
+
+namespace idf {
+
+namespace {
+
+char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool less_ignoring_case(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(fold(x)) < static_cast<unsigned char>(fold(y));
+    });
+}
+
+bool ends_with_xml(std::string_view name) {
+    if (name.size() < 4) return false;
+    const std::string_view tail = name.substr(name.size() - 4);
+    return tail[0] == '.' && fold(tail[1]) == 'x' && fold(tail[2]) == 'm' && fold(tail[3]) == 'l';
+}
+
+std::string parent_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// The exchange file: bytes reach `files` when it is closed, as on disk.
+class MemoryOutputFile : public OutputFile {
+public:
+    MemoryOutputFile(MemoryPlatform& platform, std::string path) : platform_(platform), path_(std::move(path)) {}
+    bool write(std::string_view bytes) override {
+        if (platform_.write_capacity) {
+            const std::size_t room =
+                *platform_.write_capacity > buffer_.size() ? *platform_.write_capacity - buffer_.size() : 0;
+            buffer_ += bytes.substr(0, room);
+            platform_.files[path_] = buffer_;
+            return bytes.size() <= room;
+        }
+        buffer_ += bytes;
+        platform_.files[path_] = buffer_;
+        return true;
+    }
+    bool close() override { return !platform_.fail_close; }
+
+private:
+    MemoryPlatform& platform_;
+    std::string path_;
+    std::string buffer_;
+};
+
+}  // namespace
+
+MemoryPlatform::MemoryPlatform() { folders.insert(exchange_dir); }
+
+void MemoryPlatform::add_file(const std::string& path, std::string bytes) {
+    files[path] = std::move(bytes);
+    for (std::string folder = parent_of(path); !folder.empty(); folder = parent_of(folder)) {
+        folders.insert(folder);
+        if (folder == "/") break;
+    }
+}
+
+std::optional<std::string> MemoryPlatform::exchange_file() const {
+    const auto it = files.find(exchange_dir + "/" + std::string(exchange_file_name));
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+}
+
+void MemoryPlatform::mensagem_atencao(std::string_view text) {
+    boxes.emplace_back(text);
+    if (throwing_boxes) throw std::runtime_error("no user interface");
+}
+
+std::optional<std::string> MemoryPlatform::open_file_dialog() { return dialog_choice; }
+
+std::string MemoryPlatform::exchange_folder() { return exchange_dir; }
+
+std::string MemoryPlatform::join_path(std::string_view folder, std::string_view name) {
+    std::string out(folder);
+    if (out.empty() || out.back() != '/') out += '/';
+    out += name;
+    return out;
+}
+
+std::optional<DirectoryListing> MemoryPlatform::list_directory(const std::string& folder_arg) {
+    std::string folder = folder_arg;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (!folders.contains(folder)) return std::nullopt;
+    DirectoryListing listing;
+    listing.folder = folder;
+    const std::string prefix = folder == "/" ? folder : folder + "/";
+    for (const auto& [path, bytes] : files) {
+        if (!path.starts_with(prefix)) continue;
+        const std::string name = path.substr(prefix.size());
+        if (name.find('/') != std::string::npos || name.front() == '.' || !ends_with_xml(name)) continue;
+        listing.names.push_back(name);
+    }
+    std::stable_sort(listing.names.begin(), listing.names.end(), less_ignoring_case);
+    return listing;
+}
+
+bool MemoryPlatform::file_exists(const std::string& path) { return files.contains(path); }
+
+bool MemoryPlatform::delete_file(const std::string& path) { return files.erase(path) > 0; }
+
+std::unique_ptr<OutputFile> MemoryPlatform::create_file(const std::string& path) {
+    if (fail_create || !folders.contains(parent_of(path))) return nullptr;
+    files[path].clear();
+    return std::make_unique<MemoryOutputFile>(*this, path);
+}
+
+std::optional<std::string> MemoryPlatform::read_file(const std::string& path) {
+    reads.push_back(path);
+    const auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string MemoryPlatform::host_to_ansi(std::string_view text) { return utf8_to_cp1252(text); }
+
+}  // namespace idf

@@ -1,0 +1,59 @@
+// A platform held entirely in memory: files are bytes under "/"-separated
+// paths, boxes are recorded, the open dialog answers a preset choice and the
+// exchange file is kept as bytes. It touches no disk, so the fuzzers can run
+// whole imports on it, and tests can make any operation fail on purpose.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/platform.hpp"
+
+namespace idf {
+
+class MemoryPlatform : public Platform {
+public:
+    MemoryPlatform();
+
+    // --- the in-memory file system --------------------------------------
+    // Full path -> bytes. A file's folder exists once it is added.
+    std::map<std::string, std::string> files;
+    // Extra folders (created by add_file too).
+    std::set<std::string> folders;
+    void add_file(const std::string& path, std::string bytes);
+
+    // --- what the host sees ---------------------------------------------
+    std::vector<std::string> boxes;  // UTF-8, in the order shown
+    std::optional<std::string> dialog_choice;
+    std::string exchange_dir = "/host";
+    // Paths read with read_file, in order.
+    std::vector<std::string> reads;
+
+    // --- failures on demand ---------------------------------------------
+    bool fail_create = false;  // create_file fails
+    // The exchange file accepts this many bytes, then write fails.
+    std::optional<std::size_t> write_capacity;
+    bool fail_close = false;
+    // A box that throws, as a host whose UI is gone.
+    bool throwing_boxes = false;
+
+    // The exchange file's bytes, if it exists.
+    std::optional<std::string> exchange_file() const;
+
+    void mensagem_atencao(std::string_view text) override;
+    std::optional<std::string> open_file_dialog() override;
+    std::string exchange_folder() override;
+    std::string join_path(std::string_view folder, std::string_view name) override;
+    std::optional<DirectoryListing> list_directory(const std::string& folder) override;
+    bool file_exists(const std::string& path) override;
+    bool delete_file(const std::string& path) override;
+    std::unique_ptr<OutputFile> create_file(const std::string& path) override;
+    std::optional<std::string> read_file(const std::string& path) override;
+    // Arguments are UTF-8.
+    std::string host_to_ansi(std::string_view text) override;
+};
+
+}  // namespace idf
