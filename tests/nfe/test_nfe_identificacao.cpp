@@ -73,23 +73,13 @@ TEST(NfeIdentificacao, AbortsInOrderWithItsMessageAndLeavesNoFile) {
     }
 }
 
-TEST(NfeIdentificacao, WritesTheSectionWithTheAccessKeyInGroupsOfFour) {
-    const RunResult r = run(NFe{});
-    ASSERT_TRUE(r.completed());
-    const Lines lines = r.lines();
-    ASSERT_GE(lines.size(), 5u);
-    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 5),
-              (Lines{"[IDENTIFICACAO]", "Chave_Acesso=" + std::string(chave_formatada), "Serie_Nota_Fiscal=1",
-                     "Numero_Nota_Fiscal=123", "Data_Emissao=10/05/2023"}));
-    EXPECT_EQ(lines[1].size(), std::string("Chave_Acesso=").size() + 54);
-}
-
 TEST(NfeIdentificacao, AccessKeyLayoutOfOddLengths) {
     struct Case {
         std::string ch_nfe;
         std::string expected;
     };
     const Case cases[] = {
+        {std::string(chave), "Chave_Acesso=" + std::string(chave_formatada)},        // 54 characters
         {std::string(chave) + "9", "Chave_Acesso=" + std::string(chave_formatada)},  // 45th character dropped
         {"123456", "Chave_Acesso=1234 56         "},                                 // all ten blanks stay
         {" 12345", "Chave_Acesso= 123 45         "},                                 // not trimmed

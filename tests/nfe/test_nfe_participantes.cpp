@@ -96,21 +96,6 @@ TEST(NfeParticipantes, IssuerNumberPrefersTheCnpjOverTheCpf) {
     }
 }
 
-TEST(NfeParticipantes, IssuerWithAllFields) {
-    const RunResult r =
-        run(with_emit("<emit><CNPJ>12345678000190</CNPJ><xNome>Indústria Ltda</xNome><xFant>Ind</xFant>"
-                      "<enderEmit><xLgr>Rua das Flores</xLgr><nro>100</nro><xCpl>Sala 2</xCpl><xBairro>Centro</xBairro>"
-                      "<cMun>3550308</cMun><xMun>São Paulo</xMun><UF>SP</UF><CEP>01001000</CEP><fone>1134567890</fone>"
-                      "</enderEmit><IE>110042490114</IE><CRT>3</CRT></emit>"));
-    ASSERT_TRUE(r.completed());
-    EXPECT_EQ(section(r, "[EMITENTE]"),
-              (Lines{"[EMITENTE]", "CNPJ_CPF=12345678000190", "Inscricao_Estadual=110042490114",
-                     "Razao_Social=Indústria Ltda", "Nome_Fantasia=Ind", "Regime_Tributario=3",
-                     "Endereco=Rua das Flores", "Numero_Endereco=100", "Complemento=Sala 2", "Bairro=Centro",
-                     "Cidade=3550308", "CEP=01.001-000", "Fone=(011)3456-7890", ""}));
-    EXPECT_EQ(r.result.lista_problemas, "");
-}
-
 TEST(NfeParticipantes, MissingOptionalFieldsWriteEmptyValuesAndOnlyWhenEmptyOnesAreReported) {
     // Nothing but the number and an empty address.
     const RunResult r = run(with_emit("<emit><CNPJ>1</CNPJ><enderEmit/></emit>"), "Sim");

@@ -254,17 +254,5 @@ TEST(NfeDiretorio, CarriesTheFullPathOfTheImportedFile) {
     EXPECT_EQ(*(at + 1), "Diretorio_Arquivo_XML=" + dir.str() + "/Nota Fiscal.xml");
 }
 
-TEST(NfeDiretorio, SearchWayWritesThePathOfTheMatchingFile) {
-    TempDir dir;
-    dir.write("outra.xml", "<nfeProc/>");
-    dir.write("nota.xml", NFe{}.xml());
-    const RunResult r = run_search(DocType::nfe, chave, dir.str());
-    ASSERT_TRUE(r.completed());
-    const Lines lines = r.lines();
-    const auto at = std::find(lines.begin(), lines.end(), "[DIRETORIO]");
-    ASSERT_NE(at, lines.end());
-    EXPECT_EQ(*(at + 1), "Diretorio_Arquivo_XML=" + dir.str() + "/nota.xml");
-}
-
 }  // namespace
 }  // namespace idf::test::nfe

@@ -1,0 +1,196 @@
+// Real NF-e documents of the corpus: every one imports completely or ends
+// cleanly on the abort path with the right message; three of them are
+// compared byte for byte with exchange files checked by hand.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+
+#include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "nfe_fixture.hpp"
+
+namespace idf::test::nfe {
+namespace {
+
+const std::string sem_protocolo =
+    "Arquivo XML Inválido. O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da NFe.\r\n\n"
+    "A Importação será Abortada.";
+const std::string sem_dest =
+    "O Sistema não Conseguiu Ler a TAG do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
+const std::string sem_cnpj_dest =
+    "O Sistema não Conseguiu Ler o CNPJ do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
+
+// One import of a corpus file chosen in the open dialog.
+struct CorpusRun {
+    ImportResult result;
+    std::vector<std::string> boxes;
+    std::optional<std::string> ini;
+};
+
+CorpusRun import_file(const std::string& path, std::string_view modo = "Sim") {
+    TempDir out;
+    TestPlatform platform(out.str());
+    platform.dialog_choice = path;
+    CorpusRun run;
+    run.result = idf::nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), "", "", modo);
+    run.boxes = platform.boxes;
+    run.ini = read_bytes(run.result.arquivo_ini);
+    return run;
+}
+
+// What the manifest says of each NF-e file.
+struct Manifest {
+    bool protocol = false;  // has_protocol
+    std::string features;   // notable_features
+    int items = 0;
+    int dups = 0;
+};
+
+std::map<std::string, Manifest> read_manifest() {
+    std::map<std::string, Manifest> out;
+    std::ifstream in(corpus_path("MANIFEST.tsv"));
+    std::string line;
+    const std::regex items(R"(items=(\d+))");
+    const std::regex dup(R"(dup=(\d+))");
+    while (std::getline(in, line)) {
+        if (!line.starts_with("nfe/")) continue;
+        std::vector<std::string> columns;
+        for (std::size_t from = 0, tab = 0; tab != std::string::npos; from = tab + 1) {
+            tab = line.find('\t', from);
+            columns.push_back(line.substr(from, tab == std::string::npos ? tab : tab - from));
+        }
+        Manifest m;
+        m.protocol = columns.at(7) == "yes";
+        m.features = columns.at(9);
+        std::smatch match;
+        if (std::regex_search(m.features, match, items)) m.items = std::stoi(match[1]);
+        if (std::regex_search(m.features, match, dup)) m.dups = std::stoi(match[1]);
+        out[columns.at(0).substr(4)] = m;
+    }
+    return out;
+}
+
+// The abort message a document must end with, or "" when it must import.
+std::string expected_abort(const std::string& name, const Manifest& m) {
+    // The placeholder's protocol has no nProt.
+    if (!m.protocol || name == "spednfe-procnfe-allgroups-placeholder.xml") return sem_protocolo;
+    if (m.features.find("no-dest") != std::string::npos) return sem_dest;
+    // A recipient without CNPJ: a person, or a foreign buyer.
+    if (m.features.find("CPF recipient") != std::string::npos || m.features.find("idEstrangeiro") != std::string::npos)
+        return sem_cnpj_dest;
+    return {};
+}
+
+TEST(NfeCorpus, EveryDocumentImportsOrAbortsCleanly) {
+    // Carriers without address, city or state.
+    const std::map<std::string, std::string> problems = {
+        {"nfephp-nfe200-43-1410-866051.xml",
+         "- Endereço da Transportadora no Arquivo XML.\r\n- Cidade da Transportadora no Arquivo XML.\r\n"
+         "- Estado da Transportadora no Arquivo XML.\r\n"},
+        {"pytrustnfe-nfe310-sn102.xml",
+         "- Cidade da Transportadora no Arquivo XML.\r\n- Estado da Transportadora no Arquivo XML.\r\n"},
+        {"spedda-nfe400-cancelada-retevento.xml",
+         "- Endereço da Transportadora no Arquivo XML.\r\n- Cidade da Transportadora no Arquivo XML.\r\n"},
+        {"spednfe-nfe310-protocoled.xml",
+         "- Endereço da Transportadora no Arquivo XML.\r\n- Cidade da Transportadora no Arquivo XML.\r\n"
+         "- Estado da Transportadora no Arquivo XML.\r\n"},
+    };
+    const auto manifest = read_manifest();
+
+    int completed = 0;
+    int aborted = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus_path("nfe"))) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        const auto m = manifest.find(name);
+        ASSERT_NE(m, manifest.end());
+        const CorpusRun r = import_file(entry.path().string());
+
+        if (const std::string message = expected_abort(name, m->second); !message.empty()) {
+            ++aborted;
+            EXPECT_EQ(r.result.outcome, Outcome::aborted);
+            EXPECT_FALSE(r.ini.has_value());
+            EXPECT_EQ(r.boxes, std::vector<std::string>{message});
+            continue;
+        }
+        ++completed;
+        ASSERT_EQ(r.result.outcome, Outcome::completed) << testing::PrintToString(r.boxes);
+        ASSERT_TRUE(r.ini.has_value());
+        EXPECT_TRUE(r.boxes.empty());  // silent mode
+        const auto found = problems.find(name);
+        EXPECT_EQ(r.result.lista_problemas, found == problems.end() ? "" : found->second);
+
+        const Lines lines = split_lines(*r.ini);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.front(), "[IDENTIFICACAO]");
+        EXPECT_EQ(lines.back(), "Itens=" + std::to_string(m->second.items));
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.starts_with("Numero_Duplicata_"); }),
+                  m->second.dups);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Diretorio_Arquivo_XML=" + entry.path().string()), lines.end());
+    }
+    EXPECT_EQ(completed, 36);
+    EXPECT_EQ(aborted, 37);
+}
+
+TEST(NfeCorpus, FiftyItemDocumentPutsItemFiftyInTheSecondSection) {
+    const CorpusRun r = import_file(corpus_path("nfe/brdanfe-nfe310-50itens-crlf.xml"));
+    ASSERT_EQ(r.result.outcome, Outcome::completed);
+    const Lines lines = split_lines(*r.ini);
+    const auto second = std::find(lines.begin(), lines.end(), "[PRODUTOS_2]");
+    ASSERT_NE(second, lines.end());
+    EXPECT_EQ(*(second - 1), "");
+    EXPECT_EQ(*(second - 2), "");
+    EXPECT_TRUE((second + 1)->starts_with("Produto_50=")) << *(second + 1);
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "[PRODUTOS_3]"), lines.end());
+}
+
+// The exchange files of three documents, read against the documents line
+// by line; only the folder line depends on where the corpus lies.
+TEST(NfeCorpus, GoldenExchangeFiles) {
+    for (const char* name :
+         {"nfelib-nfe400-reforma-tributaria", "nfelib-nfe400-26-1808-1687", "wmix-nfe310-notaprocessada-fake"}) {
+        SCOPED_TRACE(name);
+        const std::string xml = corpus_path(std::string("nfe/") + name + ".xml");
+        const auto golden = read_bytes(std::string(IDF_TESTS_DIR) + "/nfe/golden/" + name + ".ini");
+        ASSERT_TRUE(golden.has_value());
+        std::string expected = *golden;
+        const std::string marker = "{ARQUIVO_XML}";
+        const auto at = expected.find(marker);
+        ASSERT_NE(at, std::string::npos);
+        expected.replace(at, marker.size(), xml);
+
+        const CorpusRun r = import_file(xml, "");
+        ASSERT_EQ(r.result.outcome, Outcome::completed);
+        EXPECT_TRUE(r.boxes.empty());
+        ASSERT_TRUE(r.ini.has_value());
+        EXPECT_EQ(*r.ini, expected);
+        if (*r.ini != expected) {  // the first differing line, for the reader
+            const Lines got = split_lines(*r.ini);
+            const Lines want = split_lines(expected);
+            for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i)
+                if (got[i] != want[i]) {
+                    ADD_FAILURE() << "line " << i + 1 << ":\n  got  " << got[i] << "\n  want " << want[i];
+                    break;
+                }
+        }
+    }
+}
+
+TEST(NfeCorpus, SearchWayFindsTheDocumentByItsKey) {
+    TempDir dir;
+    for (const char* name : {"nfelib-nfe400-26-1808-1687.xml", "nfelib-nfe400-reforma-tributaria.xml"})
+        dir.write(name, read_bytes(corpus_path(std::string("nfe/") + name)).value());
+    const RunResult r = run_search(DocType::nfe, "15231207933914000154550010006643501427015088", dir.str());
+    ASSERT_TRUE(r.completed());
+    EXPECT_EQ(r.lines().at(1), "Chave_Acesso=1523 1207 9339 1400 0154 5500 1000 6643 5014 2701 5088");
+    const Lines lines = r.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "Diretorio_Arquivo_XML=" + dir.str() + "/nfelib-nfe400-reforma-tributaria.xml"),
+              lines.end());
+}
+
+}  // namespace
+}  // namespace idf::test::nfe
