@@ -38,4 +38,12 @@ bool has_line(const RunResult& r, std::string_view line) {
     return std::find(all.begin(), all.end(), line) != all.end();
 }
 
+std::string aborta(std::string_view text) { return std::string(text) + "\r\n\nA Importação será Abortada."; }
+
+void expect_abort(const RunResult& r, std::string_view message) {
+    EXPECT_FALSE(r.completed());
+    EXPECT_FALSE(r.ini.has_value());
+    EXPECT_EQ(r.boxes, std::vector<std::string>{std::string(message)});
+}
+
 }  // namespace idf::test::cte

@@ -2,6 +2,8 @@
 // one piece of XML it is about and leaves the rest valid.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,5 +52,11 @@ Lines section(const RunResult& r, std::string_view header);
 Lines route_lines(const RunResult& r);
 
 bool has_line(const RunResult& r, std::string_view line);
+
+// The message of an abort: the text, then "\r\n\nA Importação será Abortada.".
+std::string aborta(std::string_view text);
+
+// Checks an aborted run: no exchange file and the one box with `message`.
+void expect_abort(const RunResult& r, std::string_view message);
 
 }  // namespace idf::test::cte

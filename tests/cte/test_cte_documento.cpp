@@ -3,9 +3,9 @@
 // of the corpus.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "cte/cte_fixture.hpp"
@@ -174,91 +174,56 @@ TEST(CteDocumento, RealDocumentsMatchTheirExpectedFiles) {
     }
 }
 
-TEST(CteDocumento, FoundByKeyInAFolder) {
-    // The search way lands on the same file and writes its path.
-    const RunResult r = run_search(DocType::cte, "41181028796029000140570260000000081486169211", corpus_path("cte"));
-    ASSERT_TRUE(r.completed());
-    const Lines lines = r.lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[1], "Chave_Acesso=4118 1028 7960 2900 0140 5702 6000 0000 0814 8616 9211");
-    EXPECT_TRUE(lines.back().starts_with("Diretorio_Arquivo_XML="));
-    EXPECT_TRUE(lines.back().ends_with("/spedda-cte300-hom-31nfe.xml"));
-}
+// One CT-e row of the corpus manifest.
+struct CorpusEntry {
+    std::string file;
+    bool has_protocol = false;
+    bool payer_known = false;  // in CTe/infCte/ide/toma03 or toma3
+    int transported_nfe = 0;   // infDoc:infNFe=N
+};
 
-// "infDoc:infNFe=N" of the corpus manifest, per CT-e file name.
-std::map<std::string, int> transported_nfe_in_manifest() {
-    std::map<std::string, int> out;
+std::vector<CorpusEntry> corpus_cte() {
+    std::vector<CorpusEntry> out;
     std::ifstream in(corpus_path("MANIFEST.tsv"));
     std::string line;
     while (std::getline(in, line)) {
-        if (!line.starts_with("cte/")) continue;
-        const std::string file = line.substr(4, line.find('\t') - 4);
-        const auto at = line.find("infDoc:infNFe=");
-        out[file] = at == std::string::npos ? 0 : std::stoi(line.substr(at + 14));
+        std::vector<std::string> col;
+        std::stringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');) col.push_back(cell);
+        if (col.size() < 10 || !col[0].starts_with("cte/")) continue;
+        const std::string& features = col[9];
+        const auto nfe = features.find("infDoc:infNFe=");
+        out.push_back({col[0].substr(4), col[7] == "yes",
+                       features.find("; CTe;") != std::string::npos && (features.find("toma3=") != std::string::npos ||
+                                                                        features.find("toma03") != std::string::npos),
+                       nfe == std::string::npos ? 0 : std::stoi(features.substr(nfe + 14))});
     }
     return out;
 }
 
-enum class Expect { complete, protocol, identification };
-
+// A document without protocol aborts on it; one whose payer is not in
+// toma03 or toma3 (toma4, or a CT-e OS without CTe) aborts on the
+// identification; every other one gives the complete file.
 TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
-    const std::map<std::string, Expect> expected = {
-        {"bfr-cte400-29nfe.xml", Expect::complete},
-        {"bfr-cte400-aereo.xml", Expect::protocol},
-        {"bfr-cte400-aquaviario.xml", Expect::protocol},
-        {"bfr-cte400-cnpj-alfanumerico.xml", Expect::complete},
-        {"bfr-cte400-dutoviario.xml", Expect::protocol},
-        {"bfr-cte400-ferroviario.xml", Expect::protocol},
-        {"bfr-cte400-icms60.xml", Expect::complete},
-        {"bfr-cte400-multimodal.xml", Expect::protocol},
-        {"bfr-cte400-overload.xml", Expect::complete},
-        {"bfr-cte400-reforma-tributaria.xml", Expect::complete},
-        {"bfr-cte400-sem-compl.xml", Expect::complete},
-        {"bfr-cte400-test1.xml", Expect::complete},
-        // The payer in toma4 is not looked for.
-        {"bfr-cte400-toma4.xml", Expect::identification},
-        {"brdanfe-cte103-42-1107-225.xml", Expect::complete},
-        {"nfelib-cte300-35-1906-52203-multimodal.xml", Expect::protocol},
-        {"nfelib-cte300-43-1201-4.xml", Expect::protocol},
-        {"nfelib-cte300-51-1606-3.xml", Expect::protocol},
-        {"nfelib-cteos300-35-1707-26.xml", Expect::protocol},
-        {"nfelib-evento-cte-cce.xml", Expect::protocol},
-        {"nfephp-cte104-35-1212-1616-crlf.xml", Expect::complete},
-        {"nfephp-cte104-51-1210-13-crlf.xml", Expect::protocol},
-        {"spedcte-cte200-51-1210-13.xml", Expect::protocol},
-        {"spedcte-cte300-43-1710-2463.xml", Expect::protocol},
-        {"spedda-cte200-hom-canc.xml", Expect::complete},
-        {"spedda-cte300-cancelado-cstat101.xml", Expect::complete},
-        {"spedda-cte300-hom-31nfe.xml", Expect::complete},
-        {"spedda-cte300-proccanc-retevento.xml", Expect::complete},
-        {"spedda-cte300-sem-prot.xml", Expect::protocol},
-        // A CT-e OS carries CTeOS, not CTe.
-        {"spedda-cteos300-hom.xml", Expect::identification},
-        {"spedda-procevento-cte-cce.xml", Expect::protocol},
-    };
-    const std::map<std::string, std::string> messages = {
-        {"protocol",
-         "Arquivo XML Inválido. O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da CTe.\r\n\n"
-         "A Importação será Abortada."},
-        {"identification",
-         "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada."},
-    };
-    const auto nfe_count = transported_nfe_in_manifest();
+    const std::vector<CorpusEntry> entries = corpus_cte();
+    std::size_t xml_files = 0;
+    for (const auto& f : std::filesystem::directory_iterator(corpus_path("cte")))
+        xml_files += f.path().extension() == ".xml";
+    ASSERT_EQ(entries.size(), xml_files) << "every corpus CT-e has its manifest row";
 
-    int seen = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus_path("cte"))) {
-        const std::string name = entry.path().filename().string();
-        if (entry.path().extension() != ".xml") continue;
-        SCOPED_TRACE(name);
-        ++seen;
-        const auto want = expected.find(name);
-        ASSERT_NE(want, expected.end()) << "a corpus document without an expected outcome";
-        const FileRun r = run_file(entry.path().string(), "Sim");
-        if (want->second != Expect::complete) {
+    for (const CorpusEntry& e : entries) {
+        SCOPED_TRACE(e.file);
+        const std::string path = corpus_path("cte/" + e.file);
+        const FileRun r = run_file(path, "Sim");
+        if (!e.has_protocol || !e.payer_known) {
             EXPECT_EQ(r.result.outcome, Outcome::aborted);
             EXPECT_FALSE(r.ini.has_value());
-            const std::string message = messages.at(want->second == Expect::protocol ? "protocol" : "identification");
-            EXPECT_EQ(r.boxes, std::vector<std::string>{message});
+            EXPECT_EQ(r.boxes, std::vector<std::string>{
+                                   !e.has_protocol ? "Arquivo XML Inválido. " +
+                                                         aborta("O Sistema não Conseguiu Ler o Nº do Protocolo da "
+                                                                "Autorização da CTe.")
+                                                   : aborta("O Sistema não Conseguiu Ler a TAG da Identificação no "
+                                                            "Arquivo XML.")});
             continue;
         }
         ASSERT_EQ(r.result.outcome, Outcome::completed);
@@ -266,19 +231,17 @@ TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
         EXPECT_TRUE(r.boxes.empty());
         const Lines lines = split_lines(*r.ini);
         Lines headers;
-        for (const std::string& l : lines)
-            if (l.starts_with("[")) headers.push_back(l);
-        const int notas = nfe_count.at(name);
-        Lines want_headers = {"[IDENTIFICACAO]", "[EMITENTE]", "[REMETENTE]", "[DESTINATARIO]", "[TOTAIS]"};
-        if (notas > 0) want_headers.insert(want_headers.end(), {"[NOTAS_FISCAIS]", "[QUANTIDADE_NOTAS]"});
-        want_headers.push_back("[DIRETORIO]");
-        EXPECT_EQ(headers, want_headers);
-        if (notas > 0) {
-            EXPECT_NE(std::find(lines.begin(), lines.end(), "Notas=" + std::to_string(notas)), lines.end());
+        std::copy_if(lines.begin(), lines.end(), std::back_inserter(headers),
+                     [](const std::string& l) { return l.starts_with("["); });
+        Lines want = {"[IDENTIFICACAO]", "[EMITENTE]", "[REMETENTE]", "[DESTINATARIO]", "[TOTAIS]"};
+        if (e.transported_nfe > 0) want.insert(want.end(), {"[NOTAS_FISCAIS]", "[QUANTIDADE_NOTAS]"});
+        want.push_back("[DIRETORIO]");
+        EXPECT_EQ(headers, want);
+        if (e.transported_nfe > 0) {
+            EXPECT_TRUE(std::count(lines.begin(), lines.end(), "Notas=" + std::to_string(e.transported_nfe)));
         }
-        EXPECT_EQ(lines.back(), "Diretorio_Arquivo_XML=" + entry.path().string());
+        EXPECT_EQ(lines.back(), "Diretorio_Arquivo_XML=" + path);
     }
-    EXPECT_EQ(seen, static_cast<int>(expected.size()));
 }
 
 }  // namespace
