@@ -19,7 +19,50 @@ namespace {
 xmlParserInputPtr refuse_external_entity(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
 
 void ignore_generic_error(void*, const char*, ...) {}
-void ignore_structured_error(void*, xmlErrorPtr) {}
+
+// The first error of a parse: the one that made the document unusable.
+// The parser may go on and report follow-up errors (such as a premature
+// end of data) that tell less about where the file is wrong.
+struct FirstError {
+    bool found = false;
+    std::string message;
+    int line = 0;
+};
+
+void capture_error(void* data, xmlErrorPtr error) {
+    auto* first = static_cast<FirstError*>(data);
+    if (first->found || !error || error->level < XML_ERR_ERROR) return;
+    first->found = true;
+    first->message = error->message ? error->message : "";
+    first->line = error->line;
+}
+
+// Routes the parser's messages of this thread to `first` while a parse
+// runs, and gives the host's own handlers back afterwards: nothing is
+// printed, and a host that uses the parser itself keeps its settings.
+class ErrorCapture {
+public:
+    explicit ErrorCapture(FirstError& first)
+        : generic_(xmlGenericError),
+          generic_context_(xmlGenericErrorContext),
+          structured_(xmlStructuredError),
+          structured_context_(xmlStructuredErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, ignore_generic_error);
+        xmlSetStructuredErrorFunc(&first, capture_error);
+    }
+    ~ErrorCapture() {
+        xmlSetGenericErrorFunc(generic_context_, generic_);
+        xmlSetStructuredErrorFunc(structured_context_, structured_);
+    }
+    ErrorCapture(const ErrorCapture&) = delete;
+    ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+private:
+    xmlGenericErrorFunc generic_;
+    void* generic_context_;
+    xmlStructuredErrorFunc structured_;
+    void* structured_context_;
+};
 
 void init_once() {
     static std::once_flag flag;
@@ -91,15 +134,15 @@ struct BufferDeleter {
 // The parse error's source line is taken from it, so that the message holds
 // characters, whatever the file's encoding.
 std::string decoded_text(xmlParserCtxt* ctxt, std::string_view bytes) {
-    const xmlCharEncodingHandler* used =
-        ctxt->input && ctxt->input->buf ? ctxt->input->buf->encoder : nullptr;
+    const xmlCharEncodingHandler* used = ctxt->input && ctxt->input->buf ? ctxt->input->buf->encoder : nullptr;
     std::string text;
     if (used && used->name) {
         xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(used->name);
         std::unique_ptr<xmlBuffer, BufferDeleter> in(xmlBufferCreate());
         std::unique_ptr<xmlBuffer, BufferDeleter> out(xmlBufferCreate());
-        if (handler && in && out && xmlBufferAdd(in.get(), reinterpret_cast<const xmlChar*>(bytes.data()),
-                                                 static_cast<int>(bytes.size())) == 0) {
+        if (handler && in && out &&
+            xmlBufferAdd(in.get(), reinterpret_cast<const xmlChar*>(bytes.data()), static_cast<int>(bytes.size())) ==
+                0) {
             xmlCharEncInFunc(handler, out.get(), in.get());
             text.assign(reinterpret_cast<const char*>(xmlBufferContent(out.get())),
                         static_cast<std::size_t>(xmlBufferLength(out.get())));
@@ -116,8 +159,8 @@ std::string decoded_text(xmlParserCtxt* ctxt, std::string_view bytes) {
 
 void parse_xml(std::string_view bytes, TreeBuilder& builder) {
     init_once();
-    xmlSetGenericErrorFunc(nullptr, ignore_generic_error);
-    xmlSetStructuredErrorFunc(nullptr, ignore_structured_error);
+    FirstError first;
+    const ErrorCapture capture(first);
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw ParseError("The file is too large.", 0, "");
 
     std::unique_ptr<xmlParserCtxt, CtxtDeleter> ctxt(xmlNewParserCtxt());
@@ -125,13 +168,16 @@ void parse_xml(std::string_view bytes, TreeBuilder& builder) {
     // Entities are substituted (NOENT) but external ones are refused by the
     // loader above; no network, no DTD loading, no validation.
     const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR;
-    std::unique_ptr<xmlDoc, DocDeleter> doc(xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                                              nullptr, nullptr, options));
-    const xmlError* error = xmlCtxtGetLastError(ctxt.get());
-    if (!doc || !ctxt->wellFormed || (error && error->level >= XML_ERR_ERROR)) {
-        std::string reason = error && error->message ? error->message : "The document could not be parsed.";
+    std::unique_ptr<xmlDoc, DocDeleter> doc(
+        xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options));
+    const xmlError* last = xmlCtxtGetLastError(ctxt.get());
+    if (!doc || !ctxt->wellFormed || first.found || (last && last->level >= XML_ERR_ERROR)) {
+        std::string reason = first.found             ? first.message
+                             : last && last->message ? last->message
+                                                     : "The document could not be parsed.";
         while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-        const int line = error ? error->line : 0;
+        if (reason.empty()) reason = "The document could not be parsed.";
+        const int line = first.found ? first.line : last ? last->line : 0;
         throw ParseError(reason, line, source_line(decoded_text(ctxt.get(), bytes), line));
     }
     walk(doc->children, builder);

@@ -1,5 +1,7 @@
 #include "core/core_support.hpp"
 
+#include "common/text.hpp"
+
 namespace idf::test {
 
 Regional point_month_first() { return Regional{'.', "MM/dd/yyyy", '/'}; }
@@ -22,8 +24,8 @@ FormRun run_stages_on(std::string_view xml, std::function<void(StageForm&)> stag
     return out;
 }
 
-FormRun search(std::string_view chave, const std::string& pasta, std::string_view modo_silencioso,
-               const DocumentKind& kind) {
+FormRun search_folder(std::string_view chave, const std::string& pasta, std::string_view modo_silencioso,
+                      const DocumentKind& kind) {
     CurrentFolderGuard folder;
     TempDir out_dir;
     TestPlatform platform(out_dir.str());
@@ -31,6 +33,10 @@ FormRun search(std::string_view chave, const std::string& pasta, std::string_vie
     form.chave_acesso = chave;
     form.pasta_temporaria = pasta;
     form.modo_silencioso = modo_silencioso;
+    form.stages = [](StageForm& f) {
+        const xml::Node marca = xml::child_by_name(xml::child_nodes(f.document_element()), "marca");
+        f.write_value("Marca=", to_ansi(xml::node_text(marca)));
+    };
     FormRun out;
     out.result = form.btnimportarClick();
     out.boxes = platform.boxes;
@@ -41,18 +47,20 @@ FormRun search(std::string_view chave, const std::string& pasta, std::string_vie
     return out;
 }
 
-std::string nfe_with_key(std::string_view key) {
+std::string nfe_with_key(std::string_view key, std::string_view marca) {
     return R"(<?xml version="1.0" encoding="UTF-8"?>)"
            R"(<nfeProc xmlns="http://www.portalfiscal.inf.br/nfe" versao="4.00"><NFe><infNFe/></NFe>)"
            R"(<protNFe versao="4.00"><infProt><chNFe>)" +
-           std::string(key) + "</chNFe><cStat>100</cStat></infProt></protNFe></nfeProc>";
+           std::string(key) + "</chNFe><cStat>100</cStat></infProt></protNFe><marca>" + std::string(marca) +
+           "</marca></nfeProc>";
 }
 
-std::string cte_with_key(std::string_view key) {
+std::string cte_with_key(std::string_view key, std::string_view marca) {
     return R"(<?xml version="1.0" encoding="UTF-8"?>)"
            R"(<cteProc xmlns="http://www.portalfiscal.inf.br/cte" versao="3.00"><CTe><infCte/></CTe>)"
            R"(<protCTe versao="3.00"><infProt><chCTe>)" +
-           std::string(key) + "</chCTe><cStat>100</cStat></infProt></protCTe></cteProc>";
+           std::string(key) + "</chCTe><cStat>100</cStat></infProt></protCTe><marca>" + std::string(marca) +
+           "</marca></cteProc>";
 }
 
 }  // namespace idf::test

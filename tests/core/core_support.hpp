@@ -53,13 +53,16 @@ FormRun run_stages_on(std::string_view xml, std::function<void(StageForm&)> stag
                       const Regional& regional = Regional::brazilian(), std::string_view modo_silencioso = "");
 
 // One import by the search way, the exchange file going to a folder of its
-// own; the current folder is restored afterwards.
-FormRun search(std::string_view chave, const std::string& pasta, std::string_view modo_silencioso = "",
+// own; the current folder is restored afterwards. The stages write the text
+// of the loaded document's element "marca" as "Marca=", to tell which
+// document was imported.
+FormRun search_folder(std::string_view chave, const std::string& pasta, std::string_view modo_silencioso = "",
                const DocumentKind& kind = nfe_kind);
 
-// A minimal authorised document of the kind, carrying `key` in its protocol.
-std::string nfe_with_key(std::string_view key);
-std::string cte_with_key(std::string_view key);
+// A minimal authorised document of the kind, carrying `key` in its protocol
+// and `marca` in an element of that name under the root.
+std::string nfe_with_key(std::string_view key, std::string_view marca = "");
+std::string cte_with_key(std::string_view key, std::string_view marca = "");
 
 // Restores the process's current folder when it goes out of scope.
 class CurrentFolderGuard {
