@@ -1,0 +1,177 @@
+// The Linux platform: directory listing, wildcard masks, name order, file
+// reading and writing, and the exchange folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/core_support.hpp"
+#include "platform/posix_platform.hpp"
+
+namespace idf {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(MaskMatches, WildcardsIgnoringLetterCase) {
+    struct Case {
+        const char* mask;
+        const char* name;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"*.xml", "a.xml", true},
+        {"*.xml", "A.XML", true},
+        {"*.xml", ".xml", true},
+        {"*.xml", "a.xml.bak", false},
+        {"*.xml", "a.xmlx", false},
+        {"*.xml", "axml", false},
+        {"*.xml", "a.b.xml", true},
+        {"*.XML", "a.xml", true},
+        {"nota?.xml", "nota1.xml", true},
+        {"nota?.xml", "nota.xml", false},
+        {"nota?.xml", "nota12.xml", false},
+        {"*", "anything", true},
+        {"*", "", true},
+        {"", "", true},
+        {"", "a", false},
+        {"a*b*c", "aXXbYYc", true},
+        {"a*b*c", "aXXbYY", false},
+        {"**.xml", "a.xml", true},
+        {"*a*", "bbb", false},
+        {"?", "", false},
+        {"*.xml", "Ç.xml", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(mask_matches(c.mask, c.name), c.matches) << c.mask << " / " << c.name;
+}
+
+TEST(NameLess, AscendingIgnoringLetterCase) {
+    EXPECT_TRUE(name_less("a.xml", "B.XML"));
+    EXPECT_FALSE(name_less("B.XML", "a.xml"));
+    EXPECT_TRUE(name_less("nota.xml", "nota1.xml"));  // "." before "1"
+    EXPECT_TRUE(name_less("nota10.xml", "nota9.xml"));
+    EXPECT_TRUE(name_less("ab", "abc"));
+    EXPECT_FALSE(name_less("abc", "ABC") && name_less("ABC", "abc"));  // a strict order
+    EXPECT_FALSE(name_less("same", "same"));
+}
+
+TEST(ListDirectory, PlainVisibleFilesMatchingTheMaskSorted) {
+    test::TempDir dir;
+    test::CurrentFolderGuard guard;
+    for (const char* name : {"b.xml", "A.XML", "c.XmL", "_u.xml", "10.xml", "9.xml", ".oculto.xml", "d.txt"})
+        dir.write(name, "<a/>");
+    fs::create_directory(dir.path() / "pasta.xml");
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo.xml").c_str(), 0644), 0);
+    fs::create_symlink(dir.path() / "b.xml", dir.path() / "link.xml");
+    fs::create_symlink(dir.path() / "nowhere", dir.path() / "dangling.xml");
+
+    PosixPlatform platform;
+    const auto listing = platform.list_directory(dir.str());
+    ASSERT_TRUE(listing);
+    EXPECT_EQ(listing->folder, dir.str());
+    // A link to a plain file is a plain file.
+    EXPECT_EQ(listing->names,
+              (std::vector<std::string>{"10.xml", "9.xml", "_u.xml", "A.XML", "b.xml", "c.XmL", "link.xml"}));
+    EXPECT_EQ(fs::current_path(), dir.path());
+}
+
+TEST(ListDirectory, FolderForms) {
+    test::TempDir dir;
+    test::CurrentFolderGuard guard;
+    fs::create_directory(dir.path() / "sub");
+    dir.write("sub/x.xml", "");
+    dir.write("sub/y.TXT", "");
+    PosixPlatform platform;
+    struct Case {
+        std::string folder;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {dir.str() + "/sub", {"x.xml"}},
+        {dir.str() + "/sub/", {"x.xml"}},
+        {dir.str() + "/sub//", {"x.xml"}},
+        {dir.str() + "/sub/*.txt", {"y.TXT"}},
+        {dir.str() + "/sub/*", {"x.xml", "y.TXT"}},
+        {dir.str() + "/sub/?.*", {"x.xml", "y.TXT"}},
+        {dir.str() + "/sub/*.pdf", {}},
+    };
+    for (const auto& c : cases) {
+        const auto listing = platform.list_directory(c.folder);
+        ASSERT_TRUE(listing) << c.folder;
+        EXPECT_EQ(listing->folder, dir.str() + "/sub") << c.folder;
+        EXPECT_EQ(listing->names, c.names) << c.folder;
+    }
+    fs::current_path(dir.path());
+    EXPECT_EQ(platform.list_directory("sub")->folder, dir.str() + "/sub");
+    fs::current_path(dir.path() / "sub");
+    EXPECT_EQ(platform.list_directory("")->folder, dir.str() + "/sub");
+    EXPECT_EQ(platform.list_directory("*.txt")->names, std::vector<std::string>{"y.TXT"});
+    EXPECT_EQ(platform.list_directory("/")->folder, "/");
+}
+
+TEST(ListDirectory, MissingFolderIsNotListedAndTheCurrentFolderStays) {
+    test::TempDir dir;
+    test::CurrentFolderGuard guard;
+    const std::string file = dir.write("f.xml", "");
+    fs::current_path(dir.path());
+    PosixPlatform platform;
+    EXPECT_FALSE(platform.list_directory(dir.str() + "/missing"));
+    EXPECT_FALSE(platform.list_directory(file));
+    EXPECT_FALSE(platform.list_directory(dir.str() + "/missing/*.xml"));
+    EXPECT_EQ(fs::current_path(), dir.path());
+}
+
+TEST(ReadFile, ReadsPlainFilesOnly) {
+    test::TempDir dir;
+    PosixPlatform platform;
+    const std::string bytes("a\0b\r\n\xff", 6);
+    EXPECT_EQ(platform.read_file(dir.write("f.xml", bytes)), bytes);
+    EXPECT_EQ(platform.read_file(dir.write("empty.xml", "")), "");
+    EXPECT_FALSE(platform.read_file(dir.str()));
+    EXPECT_FALSE(platform.read_file(dir.str() + "/missing.xml"));
+    // A FIFO with nobody writing must not block the search.
+    const std::string fifo = dir.str() + "/fifo.xml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_FALSE(platform.read_file(fifo));
+}
+
+TEST(OutputFiles, CreateReplacesAndDeleteRemoves) {
+    test::TempDir dir;
+    PosixPlatform platform;
+    const std::string path = dir.write("out.ini", "old content that is longer");
+    EXPECT_TRUE(platform.file_exists(path));
+    auto file = platform.create_file(path);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->write("new"));
+    EXPECT_TRUE(file->close());
+    EXPECT_TRUE(file->close());  // a second close is harmless
+    EXPECT_EQ(test::read_bytes(path), "new");
+    EXPECT_TRUE(platform.delete_file(path));
+    EXPECT_FALSE(platform.file_exists(path));
+    EXPECT_FALSE(platform.delete_file(path));
+    EXPECT_FALSE(platform.create_file(dir.str() + "/missing/out.ini"));
+}
+
+TEST(ExchangeFolder, IsTheFolderOfTheRunningExecutable) {
+    PosixPlatform platform;
+    const fs::path exe = fs::read_symlink("/proc/self/exe");
+    EXPECT_EQ(platform.exchange_folder(), exe.parent_path().string());
+    // Whatever the current folder.
+    test::TempDir dir;
+    test::CurrentFolderGuard guard;
+    fs::current_path(dir.path());
+    EXPECT_EQ(platform.exchange_folder(), exe.parent_path().string());
+    EXPECT_EQ(platform.join_path("/pasta", "Integracao_Docs_Fiscal.ini"), "/pasta/Integracao_Docs_Fiscal.ini");
+}
+
+TEST(HostToAnsi, ArgumentsInUtf8BecomeCp1252) {
+    PosixPlatform platform;
+    EXPECT_EQ(platform.host_to_ansi("Ação €"), "A\xe7\xe3o \x80");
+    EXPECT_EQ(platform.host_to_ansi("中"), "?");
+    EXPECT_EQ(platform.host_to_ansi(""), "");
+}
+
+}  // namespace
+}  // namespace idf
