@@ -31,7 +31,7 @@ TEST(CteIdentificacao, AbortConditionsInOrder) {
         CTe cte;
         std::string message;
     } cases[] = {
-        {"no protCTe (a bare CTe document)", with_protocol(""), msg_protocolo},
+        {"no protCTe", with_protocol(""), msg_protocolo},
         {"no infProt", with_protocol("<x>1</x>"), msg_protocolo},
         {"blank nProt, no key", with_protocol("<infProt><nProt> \t</nProt></infProt>"), msg_protocolo},
         {"nProt holding an element", with_protocol("<infProt><chCTe>1</chCTe><nProt><a/></nProt></infProt>"),
