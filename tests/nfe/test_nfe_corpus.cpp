@@ -3,10 +3,10 @@
 // compared byte for byte with exchange files checked by hand.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "nfe_fixture.hpp"
@@ -48,12 +48,16 @@ struct Manifest {
     int dups = 0;
 };
 
+// The number after "name=" in the features, 0 when absent.
+int feature_count(const std::string& features, const std::string& name) {
+    const auto at = features.find(name + "=");
+    return at == std::string::npos ? 0 : std::atoi(features.c_str() + at + name.size() + 1);
+}
+
 std::map<std::string, Manifest> read_manifest() {
     std::map<std::string, Manifest> out;
     std::ifstream in(corpus_path("MANIFEST.tsv"));
     std::string line;
-    const std::regex items(R"(items=(\d+))");
-    const std::regex dup(R"(dup=(\d+))");
     while (std::getline(in, line)) {
         if (!line.starts_with("nfe/")) continue;
         std::vector<std::string> columns;
@@ -64,9 +68,8 @@ std::map<std::string, Manifest> read_manifest() {
         Manifest m;
         m.protocol = columns.at(7) == "yes";
         m.features = columns.at(9);
-        std::smatch match;
-        if (std::regex_search(m.features, match, items)) m.items = std::stoi(match[1]);
-        if (std::regex_search(m.features, match, dup)) m.dups = std::stoi(match[1]);
+        m.items = feature_count(m.features, "items");
+        m.dups = feature_count(m.features, "dup");
         out[columns.at(0).substr(4)] = m;
     }
     return out;
