@@ -86,14 +86,45 @@ Decoding head_decoding(std::string_view bytes) {
     return declared;
 }
 
-// True when a markup declaration ("<!" other than "<!--" and "<![CDATA[")
-// occurs anywhere: without one no entity can be defined.
-bool has_markup_declaration(std::string_view bytes) {
+// True when the markup may define an entity or join pieces of text into
+// one: a markup declaration ("<!" other than a comment or a CDATA section),
+// or a comment, CDATA section or processing instruction that touches a
+// digit or letter, or another CDATA section, on either side. The parsers
+// keep such pieces apart (the key element then holds several children and
+// never matches), but some merge adjacent CDATA sections, and the check
+// makes no assumption about that.
+bool markup_may_join_text(std::string_view bytes) {
+    auto alnum_at = [&](std::size_t pos) {
+        return pos < bytes.size() && is_ascii_alnum(static_cast<unsigned char>(bytes[pos]));
+    };
+    auto alnum_before = [&](std::size_t pos) { return pos > 0 && alnum_at(pos - 1); };
+
     for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1)) {
         if (pos == 0 || bytes[pos - 1] != '<') continue;
+        const std::size_t open = pos - 1;
         const std::string_view rest = bytes.substr(pos + 1);
-        if (rest.substr(0, 2) == "--" || rest.substr(0, 7) == "[CDATA[") continue;
-        return true;
+        std::string_view close;
+        if (rest.substr(0, 2) == "--")
+            close = "-->";
+        else if (rest.substr(0, 7) == "[CDATA[")
+            close = "]]>";
+        else
+            return true;  // a markup declaration
+        const std::size_t end = bytes.find(close, pos + 1);
+        if (end == std::string_view::npos) return true;
+        const std::size_t after = end + close.size();
+        if (alnum_before(open) || alnum_at(after)) return true;
+        if (close == "]]>" &&
+            ((open >= 3 && bytes.substr(open - 3, 3) == "]]>") || bytes.substr(after, 9) == "<![CDATA["))
+            return true;
+        pos = after - 1;  // what a comment or CDATA section holds is not markup
+    }
+    for (std::size_t pos = bytes.find('?'); pos != std::string_view::npos; pos = bytes.find('?', pos + 1)) {
+        if (pos == 0 || bytes[pos - 1] != '<') continue;
+        const std::size_t end = bytes.find("?>", pos + 1);
+        if (end == std::string_view::npos) return true;
+        if (alnum_before(pos - 1) || alnum_at(end + 2)) return true;
+        pos = end + 1;
     }
     return false;
 }
@@ -191,7 +222,7 @@ bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
     const Decoding decoding = head_decoding(bytes);
     if (decoding == Decoding::unknown) return true;
     if (bytes.find('\0') != std::string_view::npos) return true;
-    if (has_markup_declaration(bytes)) return true;
+    if (markup_may_join_text(bytes)) return true;
     if (has_alnum_reference(bytes)) return true;
     if (decoding == Decoding::ascii_compatible_utf8 && has_overlong_utf8(bytes)) return true;
     return false;

@@ -16,7 +16,9 @@
 // is written in the file either literally or as a reference: a character
 // reference (&#51;), or an entity, which needs a document type declaration.
 // A comment, CDATA section or processing instruction inside the element
-// makes it hold more than one child, and such an element never matches.
+// makes it hold more than one child, and such an element never matches;
+// still, the check does not lean on that where such markup touches a digit
+// or letter (some parsers merge adjacent CDATA sections).
 // So a file can be passed over when all of these hold:
 //  - the key is ASCII digits and letters only, and the ANSI conversion of
 //    the DOM text never turns any other character into one of them (nor
@@ -27,7 +29,9 @@
 //    and holds no NUL byte (UTF-16 and UTF-32 hold NULs, EBCDIC does not
 //    start with "<");
 //  - it holds no markup declaration ("<!" other than a comment or CDATA
-//    section), so no entity can be defined;
+//    section), so no entity can be defined, and no comment, CDATA section
+//    or processing instruction next to a digit, a letter or another CDATA
+//    section;
 //  - none of its character references stands for an ASCII digit or letter;
 //  - read as UTF-8, it holds no overlong form of an ASCII character.
 // Anything unexpected answers "may carry", and the parse decides.

@@ -1,0 +1,217 @@
+#include "hardening/hardening_support.hpp"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+#include <thread>
+
+#include "common/messages.hpp"
+#include "common/platform.hpp"
+#include "common/text.hpp"
+#include "common/xml.hpp"
+#include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "nfe/uimporta_arquivo_xml_nfe.hpp"
+
+namespace idf::test {
+
+SearchRun search(DocType type, std::string_view key, const std::string& folder) {
+    TempDir host;
+    RecordingPlatform platform(host.str());
+    const Regional regional = Regional::brazilian();
+    SearchRun run;
+    run.result = type == DocType::nfe ? nfe::importa_arquivo_xml_nfe(platform, regional, key, folder, "")
+                                      : cte::importa_arquivo_xml_cte(platform, regional, key, folder, "");
+    run.boxes = platform.boxes;
+    run.reads = platform.reads;
+    run.exchange_file_exists = read_bytes(run.result.arquivo_ini).has_value();
+    const std::string_view not_found = type == DocType::nfe ? msg::nfe_nao_localizada : msg::cte_nao_localizado;
+    const bool found = std::find(run.boxes.begin(), run.boxes.end(), not_found) == run.boxes.end();
+    if (found && !run.reads.empty()) {
+        const std::string& last = run.reads.back();
+        run.chosen = last.substr(last.rfind('/') + 1);
+    }
+    return run;
+}
+
+std::string chosen_by_full_parse(DocType type, std::string_view key, const std::string& folder) {
+    PosixPlatform platform;
+    const auto listing = platform.list_directory(folder);
+    if (!listing) return {};
+    const std::string wanted = platform.host_to_ansi(key);
+    const std::string_view protocol = type == DocType::nfe ? "protNFe" : "protCTe";
+    const std::string_view key_name = type == DocType::nfe ? "chNFe" : "chCTe";
+    for (const std::string& name : listing->names) {
+        const auto bytes = platform.read_file(platform.join_path(listing->folder, name));
+        if (!bytes) continue;
+        try {
+            xml::Document doc;
+            doc.load(*bytes, name);
+            const xml::Node prot = xml::find_child(xml::child_nodes(doc.document_element()), protocol);
+            if (!prot) continue;
+            const xml::Node inf = xml::find_child(xml::child_nodes(prot), "infProt");
+            if (!inf) continue;
+            const xml::Node ch = xml::child_by_name(xml::child_nodes(inf), key_name);
+            if (is_blank(xml::node_text(ch))) continue;
+            if (to_ansi(xml::node_text(ch)) == wanted) return name;
+        } catch (const std::exception&) {
+        }
+    }
+    return {};
+}
+
+namespace {
+
+std::string doc(std::string_view head, std::string_view root, std::string_view ns, std::string_view inner,
+                std::string_view protocol, std::string_view key_name, std::string_view key_markup) {
+    std::string out(head);
+    out += "<" + std::string(root) + " xmlns=\"" + std::string(ns) + "\" versao=\"4.00\">";
+    out += inner;
+    out += "<" + std::string(protocol) + " versao=\"4.00\"><infProt><tpAmb>1</tpAmb><" + std::string(key_name) + ">";
+    out += key_markup;
+    out += "</" + std::string(key_name) + "><cStat>100</cStat></infProt></" + std::string(protocol) + ">";
+    out += "</" + std::string(root) + ">";
+    return out;
+}
+
+}  // namespace
+
+std::string nfe_doc(std::string_view key_markup, std::string_view head) {
+    return doc(head, "nfeProc", "http://www.portalfiscal.inf.br/nfe",
+               "<NFe><infNFe versao=\"4.00\"><ide><natOp>Venda</natOp></ide></infNFe></NFe>", "protNFe", "chNFe",
+               key_markup);
+}
+
+std::string cte_doc(std::string_view key_markup, std::string_view head) {
+    return doc(head, "cteProc", "http://www.portalfiscal.inf.br/cte",
+               "<CTe><infCte versao=\"3.00\"><ide><natOp>Frete</natOp></ide></infCte></CTe>", "protCTe", "chCTe",
+               key_markup);
+}
+
+std::string to_utf16le(std::string_view utf8) {
+    std::string out;
+    for (const char16_t c : utf8_to_utf16(utf8)) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    return out;
+}
+
+std::string to_utf16be(std::string_view utf8) {
+    std::string out;
+    for (const char16_t c : utf8_to_utf16(utf8)) {
+        out += static_cast<char>(c >> 8);
+        out += static_cast<char>(c & 0xFF);
+    }
+    return out;
+}
+
+std::string to_latin1(std::string_view utf8) {
+    std::string out;
+    for (const char16_t c : utf8_to_utf16(utf8)) out += static_cast<char>(c < 0x100 ? c : '?');
+    return out;
+}
+
+std::string to_ebcdic037(std::string_view ascii) {
+    std::string out;
+    for (const char c : ascii) {
+        unsigned char e = 0x6F;  // "?"
+        if (c >= '0' && c <= '9')
+            e = static_cast<unsigned char>(0xF0 + (c - '0'));
+        else if (c >= 'a' && c <= 'i')
+            e = static_cast<unsigned char>(0x81 + (c - 'a'));
+        else if (c >= 'j' && c <= 'r')
+            e = static_cast<unsigned char>(0x91 + (c - 'j'));
+        else if (c >= 's' && c <= 'z')
+            e = static_cast<unsigned char>(0xA2 + (c - 's'));
+        else if (c >= 'A' && c <= 'I')
+            e = static_cast<unsigned char>(0xC1 + (c - 'A'));
+        else if (c >= 'J' && c <= 'R')
+            e = static_cast<unsigned char>(0xD1 + (c - 'J'));
+        else if (c >= 'S' && c <= 'Z')
+            e = static_cast<unsigned char>(0xE2 + (c - 'S'));
+        else {
+            switch (c) {
+                case ' ':
+                    e = 0x40;
+                    break;
+                case '<':
+                    e = 0x4C;
+                    break;
+                case '>':
+                    e = 0x6E;
+                    break;
+                case '?':
+                    e = 0x6F;
+                    break;
+                case '=':
+                    e = 0x7E;
+                    break;
+                case '"':
+                    e = 0x7F;
+                    break;
+                case '/':
+                    e = 0x61;
+                    break;
+                case '.':
+                    e = 0x4B;
+                    break;
+                case ':':
+                    e = 0x7A;
+                    break;
+                case '-':
+                    e = 0x60;
+                    break;
+                case '\n':
+                    e = 0x25;
+                    break;
+                default:
+                    break;
+            }
+        }
+        out += static_cast<char>(e);
+    }
+    return out;
+}
+
+ChildOutcome run_in_child(const std::function<int()>& body, std::chrono::seconds limit) {
+    ChildOutcome outcome;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 99;
+        try {
+            code = body();
+        } catch (...) {
+            code = 98;
+        }
+        std::_Exit(code);
+    }
+    if (pid < 0) return outcome;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    rusage usage{};
+    for (;;) {
+        const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
+        if (done == pid) {
+            outcome.ended_in_time = true;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &status, 0, &usage);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    outcome.peak_rss_kb = usage.ru_maxrss;
+    if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+    return outcome;
+}
+
+std::string corpus_nfe() { return *read_bytes(corpus_path("nfe/nfelib-nfe400-35-1808-47686.xml")); }
+
+}  // namespace idf::test

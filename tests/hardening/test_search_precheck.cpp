@@ -1,0 +1,388 @@
+// The search's quick look at the bytes must never change which file is
+// imported: for every way of writing a key, the file chosen is the one that
+// parsing every file in full, in name order, chooses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/key_precheck.hpp"
+#include "common/text.hpp"
+#include "common/xml.hpp"
+#include "hardening/hardening_support.hpp"
+
+namespace idf {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DocType;
+using test::key_a;
+using test::key_b;
+using test::nfe_doc;
+
+const std::string K(key_a);
+
+// The key with every character written as a decimal (or hexadecimal)
+// character reference.
+std::string as_references(std::string_view key, bool hex) {
+    std::string out;
+    for (const char c : key) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, hex ? "&#x%X;" : "&#%d;", c);
+        out += buf;
+    }
+    return out;
+}
+
+struct File {
+    std::string name;
+    std::string bytes;
+};
+
+struct SearchCase {
+    const char* what;
+    DocType type;
+    std::string key;
+    std::vector<File> files;
+    // The file a full parse chooses, when the case pins it down; the search
+    // must always choose what the full parse chooses.
+    std::optional<std::string> expected;
+};
+
+std::vector<SearchCase> search_cases() {
+    const std::string doc_b = nfe_doc(K);  // the plain file that sorts last
+    const std::string utf8_decl = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+    const std::string utf16_decl = R"(<?xml version="1.0" encoding="UTF-16"?>)";
+    std::vector<SearchCase> cases = {
+        {"decimal character references",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(as_references(K, false))}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"hexadecimal character references",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(as_references(K, true))}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"one reference with leading zeros",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("&#00051;" + K.substr(1))}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"whole key in CDATA",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("<![CDATA[" + K + "]]>")}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"CDATA between blanks",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(" <![CDATA[" + K + "]]>\n")}, {"b.xml", doc_b}},
+         std::nullopt},
+        {"key split between text and CDATA",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(K.substr(0, 20) + "<![CDATA[" + K.substr(20) + "]]>")}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"key split in two CDATA sections",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("<![CDATA[" + K.substr(0, 9) + "]]><![CDATA[" + K.substr(9) + "]]>")}, {"b.xml", doc_b}},
+         std::nullopt},
+        {"internal entity holding the key",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("&k;", utf8_decl + "<!DOCTYPE nfeProc [<!ENTITY k \"" + K + "\">]>")}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"nested entities each holding a piece",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("&k;", utf8_decl + "<!DOCTYPE nfeProc [<!ENTITY p \"" + K.substr(0, 22) +
+                                       "\"><!ENTITY k \"&p;" + K.substr(22) + "\">]>")},
+          {"b.xml", doc_b}},
+         "a.xml"},
+        {"entity made of character references",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("&k;", utf8_decl + "<!DOCTYPE nfeProc [<!ENTITY k \"" + as_references(K, false) + "\">]>")},
+          {"b.xml", doc_b}},
+         "a.xml"},
+        {"entity declared through a parameter entity",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("&k;", utf8_decl + "<!DOCTYPE nfeProc [<!ENTITY % d \"<!ENTITY k '" + K + "'>\"> %d;]>")},
+          {"b.xml", doc_b}},
+         std::nullopt},
+        {"text around an entity",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(K.substr(0, 4) + "&m;" + K.substr(40),
+                            utf8_decl + "<!DOCTYPE nfeProc [<!ENTITY m \"" + K.substr(4, 36) + "\">]>")},
+          {"b.xml", doc_b}},
+         "a.xml"},
+        {"unresolved external entity inside the key",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(K.substr(0, 10) + "&e;" + K.substr(10),
+                            utf8_decl + "<!DOCTYPE nfeProc [<!ENTITY e SYSTEM \"nada.txt\">]>")},
+          {"b.xml", doc_b}},
+         std::nullopt},
+        {"comment inside the key element",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(K.substr(0, 10) + "<!-- x -->" + K.substr(10))}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"empty comment inside the key element",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(K.substr(0, 10) + "<!---->" + K.substr(10))}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"processing instruction inside the key element",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(K.substr(0, 10) + "<?pi x?>" + K.substr(10))}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"key element written with a prefix",
+         DocType::nfe,
+         K,
+         {{"a.xml", "<n:nfeProc xmlns:n=\"http://www.portalfiscal.inf.br/nfe\"><n:protNFe><n:infProt><n:chNFe>" + K +
+                        "</n:chNFe></n:infProt></n:protNFe></n:nfeProc>"},
+          {"b.xml", doc_b}},
+         "a.xml"},
+        {"ISO-8859-1 with accented text",
+         DocType::nfe,
+         K,
+         {{"a.xml", test::to_latin1(nfe_doc(K, R"(<?xml version="1.0" encoding="ISO-8859-1"?>)") +
+                                    "<!-- S\xC3\xA3o Jo\xC3\xA3o -->")},
+          {"b.xml", doc_b}},
+         "a.xml"},
+        {"windows-1252 with a euro sign",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(K, R"(<?xml version='1.0' encoding='windows-1252'?>)") + "<!-- \x80 -->"},
+          {"b.xml", doc_b}},
+         "a.xml"},
+        {"UTF-16 little endian with a byte-order mark",
+         DocType::nfe,
+         K,
+         {{"a.xml", "\xFF\xFE" + test::to_utf16le(nfe_doc(K, utf16_decl))}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"UTF-16 big endian with a byte-order mark",
+         DocType::nfe,
+         K,
+         {{"a.xml", "\xFE\xFF" + test::to_utf16be(nfe_doc(K, utf16_decl))}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"UTF-16 without a byte-order mark",
+         DocType::nfe,
+         K,
+         {{"a.xml", test::to_utf16le(nfe_doc(K, utf16_decl))}, {"b.xml", doc_b}},
+         std::nullopt},
+        {"EBCDIC",
+         DocType::nfe,
+         K,
+         {{"a.xml", test::to_ebcdic037(nfe_doc(K, R"(<?xml version="1.0" encoding="IBM037"?>)"))}, {"b.xml", doc_b}},
+         std::nullopt},
+        {"UTF-7 with the first digit in base64",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("+ADM-" + K.substr(1), R"(<?xml version="1.0" encoding="UTF-7"?>)")}, {"b.xml", doc_b}},
+         std::nullopt},
+        {"UTF-8 byte-order mark, ISO-8859-1 declared",
+         DocType::nfe,
+         K,
+         {{"a.xml", "\xEF\xBB\xBF" + nfe_doc(K, R"(<?xml version="1.0" encoding="ISO-8859-1"?>)")}, {"b.xml", doc_b}},
+         std::nullopt},
+        {"overlong UTF-8 for a digit",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("\xC0\xB3" + K.substr(1))}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"superscript three in Latin-1 for a digit",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("\xB3" + K.substr(1), R"(<?xml version="1.0" encoding="ISO-8859-1"?>)")}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"fullwidth digit for a digit",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc("\xEF\xBC\x93" + K.substr(1))}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"key surrounded by blanks", DocType::nfe, K, {{"a.xml", nfe_doc(" " + K + " ")}, {"b.xml", doc_b}}, "b.xml"},
+        {"truncated file with the key before the match",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(K).substr(0, 200)}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"binary file with the key before the match",
+         DocType::nfe,
+         K,
+         {{"a.xml", std::string("\x00\x01\xFF", 3) + K}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"key only in an attribute and a comment",
+         DocType::nfe,
+         K,
+         {{"a.xml", "<nfeProc><NFe><infNFe Id=\"NFe" + K + "\"/></NFe><!-- " + K + " --></nfeProc>"}, {"b.xml", doc_b}},
+         "b.xml"},
+        {"CT-e key as character references",
+         DocType::cte,
+         K,
+         {{"a.xml", test::cte_doc(as_references(K, false))}, {"b.xml", test::cte_doc(K)}},
+         "a.xml"},
+        {"NF-e key searched as a CT-e", DocType::cte, K, {{"a.xml", nfe_doc(K)}}, ""},
+        {"same key twice: first name ignoring case",
+         DocType::nfe,
+         K,
+         {{"B.xml", doc_b}, {"a.xml", nfe_doc(as_references(K, true))}},
+         "a.xml"},
+        {"argument with a trailing blank", DocType::nfe, K + " ", {{"a.xml", nfe_doc(K)}}, ""},
+        {"argument with an accented letter",
+         DocType::nfe,
+         K.substr(0, 43) + "\xC3\xA9",
+         {{"a.xml", nfe_doc(K.substr(0, 43) + "\xC3\xA9")}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"argument with a question mark for a character CP1252 lacks",
+         DocType::nfe,
+         K.substr(0, 43) + "?",
+         {{"a.xml", nfe_doc(K.substr(0, 43) + "\xC4\x81")}, {"b.xml", doc_b}},
+         "a.xml"},
+        {"other keys only",
+         DocType::nfe,
+         K,
+         {{"a.xml", nfe_doc(std::string(key_b))}, {"b.xml", nfe_doc(std::string(key_b))}},
+         ""},
+    };
+    return cases;
+}
+
+TEST(SearchPrecheck, ChoosesTheFileThatAFullParseChooses) {
+    for (const SearchCase& c : search_cases()) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        for (const File& file : c.files) dir.write(file.name, file.bytes);
+        const std::string by_full_parse = test::chosen_by_full_parse(c.type, c.key, dir.str());
+        if (c.expected) {
+            EXPECT_EQ(by_full_parse, *c.expected);
+        }
+        const test::SearchRun run = test::search(c.type, c.key, dir.str());
+        EXPECT_EQ(run.chosen, by_full_parse);
+    }
+}
+
+// Every file of the corpus whose protocol key a full parse reads is one the
+// quick check lets through for that key; and for a key it does not hold,
+// the check passes over the ordinary documents, which is what makes a large
+// folder fast.
+TEST(SearchPrecheck, CorpusFilesPassForTheirOwnKeyAndMostAreSkippedForAnother) {
+    int documents = 0;
+    int skipped = 0;
+    const KeyPrecheck absent("35991199999999999999550010000000011000000019");
+    for (const char* sub : {"nfe", "cte"}) {
+        for (const auto& entry : fs::directory_iterator(test::corpus_path(sub))) {
+            const auto bytes = test::read_bytes(entry.path().string());
+            ASSERT_TRUE(bytes);
+            SCOPED_TRACE(entry.path().filename().string());
+            xml::Document doc;
+            try {
+                doc.load(*bytes, entry.path().string());
+            } catch (const std::exception&) {
+                continue;
+            }
+            for (const auto& [protocol, name] : {std::pair{"protNFe", "chNFe"}, std::pair{"protCTe", "chCTe"}}) {
+                const xml::Node prot = xml::find_child(xml::child_nodes(doc.document_element()), protocol);
+                if (!prot) continue;
+                const xml::Node inf = xml::find_child(xml::child_nodes(prot), "infProt");
+                if (!inf) continue;
+                const std::u16string text = xml::node_text(xml::child_by_name(xml::child_nodes(inf), name));
+                if (is_blank(text)) continue;
+                EXPECT_TRUE(KeyPrecheck(to_ansi(text)).may_carry_key(*bytes));
+            }
+            ++documents;
+            if (!absent.may_carry_key(*bytes)) ++skipped;
+        }
+    }
+    EXPECT_GT(documents, 90);
+    EXPECT_GE(skipped * 10, documents * 9) << skipped << " of " << documents << " skipped";
+}
+
+TEST(SearchPrecheck, AnswersMaybeForEveryConstructThatCanSpellTheKey) {
+    const std::string plain = nfe_doc(std::string(key_b));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool may_carry;
+    };
+    const Case cases[] = {
+        {"another key, plain UTF-8", plain, false},
+        {"the key anywhere in the bytes", plain + "<!-- " + K + " -->", true},
+        {"the key in an attribute", "<a b=\"" + K + "\"/>", true},
+        {"no declaration", plain.substr(plain.find("?>") + 2), false},
+        {"blanks and a UTF-8 mark before the root", "\xEF\xBB\xBF \r\n" + plain.substr(plain.find("?>") + 2), false},
+        {"ISO-8859-1 declared", nfe_doc(std::string(key_b), R"(<?xml version="1.0" encoding="ISO-8859-1"?>)"), false},
+        {"windows-1252 declared in single quotes",
+         nfe_doc(std::string(key_b), R"(<?xml version='1.0' encoding = 'Windows-1252'?>)"), false},
+        {"UTF-16 declared", nfe_doc(std::string(key_b), R"(<?xml version="1.0" encoding="UTF-16"?>)"), true},
+        {"Shift_JIS declared", nfe_doc(std::string(key_b), R"(<?xml version="1.0" encoding="Shift_JIS"?>)"), true},
+        {"UTF-7 declared", nfe_doc(std::string(key_b), R"(<?xml version="1.0" encoding="UTF-7"?>)"), true},
+        {"unterminated declaration", R"(<?xml version="1.0" encoding="UTF-8")", true},
+        {"UTF-16 mark", "\xFF\xFE<\0", true},
+        {"a NUL byte", plain + std::string(1, '\0'), true},
+        {"EBCDIC head", test::to_ebcdic037("<?xml version=\"1.0\"?>"), true},
+        {"text before the root", "x" + plain, true},
+        {"empty file", "", true},
+        {"document type declaration", "<!DOCTYPE nfeProc>" + plain.substr(plain.find("?>") + 2), true},
+        {"comment", plain + "<!-- 123 -->", false},
+        {"comment after a digit", nfe_doc(std::string(key_b) + "1<!-- x -->"), true},
+        {"comment before a letter", nfe_doc("<!-- x -->a" + std::string(key_b)), true},
+        {"declaration inside a comment", plain + "<!-- <!DOCTYPE x> -->", false},
+        {"unterminated comment", plain + "<!-- ", true},
+        {"CDATA section", nfe_doc("<![CDATA[" + std::string(key_b) + "]]>"), false},
+        {"CDATA section after a digit", nfe_doc("1<![CDATA[" + std::string(key_b) + "]]>"), true},
+        {"CDATA section before a digit", nfe_doc("<![CDATA[" + std::string(key_b) + "]]>1"), true},
+        {"two adjacent CDATA sections", nfe_doc("<![CDATA[x]]><![CDATA[y]]>"), true},
+        {"declaration text inside CDATA", nfe_doc("<![CDATA[<!DOCTYPE x>]]>"), false},
+        {"processing instruction between blanks", plain + " <?pi x?> ", false},
+        {"processing instruction after a digit", nfe_doc("1<?pi x?>"), true},
+        {"processing instruction before a digit", nfe_doc("<?pi x?>1"), true},
+        {"reference to a digit", plain + "&#51;", true},
+        {"reference to a letter", plain + "&#x41;", true},
+        {"reference to a carriage return", plain + "&#13;&#xD;", false},
+        {"reference to an accented letter", plain + "&#216;", false},
+        {"reference with a huge number", plain + "&#99999999999999999999;", false},
+        {"malformed reference", plain + "&#;", true},
+        {"unterminated reference", plain + "&#51", true},
+        {"predefined entities", plain + "&amp;&lt;&gt;&quot;&apos;", false},
+        {"overlong UTF-8 (C0)", plain + "\xC0\xB3", true},
+        {"overlong UTF-8 (E0)", plain + "\xE0\x80\xB3", true},
+        {"overlong UTF-8 (F0)", plain + "\xF0\x80\x80\xB3", true},
+        {"valid UTF-8 accents", plain + "\xC3\xA3\xC3\xA7", false},
+        {"valid three- and four-byte UTF-8", plain + "\xE0\xA4\x85\xF0\x9F\x98\x80", false},
+        {"Latin-1 capital A grave, declared",
+         nfe_doc("\xC0" + std::string(key_b), R"(<?xml version="1.0" encoding="ISO-8859-1"?>)"), false},
+        {"Latin-1 byte C0 with a UTF-8 mark",
+         "\xEF\xBB\xBF" + nfe_doc("\xC0", R"(<?xml version="1.0" encoding="ISO-8859-1"?>)"), true},
+    };
+    const KeyPrecheck check(K);
+    ASSERT_TRUE(check.active());
+    for (const Case& c : cases) EXPECT_EQ(check.may_carry_key(c.bytes), c.may_carry) << c.what;
+}
+
+TEST(SearchPrecheck, OnlyKeysOfAsciiDigitsAndLettersAreChecked) {
+    const std::string plain = nfe_doc(std::string(key_b));
+    for (const std::string& key : {std::string(), K + " ", " " + K, K.substr(0, 43) + "?", K.substr(0, 43) + "\xE9",
+                                   K.substr(0, 43) + "-", K.substr(0, 20) + "&" + K.substr(21)}) {
+        const KeyPrecheck check(key);
+        EXPECT_FALSE(check.active()) << key;
+        EXPECT_TRUE(check.may_carry_key(plain)) << key;
+    }
+    EXPECT_TRUE(KeyPrecheck("NFe" + K).active());
+}
+
+TEST(SearchPrecheck, TheAnsiConversionKeepsDigitsAndLettersApart) {
+    // The check relies on it; on this platform it holds.
+    EXPECT_TRUE(ansi_keeps_ascii_alnum_apart());
+}
+
+}  // namespace
+}  // namespace idf
