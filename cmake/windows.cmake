@@ -31,15 +31,17 @@ target_link_options(Integracao_Docs_Fiscal PRIVATE ${IDF_STATIC_RUNTIME} -Wl,--n
 if(IDF_BUILD_TESTS)
   # The host program that loads the DLL as a Windows program would.
   file(GLOB idf_win_host_sources CONFIGURE_DEPENDS tests/windows/host/*.cpp)
-  add_executable(idf_win_host ${idf_win_host_sources})
-  target_include_directories(idf_win_host PRIVATE tests/windows/host)
-  target_link_libraries(idf_win_host PRIVATE user32 ole32 kernel32 advapi32)
-  target_link_options(idf_win_host PRIVATE ${IDF_STATIC_RUNTIME})
+  if(idf_win_host_sources)
+    add_executable(idf_win_host ${idf_win_host_sources})
+    target_include_directories(idf_win_host PRIVATE tests/windows/host)
+    target_link_libraries(idf_win_host PRIVATE user32 ole32 kernel32 advapi32)
+    target_link_options(idf_win_host PRIVATE ${IDF_STATIC_RUNTIME})
+    add_dependencies(idf_win_host Integracao_Docs_Fiscal)
+  endif()
 
   # Dumps the tree the XML layer builds from a file, for the comparison of
   # the MSXML backend with the Linux one.
   add_executable(idf_xml_dump tests/windows/tools/xml_dump.cpp)
   target_link_libraries(idf_xml_dump PRIVATE idf_core)
   target_link_options(idf_xml_dump PRIVATE ${IDF_STATIC_RUNTIME})
-  add_dependencies(idf_win_host Integracao_Docs_Fiscal)
 endif()

@@ -48,7 +48,6 @@ bool is_name_char(char c) {
            c == '-' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-
 // The entity references of a piece of text, in order; character references
 // and the five predefined entities are left out (each stands for one
 // character).

@@ -46,8 +46,7 @@ __attribute__((noinline)) void unwind_to(Registration* frame, EXCEPTION_RECORD* 
         : "eax", "ecx", "edx", "memory", "cc");
 }
 
-extern "C" EXCEPTION_DISPOSITION __cdecl guard_handler(EXCEPTION_RECORD* record, void* establisher, CONTEXT*,
-                                                       void*) {
+extern "C" EXCEPTION_DISPOSITION __cdecl guard_handler(EXCEPTION_RECORD* record, void* establisher, CONTEXT*, void*) {
     // Unwinding passes are not ours to stop.
     if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
     // Informational and warning codes (debug output, thread naming) are

@@ -1,7 +1,7 @@
 #include "platform/windows/windows_platform.hpp"
 
-#include <windows.h>
 #include <commdlg.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <memory>

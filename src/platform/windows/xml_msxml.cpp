@@ -13,14 +13,15 @@
 //    backend refuses them;
 //  - internal entities are measured before parsing (entity_guard.hpp), and
 //    external resources are never resolved.
-#include <windows.h>
+#include "common/xml.hpp"
+
 #include <msxml2.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "common/text.hpp"
-#include "common/xml.hpp"
 #include "platform/windows/com.hpp"
 #include "platform/windows/entity_guard.hpp"
 
@@ -44,7 +45,7 @@ constexpr IID iid_dom_document = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00,
 constexpr IID iid_dom_document2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 // The deepest element nesting accepted, as in the other backend.
-constexpr int max_depth = 256;
+constexpr int max_depth = 257;
 
 std::string utf8(const std::u16string& text) { return utf16_to_utf8(text); }
 
@@ -117,15 +118,17 @@ void load_bytes(IXMLDOMDocument& doc, std::string_view bytes) {
     throw ParseError(utf8(why), static_cast<int>(line), utf8(shown));
 }
 
-ComPtr<IXMLDOMNode> first_child_of(IXMLDOMNode& node) {
-    ComPtr<IXMLDOMNode> child;
-    node.get_firstChild(child.put());
-    return child;
+// The children of a node, walked with nextNode: some DOMs do not implement
+// nextSibling on every node type (the document type node, for one).
+ComPtr<IXMLDOMNodeList> children_of(IXMLDOMNode& node) {
+    ComPtr<IXMLDOMNodeList> list;
+    node.get_childNodes(list.put());
+    return list;
 }
 
-ComPtr<IXMLDOMNode> next_of(IXMLDOMNode& node) {
+ComPtr<IXMLDOMNode> next_in(IXMLDOMNodeList* list) {
     ComPtr<IXMLDOMNode> next;
-    node.get_nextSibling(next.put());
+    if (list && list->nextNode(next.put()) != S_OK) next.reset();
     return next;
 }
 
@@ -142,22 +145,24 @@ std::u16string name_of(IXMLDOMNode& node) {
 }
 
 // Feeds the document's nodes to the builder in document order, without
-// recursion: each frame holds the next node to visit on one level.
+// recursion: each level is the child list being walked.
 void walk(IXMLDOMDocument& doc, TreeBuilder& builder) {
-    struct Frame {
-        ComPtr<IXMLDOMNode> next;
+    struct Level {
+        ComPtr<IXMLDOMNodeList> children;
         bool element;  // the level is the content of an element
     };
-    std::vector<Frame> levels;
-    ComPtr<IXMLDOMNode> top;
-    doc.get_firstChild(top.put());
-    levels.push_back({top, false});
+    std::vector<Level> levels;
+    {
+        ComPtr<IXMLDOMNodeList> top;
+        doc.get_childNodes(top.put());
+        levels.push_back({top, false});
+    }
     int depth = 0;
 
     while (!levels.empty()) {
-        Frame& level = levels.back();
-        if (!level.next) {
-            const bool element = level.element;
+        ComPtr<IXMLDOMNode> node = next_in(levels.back().children.get());
+        if (!node) {
+            const bool element = levels.back().element;
             levels.pop_back();
             if (element) {
                 builder.end_element();
@@ -165,8 +170,6 @@ void walk(IXMLDOMDocument& doc, TreeBuilder& builder) {
             }
             continue;
         }
-        ComPtr<IXMLDOMNode> node = level.next;
-        level.next = next_of(*node.get());
         const bool document_level = levels.size() == 1;
 
         DOMNodeType type = NODE_INVALID;
@@ -181,7 +184,7 @@ void walk(IXMLDOMDocument& doc, TreeBuilder& builder) {
                 node->get_prefix(prefix.put());
                 node->get_namespaceURI(uri.put());
                 builder.start_element(utf8(qualified.str()), utf8(local.str()), utf8(prefix.str()), utf8(uri.str()));
-                levels.push_back({first_child_of(*node.get()), true});
+                levels.push_back({children_of(*node.get()), true});
                 break;
             }
             case NODE_TEXT:
@@ -201,7 +204,7 @@ void walk(IXMLDOMDocument& doc, TreeBuilder& builder) {
             }
             case NODE_ENTITY_REFERENCE:
                 // Its content takes its place.
-                levels.push_back({first_child_of(*node.get()), false});
+                levels.push_back({children_of(*node.get()), false});
                 break;
             default:
                 // Document type, notations and the like carry no content.

@@ -3,6 +3,10 @@
 // "PARSE ERROR" followed by a "#" line with the parser's message. The same
 // source is built with each parser backend; the outputs, "#" lines aside,
 // must be identical.
+#ifdef _WIN32
+#include <objbase.h>
+#endif
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -59,6 +63,9 @@ void dump(Node node, int depth, std::ostream& out) {
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
+#ifdef _WIN32
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+#endif
     std::ofstream out(argv[1], std::ios::binary);
     for (int i = 2; i < argc; ++i) {
         std::string path = argv[i];

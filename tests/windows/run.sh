@@ -1,0 +1,256 @@
+#!/usr/bin/env bash
+# The Windows DLL, cross-built and tested under Wine (run from anywhere; as
+# root on Debian 12 after tests/windows/setup.sh):
+#   1. cross-build build-win with cmake/toolchain-mingw32.cmake: the DLL, the
+#      test host and the XML tree dumper;
+#   2. check the DLL with objdump: a 32-bit image exporting exactly
+#      importa_arquivo_xml_cte @1 and importa_arquivo_xml_nfe @2, importing
+#      system DLLs only;
+#   3. build-winref, a Linux build: the reference runner, the command-line
+#      tool, the dumper and the unit tests of the entity-expansion check;
+#   4. the reference output of every case of cases.txt, as the Linux build
+#      writes it (checked against the command-line tool as well);
+#   5. a private Wine prefix (null graphics driver, no crash dialog);
+#   6. the same XML trees from MSXML under Wine as from libxml2, for the
+#      whole corpus and the edge cases below;
+#   7. the test host under Wine, once per regional setting and once from a
+#      drive root, every run under `timeout`.
+# Exit status 0 only when everything passed; the last line is
+# "N passed, M failed".
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+corpus=$(cd "$root/../shared/corpus" 2>/dev/null && pwd || true)
+win="$root/build-win"
+ref="$root/build-winref"
+work="$win/wine-run"
+jobs=$(nproc 2>/dev/null || echo 2)
+passed=0
+failed=0
+
+ok() { passed=$((passed + 1)); }
+bad() { failed=$((failed + 1)); echo "FAIL: $*"; }
+check() { if eval "$1"; then ok; else bad "$2"; fi; }
+finish() {
+  [[ -n ${WINEPREFIX:-} ]] && timeout 30 wineserver -k >/dev/null 2>&1
+  echo "$passed passed, $failed failed"
+  ((failed == 0))
+  exit
+}
+# Adds the counts of a log's "N passed, M failed" line; a log without one
+# counts as one failure.
+add_counts() {
+  local line
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -1)
+  if [[ -z $line ]]; then bad "$2: no result line"; return; fi
+  passed=$((passed + $(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+}
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+[[ -d $corpus ]] || { bad "corpus not found beside the repository (../shared/corpus)"; finish; }
+
+# ---- 1. cross-build -----------------------------------------------------------
+echo "== cross-build ($win)"
+if cmake -S "$root" -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" \
+     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIDF_BUILD_TESTS=ON >"$win.configure.log" 2>&1 &&
+   cmake --build "$win" -j "$jobs" >"$win.build.log" 2>&1; then
+  ok
+else
+  cat "$win.configure.log" "$win.build.log" 2>/dev/null | tail -40
+  bad "cross-build"
+  finish
+fi
+dll="$win/Integracao_Docs_Fiscal.dll"
+
+# ---- 2. the DLL's image ---------------------------------------------------------
+echo "== exports and imports"
+objdump=i686-w64-mingw32-objdump
+headers=$($objdump -p "$dll")
+check '[[ $($objdump -f "$dll") == *"file format pei-i386"* ]]' "not a 32-bit PE image"
+exports=$(awk '/^\[Ordinal\/Name Pointer\] Table/{t=1; next} t && /^\t\[/{print $NF} t && /^$/{t=0}' <<<"$headers" | sort | tr '\n' ' ')
+check '[[ $exports == "importa_arquivo_xml_cte importa_arquivo_xml_nfe " ]]' "exports: $exports"
+ordinals=$(awk '/Export Address Table -- Ordinal Base/{t=1; next} t && /\+base\[/{gsub(/[][]/," "); print $3} t && /^$/{t=0}' <<<"$headers" | tr '\n' ' ')
+check '[[ $ordinals == "1 2 " ]]' "ordinals: $ordinals"
+# The name table is sorted, so ordinal 1 must be the CT-e import.
+first=$(awk '/^\[Ordinal\/Name Pointer\] Table/{getline; print $NF}' <<<"$headers")
+check '[[ $first == importa_arquivo_xml_cte ]]' "ordinal 1 is $first"
+imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print toupper($3)}' | sort -u | tr '\n' ' ')
+echo "imports: $imports"
+allowed=" KERNEL32.DLL USER32.DLL COMDLG32.DLL OLE32.DLL OLEAUT32.DLL MSVCRT.DLL ADVAPI32.DLL GDI32.DLL SHELL32.DLL "
+for name in $imports; do
+  check '[[ $allowed == *" $name "* ]]' "imports a non-system DLL: $name"
+done
+check '[[ $($objdump -p "$win/idf_win_host.exe" | grep -c "DLL Name: .*Integracao") == 0 ]]' \
+  "the test host must load the DLL at run time, not link it"
+
+# ---- 3. the Linux reference build -----------------------------------------------
+echo "== Linux reference build ($ref)"
+if cmake -S "$here/reference" -B "$ref" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$ref.configure.log" 2>&1 &&
+   cmake --build "$ref" -j "$jobs" --target idf_reference idf_xml_dump idf_entity_guard_tests integracao-docs-fiscal \
+     >"$ref.build.log" 2>&1; then
+  ok
+else
+  cat "$ref.configure.log" "$ref.build.log" 2>/dev/null | tail -40
+  bad "Linux reference build"
+  finish
+fi
+if "$ref/idf_entity_guard_tests" >"$ref.guard.log" 2>&1; then ok; else cat "$ref.guard.log"; bad "entity guard unit tests"; fi
+grep -E '^\[  (PASSED|FAILED)  \]' "$ref.guard.log"
+
+# ---- 4. data and references --------------------------------------------------------
+echo "== data and Linux references ($work)"
+rm -rf "$work"
+data="$work/data"
+mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos} "$work/app" "$work/approot" "$work/elsewhere" "$work/xml"
+cp "$here/cases.txt" "$data/"
+for f in nfelib-nfe400-35-1808-47428.xml nfelib-nfe400-26-1808-1687.xml spedda-nfe400-obscont.xml \
+         nfedanfe-nfe400-bom.xml brdanfe-nfce400-crlf.xml; do cp "$corpus/nfe/$f" "$data/nfe/"; done
+cp "$corpus/nfe/nfelib-nfe400-26-1808-1687.xml" "$data/nfe/.oculto.xml"  # hidden: never listed
+mkdir "$data/nfe/pasta.xml"                                                  # a folder: never listed
+echo "not XML" >"$data/nfe/leia-me.txt"
+for f in spedda-cte300-hom-31nfe.xml spedda-cte300-proccanc-retevento.xml brdanfe-cte103-42-1107-225.xml \
+         nfephp-cte104-35-1212-1616-crlf.xml; do cp "$corpus/cte/$f" "$data/cte/"; done
+# Two files with the same key: the one whose name sorts first, ignoring case, wins.
+cp "$corpus/cte/bfr-cte400-test1.xml" "$data/ordem/b.XML"
+cp "$corpus/cte/bfr-cte400-icms60.xml" "$data/ordem/A.xml"
+# Hostile files before the wanted one, each carrying its key.
+key=26180875335849000115550010000016871192213331
+{
+  printf '<?xml version="1.0"?>\n<!DOCTYPE nfeProc [\n <!ENTITY a "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa">\n'
+  prev=a
+  for i in 1 2 3 4 5 6 7 8; do
+    printf ' <!ENTITY e%s "' "$i"; for _ in 1 2 3 4 5 6 7 8 9 10; do printf '&%s;' "$prev"; done; printf '">\n'
+    prev=e$i
+  done
+  printf ']>\n<nfeProc><protNFe><infProt><chNFe>%s</chNFe><xMotivo>&%s;</xMotivo></infProt></protNFe></nfeProc>\n' "$key" "$prev"
+} >"$data/hostil/0-bomba.xml"
+printf '<nfeProc><protNFe><infProt><chNFe>%s</chNFe></infProt></protNFe>\n' "$key" >"$data/hostil/1-quebrado.xml"
+printf '%s' "$key" >"$data/hostil/chave.txt"
+printf '<!DOCTYPE nfeProc [<!ENTITY k SYSTEM "chave.txt">]>\n<nfeProc><protNFe><infProt><chNFe>&k;</chNFe><x>%s</x></infProt></protNFe></nfeProc>\n' \
+  "$key" >"$data/hostil/2-externa.xml"
+cp "$corpus/nfe/nfelib-nfe400-26-1808-1687.xml" "$data/hostil/9-nota.xml"
+for f in nfelib-nfe400-35-1808-47449.xml nfephp-nfe200-unsigned.xml; do cp "$corpus/nfe/$f" "$data/avulsos/"; done
+cp "$corpus/cte/brdanfe-cte103-42-1107-225.xml" "$data/avulsos/"
+printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
+
+regional() {  # decimal, short date format, date separator of a group
+  case $1 in
+    ponto) echo ". M/d/yyyy /" ;;
+    *) echo ", dd/MM/yyyy /" ;;
+  esac
+}
+while IFS='|' read -r group name type way source key modo flags; do
+  [[ -z $group || $group == \#* ]] && continue
+  out="$data/expected/$group/$name"
+  mkdir -p "$out"
+  read -r dec fmt sep <<<"$(regional "$group")"
+  if [[ $way == arquivo ]]; then
+    (cd "$work/elsewhere" && "$ref/idf_reference" "$type" "$out" "$dec" "$fmt" "$sep" "$modo" arquivo "$data/$source")
+  else
+    (cd "$work/elsewhere" && "$ref/idf_reference" "$type" "$out" "$dec" "$fmt" "$sep" "$modo" chave "$key" "$data/$source")
+  fi
+  # The command-line tool writes the same file under the Brazilian setting.
+  if [[ $group != ponto ]]; then
+    cli="$work/cli/$group-$name"
+    mkdir -p "$cli"
+    args=("$type" --saida "$cli" --json)
+    [[ $way == arquivo ]] && args+=(--arquivo "$data/$source") || args+=(--chave "$key" --pasta "$data/$source")
+    [[ $modo == Sim ]] && args+=(--silencioso)
+    (cd "$work/elsewhere" && "$ref/src/integracao-docs-fiscal" "${args[@]}" >/dev/null 2>&1 ||
+       "$ref/idf/integracao-docs-fiscal" "${args[@]}" >/dev/null 2>&1)
+    if [[ -f $out/Integracao_Docs_Fiscal.ini ]]; then
+      check 'cmp -s "$out/Integracao_Docs_Fiscal.ini" "$cli/Integracao_Docs_Fiscal.ini"' \
+        "reference $group/$name differs from the command-line tool's file"
+    else
+      check '[[ ! -e $cli/Integracao_Docs_Fiscal.ini ]]' "reference $group/$name: the command-line tool completed"
+    fi
+  fi
+done <"$data/cases.txt"
+cp "$win/idf_win_host.exe" "$dll" "$work/app/"
+cp "$win/idf_win_host.exe" "$dll" "$work/approot/"
+
+# ---- 5. the Wine prefix --------------------------------------------------------------
+echo "== Wine prefix"
+export WINEPREFIX="$win/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+       LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset DISPLAY WAYLAND_DISPLAY
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+  timeout 300 wineboot -i >/dev/null 2>&1 || { bad "wineboot"; finish; }
+fi
+reg() { timeout 60 wine reg add "$@" /f >/dev/null 2>&1; }
+reg 'HKCU\Software\Wine\Drivers' /v Graphics /d null &&
+  reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 &&
+  ok || bad "Wine registry set-up"
+ln -sfn "$work/approot" "$WINEPREFIX/dosdevices/y:"
+
+# ---- 6. the same trees from MSXML as from libxml2 -----------------------------------------
+echo "== XML trees: MSXML under Wine against libxml2"
+x="$work/xml"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<a xmlns="urn:x">\n  <b>  x  </b>\n  <c> \t </c>\n  <d><![CDATA[10.5]]></d>\n  <e>t<!--c-->u</e>\n  <p:f xmlns:p="urn:x">pf</p:f>\n  <g>&amp;&#65;&#x263A;&lt;</g>\n  <h xmlns="urn:y"><i/></h>\n  <?pi data?>\n</a>\n<!-- after -->\n' >"$x/mixed.xml"
+printf '<?xml version="1.0" encoding="ISO-8859-1"?>\n<a>a\xe7\xe3o \xe9</a>\n' >"$x/latin1.xml"
+printf '<?xml version="1.0" encoding="windows-1252"?>\n<a>\x80 \x93x\x94</a>\n' >"$x/cp1252.xml"
+printf '\xef\xbb\xbf<a><b>bom</b></a>' >"$x/bom.xml"
+printf '\xff\xfe<\0a\0>\0\xe7\0\xe3\0<\0/\0a\0>\0' >"$x/utf16.xml"
+printf '<a><b>l1\r\nl2\rl3</b><c xml:space="preserve">  </c></a>' >"$x/linebreaks.xml"
+printf '<a>\n<b>unclosed</a>\n' >"$x/unclosed.xml"
+printf '<a>\xe7</a>' >"$x/bad-utf8.xml"
+printf '' >"$x/empty.xml"
+echo MARKER-NEVER-READ >"$x/marker.txt"
+printf '<!DOCTYPE a [<!ENTITY ext SYSTEM "marker.txt">]>\n<a><b>&ext;</b></a>\n' >"$x/external-entity.xml"
+printf '<!DOCTYPE a SYSTEM "http://127.0.0.1:9/never.dtd">\n<a><b>v</b></a>\n' >"$x/external-dtd.xml"
+cp "$data/hostil/0-bomba.xml" "$x/bomb.xml"
+deep() { local n=$1 i s=; for ((i = 0; i < n; i++)); do s+="<d>"; done; s+=x; for ((i = 0; i < n; i++)); do s+="</d>"; done; printf '%s' "$s"; }
+deep 256 >"$x/depth-256.xml"
+deep 257 >"$x/depth-257.xml"
+deep 258 >"$x/depth-258.xml"
+deep 20000 >"$x/depth-20000.xml"
+mkdir -p "$x/corpus"
+cp "$corpus"/nfe/*.xml "$corpus"/cte/*.xml "$corpus"/cte/*.XML "$x/corpus/" 2>/dev/null
+files=("$x"/*.xml "$x"/corpus/*)
+"$ref/idf_xml_dump" "$x/linux.txt" "${files[@]}"
+wfiles=()
+for f in "${files[@]}"; do wfiles+=("$(winpath "$f")"); done
+if timeout 300 wine "$win/idf_xml_dump.exe" "$(winpath "$x/windows.txt")" "${wfiles[@]}" >"$x/wine.log" 2>&1; then
+  ok
+else
+  bad "the MSXML dumper did not finish under Wine"
+fi
+# Compare file by file ("#" lines hold the parsers' own messages).
+split_dump() { awk -v dir="$2" '/^== /{f=dir "/" substr($0, 4)} !/^#/{print > f}' "$1"; }
+mkdir -p "$x/l" "$x/w"
+split_dump "$x/linux.txt" "$x/l"
+[[ -f $x/windows.txt ]] && split_dump "$x/windows.txt" "$x/w"
+for f in "$x"/l/*; do
+  n=$(basename "$f")
+  check 'cmp -s "$f" "$x/w/$n"' "XML tree of $n differs between MSXML and libxml2: $(diff "$f" "$x/w/$n" 2>&1 | head -5 | tr '\n' ' ')"
+done
+check '! grep -q MARKER "$x/windows.txt"' "an external entity was loaded by MSXML"
+echo "parser messages, libxml2 | MSXML:"
+paste -d'|' <(grep -A1 'PARSE ERROR' "$x/linux.txt" | grep '^#') <(grep -A1 'PARSE ERROR' "$x/windows.txt" | grep '^#') | head -10
+
+# ---- 7. the test host ------------------------------------------------------------------
+set_regional() {
+  read -r dec fmt sep <<<"$(regional "$1")"
+  reg 'HKCU\Control Panel\International' /v sDecimal /d "$dec" &&
+    reg 'HKCU\Control Panel\International' /v sShortDate /d "$fmt" &&
+    reg 'HKCU\Control Panel\International' /v sDate /d "$sep"
+}
+run_host() {  # group, executable (Windows path)
+  local log="$work/host-$1.log"
+  echo "== test host: $1"
+  set_regional "$1" || bad "regional settings for $1"
+  (cd "$work/elsewhere" && timeout 300 wine "$2" "$1" "$(winpath "$data")") >"$log" 2>&1
+  local rc=$?
+  grep -E '^(FAIL|host:)' "$log"
+  ((rc == 124)) && bad "test host $1: timed out"
+  add_counts "$log" "test host $1"
+  if ((rc != 0)) && ! grep -qE '^[0-9]+ passed, [1-9][0-9]* failed' "$log"; then bad "test host $1: exit $rc"; tail -5 "$log"; fi
+}
+run_host brasil "$(winpath "$work/app/idf_win_host.exe")"
+run_host ponto "$(winpath "$work/app/idf_win_host.exe")"
+run_host raiz 'Y:\idf_win_host.exe'
+check '[[ -f $work/approot/Integracao_Docs_Fiscal.ini || $failed -gt 0 ]]' "the root host left no exchange file"
+
+finish
