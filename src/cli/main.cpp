@@ -91,9 +91,10 @@ int main(int argc, char** argv) {
     const bool completed = result.outcome == idf::Outcome::completed;
 
     if (json) {
-        nlohmann::json out;
+        // The members in the order of the documented object.
+        nlohmann::ordered_json out;
         out["resultado"] = completed ? "concluida" : "abortada";
-        out["arquivo"] = completed ? nlohmann::json(result.arquivo_ini) : nlohmann::json(nullptr);
+        out["arquivo"] = completed ? nlohmann::ordered_json(result.arquivo_ini) : nlohmann::ordered_json(nullptr);
         out["mensagens"] = platform.messages;
         out["problemas"] = result.lista_problemas;
         std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';

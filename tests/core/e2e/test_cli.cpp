@@ -1,0 +1,269 @@
+// The command-line tool: arguments, exit status, messages and the JSON
+// report.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "common/messages.hpp"
+#include "core/e2e/e2e_support.hpp"
+
+namespace idf::test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::ordered_json;
+
+ProcessResult cli(const std::vector<std::string>& args, const std::string& cwd) {
+    return run_process(IDF_CLI_PATH, args, cwd);
+}
+
+// Checks that stdout is exactly one JSON object with the documented
+// members, in order, and returns it.
+ordered_json json_report(const ProcessResult& run) {
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(run.out.ends_with("\n"));
+    const ordered_json report = ordered_json::parse(run.out);  // throws on anything but one JSON value
+    EXPECT_TRUE(report.is_object());
+    std::vector<std::string> members;
+    for (const auto& item : report.items()) members.push_back(item.key());
+    EXPECT_EQ(members, (std::vector<std::string>{"resultado", "arquivo", "mensagens", "problemas"}));
+    EXPECT_TRUE(report["resultado"].is_string());
+    EXPECT_TRUE(report["arquivo"].is_string() || report["arquivo"].is_null());
+    EXPECT_TRUE(report["mensagens"].is_array());
+    EXPECT_TRUE(report["problemas"].is_string());
+    return report;
+}
+
+struct Folders {
+    TempDir xml;   // the downloaded XML files
+    TempDir out;   // --saida
+    TempDir work;  // the current folder of the tool
+    Folders() { copy_corpus(xml, nfe_document, "nota.xml"); }
+    std::string ini() const { return out.str() + "/Integracao_Docs_Fiscal.ini"; }
+};
+
+TEST(Cli, HelpAndVersionExitWithZero) {
+    TempDir work;
+    const auto help = cli({"--help"}, work.str());
+    EXPECT_EQ(help.exit_code, 0);
+    for (const char* option : {"--chave", "--pasta", "--arquivo", "--silencioso", "--saida", "--json"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    const auto version = cli({"--version"}, work.str());
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_NE(version.out.find(IDF_VERSION), std::string::npos) << version.out;
+}
+
+TEST(Cli, UsageErrorsExitWithTwoAndImportNothing) {
+    Folders f;
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"nfe"},
+        {"cte", "--json"},
+        {"xml", "--chave", nfe_key, "--pasta", f.xml.str()},
+        {"NFE", "--chave", nfe_key, "--pasta", f.xml.str()},
+        {"nfe", "--pasta", f.xml.str()},  // a folder without a key
+        {"nfe", "--chave"},
+        {"nfe", "--chave", nfe_key, "--desconhecida"},
+        {"nfe", "cte", "--chave", nfe_key},
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> with_output = args;
+        with_output.insert(with_output.end(), {"--saida", f.out.str()});
+        const auto run = cli(with_output, f.work.str());
+        EXPECT_EQ(run.exit_code, 2) << testing::PrintToString(args) << run.err;
+        EXPECT_FALSE(fs::exists(f.ini()));
+    }
+}
+
+TEST(Cli, SearchWayCompletesWithExitZeroAndTheFileInSaida) {
+    Folders f;
+    const auto run =
+        cli({"nfe", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str(), "--json"}, f.work.str());
+    EXPECT_EQ(run.exit_code, 0);
+    const auto report = json_report(run);
+    EXPECT_EQ(report["resultado"], "concluida");
+    EXPECT_EQ(report["arquivo"], f.ini());
+    EXPECT_EQ(report["mensagens"], ordered_json::array());
+    EXPECT_EQ(report["problemas"], "");
+    const auto ini = read_bytes(f.ini());
+    ASSERT_TRUE(ini);
+    EXPECT_TRUE(ini->starts_with("[IDENTIFICACAO]\r\n"));
+    EXPECT_TRUE(ini->ends_with("\r\n"));
+    EXPECT_NE(ini->find("Diretorio_Arquivo_XML=" + f.xml.str() + "/nota.xml\r\n"), std::string::npos);
+    // Every line ends in CR LF.
+    for (std::size_t i = 0; i < ini->size(); ++i)
+        if ((*ini)[i] == '\n') {
+            ASSERT_TRUE(i > 0 && (*ini)[i - 1] == '\r') << "bare LF at " << i;
+        }
+    EXPECT_FALSE(fs::exists(f.work.str() + "/Integracao_Docs_Fiscal.ini"));
+    EXPECT_FALSE(fs::exists(f.xml.str() + "/Integracao_Docs_Fiscal.ini"));
+}
+
+TEST(Cli, ExchangeFileDefaultsToTheFolderCurrentWhenTheToolStarts) {
+    Folders f;
+    // A relative --pasta: the search moves into it, the file does not.
+    fs::create_directory(f.work.path() / "xml");
+    copy_corpus(f.work, nfe_document, "xml/nota.xml");
+    const auto run = cli({"nfe", "--chave", nfe_key, "--pasta", "xml"}, f.work.str());
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(fs::exists(f.work.path() / "Integracao_Docs_Fiscal.ini"));
+    EXPECT_FALSE(fs::exists(f.work.path() / "xml" / "Integracao_Docs_Fiscal.ini"));
+}
+
+TEST(Cli, DialogWayImportsTheChosenFile) {
+    Folders f;
+    copy_corpus(f.work, nfe_document, "escolhido.xml");
+    // A relative file name is taken from the current folder.
+    const auto run = cli({"nfe", "--arquivo", "escolhido.xml", "--saida", f.out.str(), "--json"}, f.work.str());
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(json_report(run)["resultado"], "concluida");
+    const auto ini = read_bytes(f.ini());
+    ASSERT_TRUE(ini);
+    EXPECT_NE(ini->find("Diretorio_Arquivo_XML=" + f.work.str() + "/escolhido.xml\r\n"), std::string::npos);
+}
+
+TEST(Cli, NotFoundIsTheAbortPathWithExitOne) {
+    Folders f;
+    f.out.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\n");
+    const std::string other_key = "35180834128745000152550010000474281920007498";
+    const auto run =
+        cli({"nfe", "--chave", other_key, "--pasta", f.xml.str(), "--saida", f.out.str(), "--json"}, f.work.str());
+    EXPECT_EQ(run.exit_code, 1);
+    const auto report = json_report(run);
+    EXPECT_EQ(report["resultado"], "abortada");
+    EXPECT_TRUE(report["arquivo"].is_null());
+    EXPECT_EQ(report["mensagens"], ordered_json::array({std::string(msg::nfe_nao_localizada)}));
+    EXPECT_EQ(report["problemas"], "");
+    EXPECT_FALSE(fs::exists(f.ini()));
+
+    // The CT-e import has its own message; the NF-e key never matches it.
+    const auto cte =
+        cli({"cte", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str(), "--json"}, f.work.str());
+    EXPECT_EQ(cte.exit_code, 1);
+    EXPECT_EQ(json_report(cte)["mensagens"], ordered_json::array({std::string(msg::cte_nao_localizado)}));
+}
+
+TEST(Cli, WithoutJsonTheBoxesGoToStandardErrorInUtf8) {
+    Folders f;
+    const auto run = cli({"nfe", "--chave", "0", "--pasta", f.xml.str(), "--saida", f.out.str()}, f.work.str());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(std::string(msg::nfe_nao_localizada)), std::string::npos) << run.err;
+}
+
+TEST(Cli, SilentModeHidesTheNotFoundMessage) {
+    Folders f;
+    for (const bool json : {false, true}) {
+        std::vector<std::string> args{"nfe",       "--chave", "0",         "--pasta",
+                                      f.xml.str(), "--saida", f.out.str(), "--silencioso"};
+        if (json) args.push_back("--json");
+        const auto run = cli(args, f.work.str());
+        EXPECT_EQ(run.exit_code, 1);
+        EXPECT_EQ(run.err, "");
+        if (json) {
+            EXPECT_EQ(json_report(run)["mensagens"], ordered_json::array());
+        }
+        EXPECT_FALSE(fs::exists(f.ini()));
+    }
+}
+
+TEST(Cli, ProblemsAreReportedAfterTheFileIsCompleted) {
+    // The authorised NF-e without its emission date: one problem line.
+    Folders f;
+    std::string xml = read_bytes(corpus_path(nfe_document)).value();
+    const std::size_t start = xml.find("<dhEmi>");
+    const std::size_t end = xml.find("</dhEmi>");
+    ASSERT_NE(start, std::string::npos);
+    xml.erase(start, end + 8 - start);
+    const std::string file = f.work.write("sem-data.xml", xml);
+    const std::string problems = "- Data da Emissão da Nota Fiscal no Arquivo XML.\r\n";
+
+    const auto shown = cli({"nfe", "--arquivo", file, "--saida", f.out.str(), "--json"}, f.work.str());
+    EXPECT_EQ(shown.exit_code, 0);
+    const auto report = json_report(shown);
+    EXPECT_EQ(report["resultado"], "concluida");
+    EXPECT_EQ(report["problemas"], problems);
+    EXPECT_EQ(report["mensagens"],
+              ordered_json::array({"O Sistema Encontrou Problemas ao Importar os Dados do:\r\r" + problems}));
+    const auto ini = read_bytes(f.ini());
+    ASSERT_TRUE(ini);
+    EXPECT_NE(ini->find("\r\nData_Emissao=\r\n"), std::string::npos);
+
+    const auto silent = cli({"nfe", "--arquivo", file, "--saida", f.out.str(), "--json", "--silencioso"}, f.work.str());
+    EXPECT_EQ(silent.exit_code, 0);
+    const auto quiet = json_report(silent);
+    EXPECT_EQ(quiet["mensagens"], ordered_json::array());
+    EXPECT_EQ(quiet["problemas"], problems);
+    EXPECT_TRUE(fs::exists(f.ini()));
+
+    // Without --json the report box goes to standard error.
+    const auto plain = cli({"nfe", "--arquivo", file, "--saida", f.out.str()}, f.work.str());
+    EXPECT_EQ(plain.exit_code, 0);
+    EXPECT_EQ(plain.out, "");
+    EXPECT_NE(plain.err.find("O Sistema Encontrou Problemas ao Importar os Dados do:\r\r" + problems),
+              std::string::npos);
+}
+
+TEST(Cli, FilesThatCannotBeImportedExitWithOne) {
+    Folders f;
+    const std::string bad = f.work.write("ruim.xml", "<nfeProc>\n<protNFe>\n</nfeProc>\n");
+    struct Case {
+        std::vector<std::string> args;
+        std::string first_message_start;
+    };
+    const Case cases[] = {
+        {{"nfe", "--arquivo", bad}, "Arquivo XML Inválido. "},
+        {{"nfe", "--arquivo", f.work.str() + "/sumiu.xml"}, "Arquivo XML Inválido. "},
+        // A blank key takes the dialog way; without --arquivo the user "cancels".
+        {{"nfe", "--chave", "   "}, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--saida", f.out.str(), "--json"});
+        const auto run = cli(args, f.work.str());
+        EXPECT_EQ(run.exit_code, 1) << testing::PrintToString(c.args);
+        const auto report = json_report(run);
+        EXPECT_EQ(report["resultado"], "abortada");
+        if (c.first_message_start.empty()) {
+            EXPECT_EQ(report["mensagens"], ordered_json::array());
+        } else {
+            ASSERT_EQ(report["mensagens"].size(), 1u);
+            const std::string message = report["mensagens"][0];
+            EXPECT_TRUE(message.starts_with(c.first_message_start)) << message;
+            EXPECT_TRUE(message.ends_with("\r\n\nA Importação será Abortada.")) << message;
+        }
+        EXPECT_FALSE(fs::exists(f.ini()));
+    }
+}
+
+TEST(Cli, ExchangeFolderThatCannotTakeTheFileGivesTheCreationMessage) {
+    Folders f;
+    const auto run = cli({"nfe", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str() + "/nao-existe",
+                          "--json", "--silencioso"},
+                         f.work.str());
+    EXPECT_EQ(run.exit_code, 1);
+    const auto report = json_report(run);
+    EXPECT_EQ(report["mensagens"], ordered_json::array({std::string(msg::erro_criar_arquivo)}));
+    EXPECT_TRUE(report["arquivo"].is_null());
+}
+
+TEST(Cli, CteImportReplacesTheNfeFile) {
+    Folders f;
+    copy_corpus(f.xml, cte_document, "conhecimento.xml");
+    ASSERT_EQ(cli({"nfe", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str()}, f.work.str()).exit_code,
+              0);
+    const auto nfe_file = read_bytes(f.ini());
+    ASSERT_EQ(cli({"cte", "--chave", cte_key, "--pasta", f.xml.str(), "--saida", f.out.str()}, f.work.str()).exit_code,
+              0);
+    const auto cte_file = read_bytes(f.ini());
+    ASSERT_TRUE(nfe_file && cte_file);
+    EXPECT_NE(*nfe_file, *cte_file);
+    EXPECT_NE(cte_file->find("conhecimento.xml"), std::string::npos);
+    EXPECT_EQ(cte_file->find("nota.xml"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace idf::test

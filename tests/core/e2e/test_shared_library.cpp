@@ -1,0 +1,115 @@
+// The shared library called from C host programs: the exchange file lands
+// beside the host executable, whatever the current folder.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "common/messages.hpp"
+#include "core/e2e/e2e_support.hpp"
+
+namespace idf::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A host program copied into a folder of its own, as a business program
+// installed somewhere; its current folder is another one.
+struct Host {
+    TempDir home;
+    TempDir work;
+    TempDir xml;
+    std::string exe;
+    explicit Host(const char* built = IDF_C_HOST_PATH) {
+        exe = home.str() + "/host";
+        fs::copy_file(built, exe);
+        fs::permissions(exe, fs::perms::owner_all);
+        copy_corpus(xml, nfe_document, "nota.xml");
+        copy_corpus(xml, cte_document, "conhecimento.xml");
+    }
+    std::string ini() const { return home.str() + "/Integracao_Docs_Fiscal.ini"; }
+    ProcessResult call(const std::vector<std::string>& args) const { return run_process(exe, args, work.str()); }
+};
+
+TEST(SharedLibrary, ExchangeFileLandsBesideTheHostExecutable) {
+    for (const char* built : {IDF_C_HOST_PATH, IDF_C_HOST_DLOPEN_PATH}) {
+        Host host(built);
+        const auto run = host.call({"nfe", nfe_key, host.xml.str(), ""});
+        EXPECT_EQ(run.exit_code, 0) << built << run.err;
+        EXPECT_EQ(run.err, "") << built;
+        const auto ini = read_bytes(host.ini());
+        ASSERT_TRUE(ini) << built;
+        EXPECT_TRUE(ini->starts_with("[IDENTIFICACAO]\r\n")) << built;
+        EXPECT_NE(ini->find("Diretorio_Arquivo_XML=" + host.xml.str() + "/nota.xml\r\n"), std::string::npos);
+        EXPECT_FALSE(fs::exists(host.work.path() / "Integracao_Docs_Fiscal.ini"));
+        EXPECT_FALSE(fs::exists(host.xml.path() / "Integracao_Docs_Fiscal.ini"));
+    }
+}
+
+TEST(SharedLibrary, NotFoundShowsTheMessageAndLeavesNoFile) {
+    Host host;
+    const std::string old = host.home.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\n");
+    const auto run = host.call({"cte", nfe_key, host.xml.str(), ""});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_NE(run.err.find(std::string(msg::cte_nao_localizado)), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(old));
+
+    // Silent: nothing shown, still no file. Any other spelling is not silent.
+    const auto silent = host.call({"nfe", "0", host.xml.str(), "Sim"});
+    EXPECT_EQ(silent.err, "");
+    EXPECT_FALSE(fs::exists(host.ini()));
+    const auto lower = host.call({"nfe", "0", host.xml.str(), "sim"});
+    EXPECT_NE(lower.err.find(std::string(msg::nfe_nao_localizada)), std::string::npos);
+}
+
+TEST(SharedLibrary, NullArgumentsTakeTheDialogWayWhichCancelsHere) {
+    Host host;
+    host.home.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\n");
+    const auto run = host.call({"nfe", "(null)", "(null)", "(null)", "cte", "(null)", "(null)", "(null)"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_FALSE(fs::exists(host.ini()));
+}
+
+TEST(SharedLibrary, SuccessiveCallsOfBothTypesAreIndependent) {
+    Host host;
+    // NF-e, then CT-e: the CT-e file replaces the NF-e file; then an NF-e
+    // call that finds nothing leaves no file at all.
+    const auto both = host.call({"nfe", nfe_key, host.xml.str(), "", "cte", cte_key, host.xml.str(), ""});
+    EXPECT_EQ(both.exit_code, 0) << both.err;
+    const auto ini = read_bytes(host.ini());
+    ASSERT_TRUE(ini);
+    EXPECT_NE(ini->find("conhecimento.xml"), std::string::npos);
+    EXPECT_EQ(ini->find("nota.xml"), std::string::npos);
+
+    const auto three = host.call({"cte", cte_key, host.xml.str(), "", "nfe", "0", host.xml.str(), "Sim"});
+    EXPECT_EQ(three.exit_code, 0);
+    EXPECT_FALSE(fs::exists(host.ini()));
+}
+
+TEST(SharedLibrary, ArgumentsAreOnlyRead) {
+    // The host exits with 3 when its argument strings changed.
+    Host host;
+    EXPECT_EQ(host.call({"nfe", nfe_key, host.xml.str() + "/", "Sim"}).exit_code, 0);
+    EXPECT_EQ(host.call({"cte", " ", "", ""}).exit_code, 0);
+    EXPECT_EQ(host.call({"nfe", "Ação", "/nao/existe", "qualquer"}).exit_code, 0);
+}
+
+TEST(SharedLibrary, ExportsExactlyTheTwoImportFunctions) {
+    TempDir dir;
+    const std::string listing = dir.str() + "/symbols";
+    const std::string command = "nm -D --defined-only '" + std::string(IDF_SO_PATH) + "' > '" + listing + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::istringstream lines(read_bytes(listing).value_or(""));
+    std::set<std::string> functions;
+    std::string address, type, name;
+    while (lines >> address >> type >> name)
+        if (type == "T" || type == "W" || type == "i") functions.insert(name);
+    EXPECT_EQ(functions, (std::set<std::string>{"importa_arquivo_xml_cte", "importa_arquivo_xml_nfe"}));
+}
+
+}  // namespace
+}  // namespace idf::test
