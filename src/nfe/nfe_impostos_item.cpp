@@ -100,6 +100,8 @@ void Tfrmimporta_arquivo_xml_nfe::le_icms_item(xml::Node det) {
     // Compared exactly, untrimmed: "060" or " 60" is not "60".
     const std::string cst = le_valor_tag(*this, grupo, "CST", false, 0);
     if (!is_blank(cst)) {
+        // The retained-tax marker: "0", or for CST 10 the value of vICMSST;
+        // the retained lines follow whenever it holds something.
         std::string st_retido = "0";
         grava_item_linhas(icms, grupo);
         if (cst == "10") {
