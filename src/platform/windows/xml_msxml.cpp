@@ -15,8 +15,9 @@
 //    external resources are never resolved.
 #include "common/xml.hpp"
 
-#include <msxml2.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <msxml2.h>
 
 #include <string>
 #include <vector>
