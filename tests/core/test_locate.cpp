@@ -187,6 +187,22 @@ TEST(Search, KeyWrittenWithReferencesOrEntitiesMatches) {
         dir.write("doc.xml", xml);
         EXPECT_TRUE(search_folder(key, dir.str()).completed()) << xml;
     }
+    // References with leading zeros, and a key with letters.
+    struct Case {
+        std::string chave;
+        std::string chnfe;
+    };
+    const Case more[] = {
+        {"123", "&#0049;&#x00032;3"},
+        {"NFe123", "NF&#101;123"},
+        {"NFe123", "&#x4E;&#x46;e123"},
+        {"NFe123", "<![CDATA[NFe123]]>"},
+    };
+    for (const auto& c : more) {
+        test::TempDir dir;
+        dir.write("doc.xml", "<nfeProc><protNFe><infProt><chNFe>" + c.chnfe + "</chNFe></infProt></protNFe></nfeProc>");
+        EXPECT_TRUE(search_folder(c.chave, dir.str()).completed()) << c.chnfe;
+    }
 }
 
 std::string utf16(std::u16string_view text, bool big_endian) {
@@ -214,6 +230,18 @@ TEST(Search, KeyFilesInEveryEncodingAreFound) {
         {"UTF-16LE BOM", utf16(u"\ufeff<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + wide, false)},
         {"UTF-16BE BOM", utf16(u"\ufeff<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + wide, true)},
         {"UTF-16LE BOM no declaration", utf16(u"\ufeff" + wide, false)},
+        {"UTF-16LE without BOM", utf16(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + wide, false)},
+        {"UTF-16BE without BOM", utf16(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + wide, true)},
+        // EBCDIC (IBM037): not a byte of it reads as the key in ASCII.
+        {"EBCDIC",
+         "\x4c\x6f\xa7\x94\x93\x40\xa5\x85\x99\xa2\x89\x96\x95\x7e\x7f\xf1\x4b\xf0\x7f\x40\x85\x95\x83\x96"
+         "\x84\x89\x95\x87\x7e\x7f\xc9\xc2\xd4\xf0\xf3\xf7\x7f\x6f\x6e\x4c\x95\x86\x85\xd7\x99\x96\x83\x6e"
+         "\x4c\x97\x99\x96\xa3\xd5\xc6\x85\x6e\x4c\x89\x95\x86\xd7\x99\x96\xa3\x6e\x4c\x83\x88\xd5\xc6\x85"
+         "\x6e\xf3\xf5\xf1\xf8\xf0\xf8\xf3\xf4\xf1\xf2\xf8\xf7\xf4\xf5\xf0\xf0\xf0\xf1\xf5\xf2\xf5\xf5\xf0"
+         "\xf0\xf1\xf0\xf0\xf0\xf0\xf4\xf7\xf4\xf2\xf8\xf1\xf9\xf2\xf0\xf0\xf0\xf7\xf4\xf9\xf8\x4c\x61\x83"
+         "\x88\xd5\xc6\x85\x6e\x4c\x61\x89\x95\x86\xd7\x99\x96\xa3\x6e\x4c\x61\x97\x99\x96\xa3\xd5\xc6\x85"
+         "\x6e\x4c\x94\x81\x99\x83\x81\x6e\x85\x4c\x61\x94\x81\x99\x83\x81\x6e\x4c\x61\x95\x86\x85\xd7\x99"
+         "\x96\x83\x6e"},
         {"windows-1252", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + utf8_to_cp1252(body)},
         {"ISO-8859-1 lower case", "<?xml version='1.0' encoding='iso-8859-1'?>" +
                                       utf8_to_cp1252("<nfeProc><emit>Ação</emit><protNFe><infProt><chNFe>" + key +
