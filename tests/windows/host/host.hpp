@@ -53,7 +53,8 @@ struct Seen {
 // How the watcher answers the open-file dialog.
 struct DialogPlan {
     bool cancel = true;
-    std::wstring path;  // typed into the file name box, then Open
+    std::wstring path;     // typed into the file name box, then Open
+    bool reenter = false;  // post WM_APP to the host window before closing a box
 };
 
 // A thread that finds every dialog window of this process, records it and

@@ -385,9 +385,41 @@ void fault_contained(Host& h) {
     results.check(again.ini.has_value(), test, "the next call imports normally");
 }
 
+// A call made from the host's window procedure while a box of a running
+// call is up.
+struct Nested {
+    ExportFn fn = nullptr;
+    std::string pasta;
+    int calls = 0;
+    int stack = -1;
+} nested;
+
+LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_APP && nested.fn) {
+        ++nested.calls;
+        nested.stack = call_checked(nested.fn, (nfe_key + "9").c_str(), nested.pasta.c_str(), "");
+        return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+void nested_call(Host& h) {
+    const std::string test = "chamada_aninhada";
+    nested = {h.lib.nfe, ansi(h.data + L"\\nfe"), 0, -1};
+    DialogPlan plan;
+    plan.reenter = true;
+    const CallResult r =
+        import(h, "cte", "41181028796029000140570260000000081486169212", ansi(h.data + L"\\cte").c_str(), "", plan);
+    results.check(nested.calls == 1, test, "the host's window procedure ran while the box was up");
+    results.check(r.boxes() == 1 && r.seen[0].text == through_ansi(cte_not_found), test,
+                  "only the outer call's box: " + std::to_string(r.boxes()));
+    results.check(nested.stack == 0 && r.stack == 0, test, "stack balanced in both calls");
+    nested.fn = nullptr;
+}
+
 HWND make_window() {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = host_window_proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"IdfHostWindow";
     RegisterClassW(&wc);
@@ -428,8 +460,11 @@ int main(int argc, char** argv) {
     results.check(
         by_ordinal(1) == reinterpret_cast<void*>(h.lib.cte) && by_ordinal(2) == reinterpret_cast<void*>(h.lib.nfe),
         "carga", "ordinal 1 is the CT-e import, 2 the NF-e import");
-    std::printf("host: %s, ANSI code page %u, host folder %s\n", h.group.c_str(), GetACP(),
-                printable(module_folder()).c_str());
+    char decimal[16] = {}, short_date[64] = {};
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, sizeof decimal);
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, short_date, sizeof short_date);
+    std::printf("host: %s, ANSI code page %u, decimal \"%s\", short date \"%s\", host folder %s\n", h.group.c_str(),
+                GetACP(), decimal, short_date, printable(module_folder()).c_str());
 
     const std::vector<Case> cases = read_cases(h.data, h.group);
     results.check(!cases.empty(), "casos", "cases found for the group");
@@ -442,6 +477,7 @@ int main(int argc, char** argv) {
         host_strings(h);
         com_models(h);
         fault_contained(h);
+        nested_call(h);
     }
     if (h.group == "raiz") {
         const std::wstring folder = module_folder();

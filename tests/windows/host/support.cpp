@@ -215,6 +215,8 @@ void Watcher::handle(HWND dialog) {
         seen.ok_only = GetDlgItem(dialog, IDOK) && !GetDlgItem(dialog, IDCANCEL) && !GetDlgItem(dialog, IDYES) &&
                        !GetDlgItem(dialog, IDNO) && !GetDlgItem(dialog, IDABORT) && !GetDlgItem(dialog, IDRETRY);
         if (!exchange_file_.empty()) seen.ini = read_bytes(exchange_file_);
+        // Delivered by the box's own message loop, before the OK below.
+        if (plan_.reenter && host_window_) PostMessageW(host_window_, WM_APP, 0, 0);
         press(dialog, IDOK);
     }
     seen_.push_back(std::move(seen));
