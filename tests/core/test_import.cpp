@@ -79,6 +79,13 @@ TEST(Import, TheAbortPathLeavesNoFileNotEvenAnOldOne) {
          [](StageForm&) { throw std::runtime_error("boom"); },
          {std::string(msg::erro_inesperado) + "boom" + std::string(msg::abortada)}},
         {"error of an unknown type", "", [](StageForm&) { throw 42; }, {}},
+        {"lookup under a node that was not found",
+         "",
+         [](StageForm& f) {
+             const xml::Node missing = xml::find_child(xml::child_nodes(f.document_element()), "ausente");
+             xml::child_by_name(xml::child_nodes(missing), "filho");
+         },
+         {std::string(msg::erro_inesperado) + "Empty node reference" + std::string(msg::abortada)}},
     };
     for (const auto& c : cases) {
         test::TempDir dir;

@@ -213,6 +213,18 @@ TEST(NextSibling, WalksEveryNodeTypeAndMeetsCreatedElementsLast) {
     EXPECT_FALSE(next_sibling(x.root()));
 }
 
+TEST(EmptyNode, EveryOperationRaisesInsteadOfCrashing) {
+    const Node none;
+    EXPECT_FALSE(none);
+    EXPECT_THROW(find_child(child_nodes(none), "a"), XmlDocError);
+    EXPECT_THROW(child_by_name(child_nodes(none), "a"), XmlDocError);
+    EXPECT_THROW(first_child(child_nodes(none)), XmlDocError);
+    EXPECT_THROW(node_name(none), XmlDocError);
+    EXPECT_THROW(node_text(none), XmlDocError);
+    EXPECT_THROW(next_sibling(none), XmlDocError);
+    EXPECT_THROW(none.type(), XmlDocError);
+}
+
 TEST(Document, RootIsTheLastTopLevelElement) {
     Loaded x("<?xml version=\"1.0\"?><!-- before --><?pi x?><root><x/></root><!-- after -->");
     EXPECT_EQ(node_name(x.root()), "root");
