@@ -1,54 +1,181 @@
 #include "common/xml.hpp"
 
+#include <deque>
+#include <unordered_map>
+
 #include "common/text.hpp"
 
 namespace idf::xml {
 
+// One node of the tree, 24 bytes: a document of a megabyte holds some
+// hundred thousand of them. Links are numbers in the document's node store
+// (0, the document itself, is never a child or a sibling, so it means
+// "none"); names are numbers in its name table; values are UTF-8 kept in
+// its text blocks.
 struct NodeData {
-    NodeType type = NodeType::element;
-    std::string qualified_name;
-    std::string local_name;
-    std::string prefix;
-    std::string namespace_uri;
-    std::u16string value;
-    NodeData* parent = nullptr;
-    std::size_t index = 0;  // position in the parent's child list
-    std::vector<NodeData*> children;
+    std::uint32_t kind = 0;  // NodeType in the low 3 bits, the name's number above
+    std::uint32_t first_child = 0;
+    std::uint32_t next_sibling = 0;
+    std::uint32_t value_size = 0;
+    const char* value = nullptr;  // text, CDATA, comment, processing instruction data
+
+    NodeType type() const { return static_cast<NodeType>(kind & 7u); }
+    std::uint32_t name() const { return kind >> 3; }
+    std::string_view text() const { return {value, value_size}; }
 };
 
 namespace {
 
-const std::string text_name = "#text";
-const std::string cdata_name = "#cdata-section";
-const std::string comment_name = "#comment";
+struct Name {
+    std::string qualified;
+    std::string local;
+    std::string prefix;
+    std::string uri;
+    std::uint32_t namespace_fold = 0;  // number of the lower-cased URI; 0 for none
+};
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
+// Fixed names of the nodes without one of their own.
+constexpr std::uint32_t text_name = 0;
+constexpr std::uint32_t cdata_name = 1;
+constexpr std::uint32_t comment_name = 2;
+constexpr std::uint32_t document_name = 3;
 
-bool matches(const NodeData& child, std::string_view default_namespace, std::string_view name) {
-    if (!default_namespace.empty() && !equal_ignoring_case(child.namespace_uri, default_namespace)) return false;
-    return child.qualified_name == name || child.local_name == name;
-}
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-NodeData* find(NodeData* parent, std::string_view name) {
-    for (NodeData* child : parent->children)
-        if (matches(*child, parent->namespace_uri, name)) return child;
-    return nullptr;
-}
-
-bool is_white_space(std::u16string_view s) {
-    for (const char16_t c : s)
-        if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n') return false;
+bool is_white_space(std::string_view s) {
+    for (const char c : s)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
     return true;
 }
 
 }  // namespace
+
+// The nodes, names and texts of one loaded document. Nodes live in chunks
+// and texts in blocks that never move, so references stay valid while the
+// document grows (the lookups add nodes to it).
+struct Storage {
+    static constexpr unsigned chunk_bits = 12;
+    static constexpr std::uint32_t chunk_mask = (1u << chunk_bits) - 1;
+    static constexpr std::size_t block_size = 64 * 1024;
+
+    Storage() {
+        for (const char* fixed : {"#text", "#cdata-section", "#comment", "#document"}) {
+            Name& name = names.emplace_back();
+            name.qualified = fixed;
+            name.local = fixed;
+        }
+        new_node(NodeType::element, document_name, {});
+    }
+
+    NodeData& node(std::uint32_t number) { return chunks[number >> chunk_bits][number & chunk_mask]; }
+
+    std::uint32_t new_node(NodeType type, std::uint32_t name, std::string_view value) {
+        if ((count & chunk_mask) == 0) chunks.push_back(std::make_unique<NodeData[]>(std::size_t{1} << chunk_bits));
+        const std::uint32_t number = count++;
+        NodeData& data = node(number);
+        data.kind = (name << 3) | static_cast<std::uint32_t>(type);
+        data.value = store(value);
+        data.value_size = static_cast<std::uint32_t>(value.size());
+        return number;
+    }
+
+    const char* store(std::string_view text) {
+        if (text.empty()) return nullptr;
+        char* at = nullptr;
+        if (text.size() > block_size / 4) {
+            at = blocks.emplace_back(std::make_unique<char[]>(text.size())).get();
+        } else {
+            if (text.size() > room) {
+                free_space = blocks.emplace_back(std::make_unique<char[]>(block_size)).get();
+                room = block_size;
+            }
+            at = free_space;
+            free_space += text.size();
+            room -= text.size();
+        }
+        std::copy(text.begin(), text.end(), at);
+        stored += text.size();
+        return at;
+    }
+
+    // The number of an element name; `key` is scratch space.
+    std::uint32_t element_name(std::string_view local, std::string_view prefix, std::string_view uri,
+                               std::string& key) {
+        key.assign(uri);
+        key += '\1';
+        key += prefix;
+        key += '\1';
+        key += local;
+        if (const auto it = name_numbers.find(key); it != name_numbers.end()) return it->second;
+        Name& name = names.emplace_back();
+        name.local = local;
+        name.prefix = prefix;
+        name.uri = uri;
+        name.qualified.reserve(prefix.size() + 1 + local.size());
+        if (!prefix.empty()) name.qualified.append(prefix).append(1, ':');
+        name.qualified.append(local);
+        name.namespace_fold = namespace_number(uri);
+        const auto number = static_cast<std::uint32_t>(names.size() - 1);
+        name_numbers.emplace(key, number);
+        return number;
+    }
+
+    // Processing instructions are named by their target, outside any
+    // namespace.
+    std::uint32_t target_name(std::string_view target, std::string& key) {
+        key.clear();
+        key += '\2';
+        key += target;
+        if (const auto it = name_numbers.find(key); it != name_numbers.end()) return it->second;
+        Name& name = names.emplace_back();
+        name.local = target;
+        name.qualified = target;
+        const auto number = static_cast<std::uint32_t>(names.size() - 1);
+        name_numbers.emplace(key, number);
+        return number;
+    }
+
+    // Namespace URIs compare without regard to letter case: equal URIs
+    // get the same number.
+    std::uint32_t namespace_number(std::string_view uri) {
+        if (uri.empty()) return 0;
+        std::string folded(uri);
+        for (char& c : folded) c = lower(c);
+        const auto it = namespaces.try_emplace(std::move(folded), static_cast<std::uint32_t>(namespaces.size() + 1));
+        return it.first->second;
+    }
+
+    const Name& name_of(const NodeData& data) const { return names[data.name()]; }
+
+    // The first child of `parent` matching `name`; 0 when none, with the
+    // last child in `last`.
+    std::uint32_t find(std::uint32_t parent, std::string_view name, std::uint32_t* last = nullptr) {
+        const std::uint32_t fold = name_of(node(parent)).namespace_fold;
+        std::uint32_t previous = 0;
+        for (std::uint32_t child = node(parent).first_child; child != 0; child = node(child).next_sibling) {
+            const Name& candidate = name_of(node(child));
+            if ((fold == 0 || candidate.namespace_fold == fold) &&
+                (candidate.qualified == name || candidate.local == name))
+                return child;
+            previous = child;
+        }
+        if (last) *last = previous;
+        return 0;
+    }
+
+    std::vector<std::unique_ptr<NodeData[]>> chunks;
+    std::uint32_t count = 0;
+    std::vector<std::unique_ptr<char[]>> blocks;
+    char* free_space = nullptr;
+    std::size_t room = 0;
+    std::size_t stored = 0;
+    std::deque<Name> names;  // references to names stay valid
+    std::unordered_map<std::string, std::uint32_t> name_numbers;
+    std::unordered_map<std::string, std::uint32_t> namespaces;
+    // Bounds of the tree a parse may build.
+    std::size_t max_nodes = 0;
+    std::size_t max_text = 0;
+};
 
 std::string source_line(std::string_view text, int line) {
     if (line < 1) return {};
@@ -76,160 +203,169 @@ ParseError::ParseError(std::string reason_, int line_, std::string source_text_)
       line(line_),
       source_text(std::move(source_text_)) {}
 
-NodeType Node::type() const { return data_->type; }
-const std::string& Node::local_name() const { return data_->local_name; }
-const std::string& Node::namespace_uri() const { return data_->namespace_uri; }
+NodeData& Node::data() const {
+    if (!doc_ || !doc_->storage_ || index_ >= doc_->storage_->count) throw XmlDocError("Empty node reference");
+    return doc_->storage_->node(index_);
+}
+
+NodeType Node::type() const { return data().type(); }
+const std::string& Node::local_name() const {
+    const NodeData& node = data();
+    return doc_->storage_->name_of(node).local;
+}
+const std::string& Node::namespace_uri() const {
+    const NodeData& node = data();
+    return doc_->storage_->name_of(node).uri;
+}
 
 NodeList child_nodes(Node node) { return NodeList(node); }
 
 Node find_child(NodeList list, std::string_view name) {
-    Node parent = list.parent_;
-    NodeData* found = find(parent.data_, name);
+    const Node parent = list.parent_;
+    parent.data();
+    const std::uint32_t found = parent.doc_->storage_->find(parent.index_, name);
     return found ? Node(parent.doc_, found) : Node();
 }
 
 Node child_by_name(NodeList list, std::string_view name) {
-    Node parent = list.parent_;
-    if (NodeData* found = find(parent.data_, name)) return Node(parent.doc_, found);
-    NodeData& created = parent.doc_->new_node();
-    created.type = NodeType::element;
-    created.prefix = parent.data_->prefix;
-    created.local_name = std::string(name);
-    created.qualified_name = created.prefix.empty() ? created.local_name : created.prefix + ":" + created.local_name;
-    created.namespace_uri = parent.data_->namespace_uri;
-    created.parent = parent.data_;
-    created.index = parent.data_->children.size();
-    parent.data_->children.push_back(&created);
-    return Node(parent.doc_, &created);
+    const Node parent = list.parent_;
+    parent.data();
+    Storage& storage = *parent.doc_->storage_;
+    std::uint32_t last = 0;
+    if (const std::uint32_t found = storage.find(parent.index_, name, &last)) return Node(parent.doc_, found);
+    // The new element takes the parent's prefix and namespace.
+    const Name& parent_name = storage.name_of(storage.node(parent.index_));
+    std::string key;
+    const std::uint32_t name_number = storage.element_name(name, parent_name.prefix, parent_name.uri, key);
+    const std::uint32_t created = storage.new_node(NodeType::element, name_number, {});
+    if (last)
+        storage.node(last).next_sibling = created;
+    else
+        storage.node(parent.index_).first_child = created;
+    return Node(parent.doc_, created);
 }
 
 Node first_child(NodeList list) {
-    Node parent = list.parent_;
-    return parent.data_->children.empty() ? Node() : Node(parent.doc_, parent.data_->children.front());
+    const Node parent = list.parent_;
+    const std::uint32_t first = parent.data().first_child;
+    return first ? Node(parent.doc_, first) : Node();
 }
 
-const std::string& node_name(Node node) { return node.data_->qualified_name; }
+const std::string& node_name(Node node) {
+    const NodeData& data = node.data();
+    return node.doc_->storage_->name_of(data).qualified;
+}
 
 std::u16string node_text(Node node) {
-    NodeData& data = *node.data_;
-    if (data.type != NodeType::element) return data.value;
-    if (data.children.empty()) {
-        NodeData& empty = node.doc_->new_node();
-        empty.type = NodeType::text;
-        empty.qualified_name = text_name;
-        empty.local_name = text_name;
-        empty.parent = &data;
-        empty.index = 0;
-        data.children.push_back(&empty);
+    NodeData& data = node.data();
+    Storage& storage = *node.doc_->storage_;
+    if (data.type() != NodeType::element) return utf8_to_utf16(data.text());
+    if (data.first_child == 0) {
+        data.first_child = storage.new_node(NodeType::text, text_name, {});
         return {};
     }
-    if (data.children.size() == 1 &&
-        (data.children[0]->type == NodeType::text || data.children[0]->type == NodeType::cdata))
-        return data.children[0]->value;
+    const NodeData& only = storage.node(data.first_child);
+    if (only.next_sibling == 0 && (only.type() == NodeType::text || only.type() == NodeType::cdata))
+        return utf8_to_utf16(only.text());
     throw XmlDocError("Element does not contain a single text node");
 }
 
 Node next_sibling(Node node) {
-    NodeData* parent = node.data_->parent;
-    if (!parent || node.data_->index + 1 >= parent->children.size()) return {};
-    return Node(node.doc_, parent->children[node.data_->index + 1]);
+    const std::uint32_t next = node.data().next_sibling;
+    return next ? Node(node.doc_, next) : Node();
 }
 
-TreeBuilder::TreeBuilder(Document& doc) : doc_(doc), current_(doc.root_) {}
+TreeBuilder::TreeBuilder(Document& doc) : doc_(doc) { open_.push_back({0, 0}); }
 
-NodeData& TreeBuilder::add(NodeType type) {
-    NodeData& node = doc_.new_node();
-    node.type = type;
-    node.parent = current_;
-    node.index = current_->children.size();
-    current_->children.push_back(&node);
-    return node;
+std::uint32_t TreeBuilder::add(NodeType type, std::uint32_t name, std::string_view value) {
+    Storage& storage = *doc_.storage_;
+    if (storage.count >= storage.max_nodes ||
+        value.size() > storage.max_text - std::min(storage.stored, storage.max_text))
+        throw ParseError("The document is too large.", 0, "");
+    const std::uint32_t created = storage.new_node(type, name, value);
+    Open& parent = open_.back();
+    if (parent.last_child)
+        storage.node(parent.last_child).next_sibling = created;
+    else
+        storage.node(parent.node).first_child = created;
+    parent.last_child = created;
+    return created;
 }
 
-void TreeBuilder::start_element(std::string qualified_name, std::string local_name, std::string prefix,
-                                std::string namespace_uri) {
-    NodeData& node = add(NodeType::element);
-    node.qualified_name = std::move(qualified_name);
-    node.local_name = std::move(local_name);
-    node.prefix = std::move(prefix);
-    node.namespace_uri = std::move(namespace_uri);
-    current_ = &node;
+void TreeBuilder::flush_text() {
+    if (pending_text_.empty()) return;
+    // White space between elements is not kept.
+    if (!is_white_space(pending_text_)) add(NodeType::text, text_name, pending_text_);
+    pending_text_.clear();
+}
+
+void TreeBuilder::start_element_utf8(std::string_view local_name, std::string_view prefix,
+                                     std::string_view namespace_uri) {
+    flush_text();
+    const std::uint32_t name = doc_.storage_->element_name(local_name, prefix, namespace_uri, key_);
+    open_.push_back({add(NodeType::element, name, {}), 0});
+}
+
+void TreeBuilder::start_element(std::string, std::string local_name, std::string prefix, std::string namespace_uri) {
+    start_element_utf8(local_name, prefix, namespace_uri);
 }
 
 void TreeBuilder::end_element() {
-    if (current_->parent) current_ = current_->parent;
+    flush_text();
+    if (open_.size() > 1) open_.pop_back();
 }
 
-void TreeBuilder::text(std::u16string value) {
-    // Adjacent pieces of character data form one text node.
-    if (!current_->children.empty() && current_->children.back()->type == NodeType::text) {
-        current_->children.back()->value += value;
-        return;
-    }
-    NodeData& node = add(NodeType::text);
-    node.qualified_name = text_name;
-    node.local_name = text_name;
-    node.value = std::move(value);
+void TreeBuilder::text_utf8(std::string_view value) {
+    // Adjacent pieces of character data (entities, chunks of the parser's
+    // input) form one text node.
+    const Storage& storage = *doc_.storage_;
+    if (pending_text_.size() + value.size() > storage.max_text - std::min(storage.stored, storage.max_text))
+        throw ParseError("The document is too large.", 0, "");
+    pending_text_ += value;
 }
 
-void TreeBuilder::cdata(std::u16string value) {
-    NodeData& node = add(NodeType::cdata);
-    node.qualified_name = cdata_name;
-    node.local_name = cdata_name;
-    node.value = std::move(value);
+void TreeBuilder::cdata_utf8(std::string_view value) {
+    flush_text();
+    add(NodeType::cdata, cdata_name, value);
 }
 
-void TreeBuilder::comment(std::u16string value) {
-    NodeData& node = add(NodeType::comment);
-    node.qualified_name = comment_name;
-    node.local_name = comment_name;
-    node.value = std::move(value);
+void TreeBuilder::comment_utf8(std::string_view value) {
+    flush_text();
+    add(NodeType::comment, comment_name, value);
 }
 
+void TreeBuilder::processing_instruction_utf8(std::string_view target, std::string_view data) {
+    flush_text();
+    add(NodeType::processing_instruction, doc_.storage_->target_name(target, key_), data);
+}
+
+void TreeBuilder::text(std::u16string value) { text_utf8(utf16_to_utf8(value)); }
+void TreeBuilder::cdata(std::u16string value) { cdata_utf8(utf16_to_utf8(value)); }
+void TreeBuilder::comment(std::u16string value) { comment_utf8(utf16_to_utf8(value)); }
 void TreeBuilder::processing_instruction(std::string target, std::u16string data) {
-    NodeData& node = add(NodeType::processing_instruction);
-    node.local_name = target;
-    node.qualified_name = std::move(target);
-    node.value = std::move(data);
+    processing_instruction_utf8(target, utf16_to_utf8(data));
 }
+
+void TreeBuilder::finish() { flush_text(); }
 
 Document::Document() = default;
 Document::~Document() = default;
 
-NodeData& Document::new_node() { return arena_.emplace_back(); }
-
-void Document::clear() {
-    arena_.clear();
-    root_ = nullptr;
-}
-
-namespace {
-
-// White space between elements is not kept: text nodes made only of blanks
-// are removed once the tree is complete (a blank piece may still join a
-// neighbouring entity's text while the tree is built).
-void drop_white_space(NodeData& node) {
-    auto& kids = node.children;
-    std::size_t out = 0;
-    for (NodeData* child : kids) {
-        if (child->type == NodeType::text && is_white_space(child->value)) continue;
-        if (child->type == NodeType::element) drop_white_space(*child);
-        child->index = out;
-        kids[out++] = child;
-    }
-    kids.resize(out);
-}
-
-}  // namespace
+void Document::clear() { storage_.reset(); }
 
 void Document::load(std::string_view bytes, const std::string& file_name) {
     clear();
     file_name_ = file_name;
-    NodeData& root = new_node();
-    root_ = &root;
+    if (bytes.size() > max_file_size) throw ParseError("The file is too large.", 0, "");
+    storage_ = std::make_unique<Storage>();
+    // Without entities every node takes at least two bytes of the file;
+    // entity expansion is bounded by the parser, and here once more.
+    storage_->max_nodes = bytes.size() / 2 + (std::size_t{1} << 20);
+    storage_->max_text = bytes.size() * 4 + (std::size_t{16} << 20);
     try {
         TreeBuilder builder(*this);
         parse_xml(bytes, builder);
+        builder.finish();
     } catch (ParseError& error) {
         clear();
         if (error.source_text.empty() && error.line > 0)
@@ -239,14 +375,15 @@ void Document::load(std::string_view bytes, const std::string& file_name) {
         clear();
         throw;
     }
-    drop_white_space(root);
 }
 
 Node Document::document_element() {
-    if (!root_) throw XmlDocError("No active document");
-    for (auto it = root_->children.rbegin(); it != root_->children.rend(); ++it)
-        if ((*it)->type == NodeType::element) return Node(this, *it);
-    throw XmlDocError("No active document");
+    if (!storage_) throw XmlDocError("No active document");
+    std::uint32_t element = 0;
+    for (std::uint32_t child = storage_->node(0).first_child; child != 0; child = storage_->node(child).next_sibling)
+        if (storage_->node(child).type() == NodeType::element) element = child;
+    if (element == 0) throw XmlDocError("No active document");
+    return Node(this, element);
 }
 
 }  // namespace idf::xml

@@ -10,7 +10,7 @@
 //  - names match by qualified or local name, within the parent's namespace.
 #pragma once
 
-#include <deque>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -37,6 +37,7 @@ struct ParseError : std::runtime_error {
 enum class NodeType { element, text, cdata, comment, processing_instruction };
 
 struct NodeData;
+struct Storage;
 class Document;
 class NodeList;
 class Node;
@@ -48,7 +49,7 @@ Node first_child(NodeList list);
 class Node {
 public:
     Node() = default;
-    explicit operator bool() const { return data_ != nullptr; }
+    explicit operator bool() const { return doc_ != nullptr; }
     bool operator==(const Node&) const = default;
 
     NodeType type() const;
@@ -64,9 +65,13 @@ private:
     friend Node child_by_name(NodeList, std::string_view);
     friend Node find_child(NodeList, std::string_view);
     friend Node first_child(NodeList);
-    Node(Document* doc, NodeData* data) : doc_(doc), data_(data) {}
+    Node(Document* doc, std::uint32_t index) : doc_(doc), index_(index) {}
+    // The node's data; raises XmlDocError for the empty reference, so that
+    // a lookup on a node that was not found fails like any other read
+    // instead of bringing the host process down.
+    NodeData& data() const;
     Document* doc_ = nullptr;
-    NodeData* data_ = nullptr;
+    std::uint32_t index_ = 0;  // in the document's node store
 };
 
 // The ordered children of one node, of every node type. Its default
@@ -98,7 +103,10 @@ std::u16string node_text(Node node);
 // The next node in the parent's child list, of whatever type, or none.
 Node next_sibling(Node node);
 
-// Builds a tree; used by the parser backends.
+// Builds a tree; used by the parser backends. Adjacent pieces of character
+// data form one text node; a text node made only of blanks (space, tab,
+// CR, LF) is not kept. Raises ParseError when the tree outgrows the limits
+// set by Document::load.
 class TreeBuilder {
 public:
     explicit TreeBuilder(Document& doc);
@@ -110,10 +118,27 @@ public:
     void comment(std::u16string value);
     void processing_instruction(std::string target, std::u16string data);
 
+    // The same for parsers that deliver UTF-8.
+    void start_element_utf8(std::string_view local_name, std::string_view prefix, std::string_view namespace_uri);
+    void text_utf8(std::string_view value);
+    void cdata_utf8(std::string_view value);
+    void comment_utf8(std::string_view value);
+    void processing_instruction_utf8(std::string_view target, std::string_view data);
+
+    // Stores the pending text; called once the parser is done.
+    void finish();
+
 private:
-    NodeData& add(NodeType type);
+    struct Open {
+        std::uint32_t node;
+        std::uint32_t last_child;  // 0 for none
+    };
+    void flush_text();
+    std::uint32_t add(NodeType type, std::uint32_t name, std::string_view value);
     Document& doc_;
-    NodeData* current_;
+    std::vector<Open> open_;
+    std::string pending_text_;
+    std::string key_;  // reused while looking names up
 };
 
 class Document {
@@ -130,18 +155,26 @@ public:
     // Discards any loaded document.
     void clear();
     const std::string& file_name() const { return file_name_; }
-    bool loaded() const { return root_ != nullptr; }
+    bool loaded() const { return storage_ != nullptr; }
     // The last element among the document's top-level nodes. Raises
     // XmlDocError "No active document" when nothing is loaded.
     Node document_element();
 
+    // The largest file parsed: far above any authorised document (their
+    // messages are limited to a few hundred kilobytes), far below what would
+    // strain the host's memory.
+    static constexpr std::size_t max_file_size = 16u << 20;
+
 private:
+    friend class Node;
     friend class TreeBuilder;
     friend Node child_by_name(NodeList, std::string_view);
+    friend Node find_child(NodeList, std::string_view);
+    friend Node first_child(NodeList);
+    friend Node next_sibling(Node);
+    friend const std::string& node_name(Node);
     friend std::u16string node_text(Node);
-    NodeData& new_node();
-    std::deque<NodeData> arena_;
-    NodeData* root_ = nullptr;
+    std::unique_ptr<Storage> storage_;
     std::string file_name_;
 };
 

@@ -1,10 +1,21 @@
 // The XML parser on systems without a DOM of their own: libxml2.
+//
+// The parser reports the document through its SAX interface straight into
+// the tree builder: no libxml2 tree is built and thrown away, which halves
+// the time and memory a large invoice costs. Document type declarations and
+// entities are still handled by libxml2's own handlers, so internal
+// entities are substituted (and their expansion bounded) as in a full parse.
+#include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -73,57 +84,105 @@ void init_once() {
 }
 
 struct CtxtDeleter {
-    void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
-};
-struct DocDeleter {
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+    void operator()(xmlParserCtxt* ctxt) const {
+        if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);  // the document type declaration, if any
+        ctxt->myDoc = nullptr;
+        xmlFreeParserCtxt(ctxt);
+    }
 };
 
-std::u16string content(const xmlChar* text) {
-    return text ? utf8_to_utf16(reinterpret_cast<const char*>(text)) : std::u16string();
+// What the SAX handlers share, reached through the parser context's
+// _private field (libxml2 hands it on to the contexts that parse entity
+// content).
+struct SaxState {
+    TreeBuilder* builder;
+    xmlParserCtxt* main;
+    std::exception_ptr failure;  // an exception cannot cross the C parser
+};
+
+std::string_view view(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
 }
 
-std::string chars(const xmlChar* text) { return text ? reinterpret_cast<const char*>(text) : std::string(); }
+std::string_view view(const xmlChar* text, int size) {
+    return text && size > 0 ? std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size))
+                            : std::string_view();
+}
 
-void walk(xmlNode* first, TreeBuilder& builder);
-
-void visit(xmlNode* node, TreeBuilder& builder) {
-    switch (node->type) {
-        case XML_ELEMENT_NODE: {
-            std::string local = chars(node->name);
-            std::string prefix = node->ns ? chars(node->ns->prefix) : std::string();
-            std::string uri = node->ns ? chars(node->ns->href) : std::string();
-            std::string qualified = prefix.empty() ? local : prefix + ":" + local;
-            builder.start_element(std::move(qualified), std::move(local), std::move(prefix), std::move(uri));
-            walk(node->children, builder);
-            builder.end_element();
-            break;
-        }
-        case XML_TEXT_NODE:
-            builder.text(content(node->content));
-            break;
-        case XML_CDATA_SECTION_NODE:
-            builder.cdata(content(node->content));
-            break;
-        case XML_COMMENT_NODE:
-            builder.comment(content(node->content));
-            break;
-        case XML_PI_NODE:
-            builder.processing_instruction(chars(node->name), content(node->content));
-            break;
-        case XML_ENTITY_REF_NODE:
-            // Entities are substituted while parsing; a reference left over
-            // names an entity that could not be resolved (an external one)
-            // and contributes nothing.
-            break;
-        default:
-            break;
+template <typename Action>
+void deliver(void* ctx, Action&& action) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
+    auto* state = static_cast<SaxState*>(ctxt->_private);
+    if (!state || state->failure) return;
+    try {
+        action(*state->builder);
+    } catch (...) {
+        state->failure = std::current_exception();
+        xmlStopParser(ctxt);
+        if (state->main != ctxt) xmlStopParser(state->main);
     }
 }
 
-void walk(xmlNode* first, TreeBuilder& builder) {
-    for (xmlNode* node = first; node; node = node->next) visit(node, builder);
+void on_start_element(void* ctx, const xmlChar* local_name, const xmlChar* prefix, const xmlChar* uri, int,
+                      const xmlChar**, int, int, const xmlChar**) {
+    deliver(ctx, [&](TreeBuilder& builder) { builder.start_element_utf8(view(local_name), view(prefix), view(uri)); });
 }
+
+void on_end_element(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+    deliver(ctx, [](TreeBuilder& builder) { builder.end_element(); });
+}
+
+void on_characters(void* ctx, const xmlChar* text, int size) {
+    deliver(ctx, [&](TreeBuilder& builder) { builder.text_utf8(view(text, size)); });
+}
+
+void on_cdata(void* ctx, const xmlChar* text, int size) {
+    deliver(ctx, [&](TreeBuilder& builder) { builder.cdata_utf8(view(text, size)); });
+}
+
+void on_comment(void* ctx, const xmlChar* text) {
+    deliver(ctx, [&](TreeBuilder& builder) { builder.comment_utf8(view(text)); });
+}
+
+void on_processing_instruction(void* ctx, const xmlChar* target, const xmlChar* data) {
+    deliver(ctx, [&](TreeBuilder& builder) { builder.processing_instruction_utf8(view(target), view(data)); });
+}
+
+// An entity reference left unsubstituted names an entity that could not be
+// resolved (an external one) and contributes nothing.
+void on_reference(void*, const xmlChar*) {}
+
+xmlSAXHandler handlers() {
+    xmlSAXHandler sax;
+    std::memset(&sax, 0, sizeof sax);
+    xmlSAXVersion(&sax, 2);  // libxml2's own handlers for the DTD and entities
+    sax.startElementNs = on_start_element;
+    sax.endElementNs = on_end_element;
+    sax.startElement = nullptr;
+    sax.endElement = nullptr;
+    sax.characters = on_characters;
+    sax.ignorableWhitespace = on_characters;
+    sax.cdataBlock = on_cdata;
+    sax.comment = on_comment;
+    sax.processingInstruction = on_processing_instruction;
+    sax.reference = on_reference;
+    return sax;
+}
+
+// The file's bytes, handed to the parser as it asks for them.
+struct Reader {
+    std::string_view rest;
+};
+
+int read_bytes(void* context, char* buffer, int size) {
+    auto* reader = static_cast<Reader*>(context);
+    const std::size_t n = std::min(reader->rest.size(), static_cast<std::size_t>(std::max(size, 0)));
+    std::memcpy(buffer, reader->rest.data(), n);
+    reader->rest.remove_prefix(n);
+    return static_cast<int>(n);
+}
+
+int close_reader(void*) { return 0; }
 
 struct BufferDeleter {
     void operator()(xmlBuffer* buffer) const { xmlBufferFree(buffer); }
@@ -163,15 +222,21 @@ void parse_xml(std::string_view bytes, TreeBuilder& builder) {
     const ErrorCapture capture(first);
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw ParseError("The file is too large.", 0, "");
 
-    std::unique_ptr<xmlParserCtxt, CtxtDeleter> ctxt(xmlNewParserCtxt());
+    xmlSAXHandler sax = handlers();
+    Reader reader{bytes};
+    std::unique_ptr<xmlParserCtxt, CtxtDeleter> ctxt(
+        xmlCreateIOParserCtxt(&sax, nullptr, read_bytes, close_reader, &reader, XML_CHAR_ENCODING_NONE));
     if (!ctxt) throw ParseError("Out of memory.", 0, "");
+    SaxState state{&builder, ctxt.get(), nullptr};
+    ctxt->_private = &state;
     // Entities are substituted (NOENT) but external ones are refused by the
     // loader above; no network, no DTD loading, no validation.
     const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR;
-    std::unique_ptr<xmlDoc, DocDeleter> doc(
-        xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options));
+    xmlCtxtUseOptions(ctxt.get(), options);
+    const int parsed = xmlParseDocument(ctxt.get());
+    if (state.failure) std::rethrow_exception(state.failure);
     const xmlError* last = xmlCtxtGetLastError(ctxt.get());
-    if (!doc || !ctxt->wellFormed || first.found || (last && last->level >= XML_ERR_ERROR)) {
+    if (parsed != 0 || !ctxt->wellFormed || first.found || (last && last->level >= XML_ERR_ERROR)) {
         std::string reason = first.found             ? first.message
                              : last && last->message ? last->message
                                                      : "The document could not be parsed.";
@@ -180,7 +245,6 @@ void parse_xml(std::string_view bytes, TreeBuilder& builder) {
         const int line = first.found ? first.line : last ? last->line : 0;
         throw ParseError(reason, line, source_line(decoded_text(ctxt.get(), bytes), line));
     }
-    walk(doc->children, builder);
 }
 
 }  // namespace idf::xml
