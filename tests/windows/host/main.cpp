@@ -268,6 +268,24 @@ void exact_messages(Host& h) {
         results.check(r.stack == 0, c.test, "stack balanced");
     }
 
+    // Another program holds the old exchange file open without sharing
+    // writes: it can be neither deleted nor replaced.
+    {
+        const std::string test = "arquivo_de_troca_em_uso";
+        const std::string creation =
+            "O Sistema Encontrou Problemas ao Criar o Arquivo Integracao_Docs_Fiscal.ini.\r\n\nA Importação será "
+            "Abortada.";
+        write_bytes(h.exchange, "[OLD]\r\n");
+        HANDLE held =
+            CreateFileW(h.exchange.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        const CallResult r = import(h, "nfe", nfe_key.c_str(), folder.c_str(), "Sim");
+        CloseHandle(held);
+        results.check(r.boxes() == 1 && r.seen[0].text == through_ansi(creation), test,
+                      r.boxes() ? "[" + printable(r.seen[0].text) + "]" : "no box, even with \"Sim\"");
+        results.check(r.ini == std::optional<std::string>("[OLD]\r\n"), test, "the old file is left as it was");
+        DeleteFileW(h.exchange.c_str());
+    }
+
     // An abort message is shown whatever modo_silencioso says.
     for (const char* modo : {"", "Sim"}) {
         const std::string test = std::string("sem_protocolo_modo_") + (*modo ? modo : "vazio");
