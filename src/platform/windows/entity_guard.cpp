@@ -127,8 +127,25 @@ std::size_t entity_expansion_limit(std::size_t document_size) { return 1000000 +
 
 std::optional<EntityProblem> check_entity_expansion(std::string_view bytes) {
     const std::string text = skeleton(bytes);
-    const std::size_t doctype = text.find("<!DOCTYPE");
-    if (doctype == std::string::npos) return std::nullopt;
+    // The document type declaration can only stand in the prolog, among
+    // blanks, comments and processing instructions; the same characters
+    // later on (inside a CDATA section, say) declare nothing.
+    std::size_t doctype = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (;;) {
+        skip_space(text, doctype);
+        if (text.compare(doctype, 4, "<!--") == 0) {
+            const std::size_t end = text.find("-->", doctype + 4);
+            if (end == std::string::npos) return std::nullopt;
+            doctype = end + 3;
+        } else if (text.compare(doctype, 2, "<?") == 0) {
+            const std::size_t end = text.find("?>", doctype + 2);
+            if (end == std::string::npos) return std::nullopt;
+            doctype = end + 2;
+        } else {
+            break;
+        }
+    }
+    if (text.compare(doctype, 9, "<!DOCTYPE") != 0) return std::nullopt;
     const int line = line_of(text, doctype);
 
     // The internal subset: from "[" to the "]" that closes it, skipping

@@ -38,6 +38,9 @@ TEST(EntityGuard, HarmlessDocumentsPass) {
         "<!DOCTYPE a [<!ENTITY ext SYSTEM \"file:///etc/passwd\">]><a>&ext;</a>",
         "<!DOCTYPE a [<!-- [ ] -->\n<!ELEMENT a (#PCDATA)>]><a/>",
         "<!DOCTYPE a [<!ENTITY % pe \"<!ENTITY x 'y'>\">]><a/>",  // declared, never referenced
+        // Markup that looks like a declaration, past the prolog, declares nothing.
+        "<a><![CDATA[<!DOCTYPE b [<!ENTITY % p 'x'> %p;]>]]></a>",
+        "<!-- <!DOCTYPE b [%p;]> --><?pi <!DOCTYPE?>\n<a/>",
     };
     for (const char* doc : harmless) EXPECT_FALSE(check_entity_expansion(doc)) << doc;
     // Three levels of ten: a thousand characters, well within bounds.
@@ -51,6 +54,8 @@ TEST(EntityGuard, BombsAreRefusedWithTheLineOfTheDoctype) {
     EXPECT_NE(problem->reason.find("expand"), std::string::npos);
     // The same bomb in UTF-16 is seen through.
     EXPECT_TRUE(check_entity_expansion(utf16le(billion_laughs(9))));
+    // After a comment and a processing instruction in the prolog, too.
+    EXPECT_TRUE(check_entity_expansion("<!-- x -->\n<?pi?>" + billion_laughs(9).substr(22)));
 }
 
 TEST(EntityGuard, LimitGrowsWithTheDocument) {
