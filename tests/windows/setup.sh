@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross-build and its Wine tests need on Debian 12:
-# the 32-bit mingw-w64 compiler and a 32-bit Wine. Idempotent, non-interactive,
-# run as root.
+# the 32-bit mingw-w64 compiler, a 32-bit Wine, and the Linux build that
+# writes the reference output. Idempotent, non-interactive, run as root.
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
 
-need=()
-command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-i686)
-dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
-command -v wine >/dev/null 2>&1 || need+=(wine)
-command -v cmake >/dev/null 2>&1 || need+=(cmake)
-command -v ninja >/dev/null 2>&1 || need+=(ninja-build)
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-if [ ${#need[@]} -eq 0 ]; then
+need=()
+for p in g++-mingw-w64-i686 wine wine32:i386 cmake ninja-build g++ pkg-config libxml2-dev nlohmann-json3-dev \
+         libcli11-dev libgtest-dev; do
+  installed "$p" || need+=("$p")
+done
+
+if ((${#need[@]} == 0)); then
   echo "windows setup: everything is installed"
   exit 0
 fi
