@@ -213,7 +213,7 @@ deep 257 >"$x/depth-257.xml"
 deep 258 >"$x/depth-258.xml"
 deep 20000 >"$x/depth-20000.xml"
 mkdir -p "$x/corpus"
-cp "$corpus"/nfe/*.xml "$corpus"/cte/*.xml "$corpus"/cte/*.XML "$x/corpus/" 2>/dev/null
+cp "$corpus"/nfe/*.xml "$corpus"/cte/*.xml "$x/corpus/"
 files=("$x"/*.xml "$x"/corpus/*)
 "$ref/idf_xml_dump" "$x/linux.txt" "${files[@]}"
 wfiles=()
