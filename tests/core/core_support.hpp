@@ -57,7 +57,7 @@ FormRun run_stages_on(std::string_view xml, std::function<void(StageForm&)> stag
 // of the loaded document's element "marca" as "Marca=", to tell which
 // document was imported.
 FormRun search_folder(std::string_view chave, const std::string& pasta, std::string_view modo_silencioso = "",
-               const DocumentKind& kind = nfe_kind);
+                      const DocumentKind& kind = nfe_kind);
 
 // A minimal authorised document of the kind, carrying `key` in its protocol
 // and `marca` in an element of that name under the root.
