@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/protocolo.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
 namespace idf::cte {
@@ -20,9 +21,7 @@ constexpr std::string_view sem_chave =
 constexpr std::string_view sem_identificacao =
     "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada.";
 
-// Children of infProt. The protocol number is checked, never written.
-const Field protocolo{"", "nProt", as_read, Kind::mandatory, sem_protocolo};
-const Field chave_cte{"Chave_Acesso=", "chCTe", access_key, Kind::mandatory, sem_chave};
+const Protocolo protocolo{"protCTe", "chCTe", sem_protocolo, sem_chave};
 
 // Children of ide, before the route lines.
 const Field identificacao[] = {
@@ -49,16 +48,7 @@ const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory,
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
-    // The protocol path is walked anew for each of its two values.
-    xml::Node inf_prot = find_path(document_element(), {"protCTe", "infProt"});
-    if (!inf_prot) abort(sem_protocolo);
-    read_field(*this, inf_prot, protocolo);
-
-    inf_prot = find_path(document_element(), {"protCTe", "infProt"});
-    if (!inf_prot) abort(sem_chave);
-    const std::string chave = read_field(*this, inf_prot, chave_cte);
-    write_line("[IDENTIFICACAO]");
-    write_value(chave_cte.key, chave);
+    le_protocolo(*this, protocolo);
 
     const xml::Node ide = find_path(document_element(), {"CTe", "infCte", "ide"});
     if (!ide) abort(sem_identificacao);

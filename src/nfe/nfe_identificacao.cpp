@@ -2,6 +2,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/protocolo.hpp"
 #include "common/text.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 
@@ -19,9 +20,7 @@ constexpr std::string_view sem_chave =
 constexpr std::string_view sem_identificacao =
     "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada.";
 
-// Children of infProt. The protocol number is checked, never written.
-const Field protocolo{"", "nProt", as_read, Kind::mandatory, sem_protocolo};
-const Field chave{"Chave_Acesso=", "chNFe", access_key, Kind::mandatory, sem_chave};
+const Protocolo protocolo{"protNFe", "chNFe", sem_protocolo, sem_chave};
 
 // Children of ide.
 const Field identificacao[] = {
@@ -36,15 +35,7 @@ constexpr std::string_view problema_data_emissao = "- Data da Emissão da Nota F
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_nfe::le_identificacao() {
-    // The protocol path is walked anew for each of its two values.
-    xml::Node inf_prot = find_path(document_element(), {"protNFe", "infProt"});
-    if (!inf_prot) abort(sem_protocolo);
-    read_field(*this, inf_prot, protocolo);
-
-    inf_prot = find_path(document_element(), {"protNFe", "infProt"});
-    const std::string chave_lida = read_field(*this, inf_prot, chave);
-    write_line("[IDENTIFICACAO]");
-    write_value(chave.key, chave_lida);
+    le_protocolo(*this, protocolo);
 
     const xml::Node ide = find_path(document_element(), {"NFe", "infNFe", "ide"});
     if (!ide) abort(sem_identificacao);
