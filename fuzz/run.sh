@@ -19,7 +19,8 @@ corpus=$root/../shared/corpus
 echo "== configuring and building the fuzzers in $build"
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1 -D_GLIBCXX_ASSERTIONS" \
   -DIDF_SANITIZE=ON -DIDF_BUILD_FUZZERS=ON -DIDF_BUILD_TESTS=OFF \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >"$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; echo "0 passed, 1 failed"; exit 1; }
