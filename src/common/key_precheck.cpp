@@ -172,40 +172,45 @@ bool has_overlong_utf8(std::string_view bytes) {
 
 bool ansi_keeps_ascii_alnum_apart() {
     static const bool apart = [] {
+        auto any_alnum = [](const std::string& text) {
+            return std::any_of(text.begin(), text.end(),
+                               [](char c) { return is_ascii_alnum(static_cast<unsigned char>(c)); });
+        };
         // Every ASCII character must convert to itself.
-        std::u16string ascii;
-        for (char16_t c = 0; c < 0x80; ++c) ascii += c;
+        std::u16string ascii(0x80, u'\0');
+        for (std::size_t c = 0; c < ascii.size(); ++c) ascii[c] = static_cast<char16_t>(c);
         const std::string ascii_out = to_ansi(ascii);
         if (ascii_out.size() != ascii.size()) return false;
-        for (std::size_t i = 0; i < ascii.size(); ++i)
-            if (static_cast<unsigned char>(ascii_out[i]) != ascii[i]) return false;
+        for (std::size_t c = 0; c < ascii.size(); ++c)
+            if (static_cast<unsigned char>(ascii_out[c]) != c) return false;
 
-        // Every other character of the basic plane, lone surrogates
-        // included, must give one byte that is not an ASCII digit or letter.
-        std::u16string bmp;
-        bmp.reserve(0x10000 + 0x1000);
-        for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
-            bmp += static_cast<char16_t>(c);
-            if (c >= 0xD800 && c <= 0xDFFF) bmp += u'\u00E9';  // keeps each surrogate alone
+        // Every other character of the basic plane must give one byte that
+        // is not an ASCII digit or letter; each surrogate is given alone,
+        // after a letter with an accent.
+        constexpr std::size_t surrogates = 0xE000 - 0xD800;
+        std::u16string bmp(0x10000 - 0x80 + surrogates, u'\0');
+        std::size_t at = 0;
+        for (std::uint32_t c = 0x80; c <= 0xFFFF; ++c) {
+            if (c >= 0xD800 && c < 0xE000) bmp[at++] = u'\u00E9';
+            bmp[at++] = static_cast<char16_t>(c);
         }
         const std::string bmp_out = to_ansi(bmp);
-        if (bmp_out.size() != bmp.size()) return false;
-        if (std::any_of(bmp_out.begin(), bmp_out.end(),
-                        [](char c) { return is_ascii_alnum(static_cast<unsigned char>(c)); }))
-            return false;
+        if (bmp_out.size() != bmp.size() || any_alnum(bmp_out)) return false;
 
-        // Characters beyond it must give at least one byte each, none of
-        // them an ASCII digit or letter.
-        std::u16string astral;
-        astral.reserve(2 * 0x100000);
-        for (char32_t c = 0x10000; c <= 0x10FFFF; ++c) {
-            astral += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            astral += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        // Characters beyond it, as surrogate pairs, must give at least one
+        // byte each, none of them an ASCII digit or letter. A plane at a
+        // time keeps the buffers small.
+        std::u16string plane(2 * 0x10000, u'\0');
+        for (std::uint32_t high = 0; high < 16; ++high) {
+            for (std::uint32_t c = 0; c < 0x10000; ++c) {
+                const std::uint32_t offset = (high << 16) | c;
+                plane[2 * c] = static_cast<char16_t>(0xD800 + (offset >> 10));
+                plane[2 * c + 1] = static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+            }
+            const std::string plane_out = to_ansi(plane);
+            if (plane_out.size() < 0x10000 || any_alnum(plane_out)) return false;
         }
-        const std::string astral_out = to_ansi(astral);
-        if (astral_out.size() < astral.size() / 2) return false;
-        return std::none_of(astral_out.begin(), astral_out.end(),
-                            [](char c) { return is_ascii_alnum(static_cast<unsigned char>(c)); });
+        return true;
     }();
     return apart;
 }

@@ -66,6 +66,7 @@ char cp1252_byte(char32_t cp) {
     // The five bytes CP1252 leaves unassigned stand for the C1 controls of
     // the same value, as the Windows conversion maps them.
     if (cp >= 0x80 && cp <= 0x9F && cp1252_high[cp - 0x80] == 0) return static_cast<char>(cp);
+    if (cp < 0x0152 || cp > 0x2122) return '?';  // outside the range of cp1252_high
     for (std::size_t k = 0; k < cp1252_high.size(); ++k)
         if (cp1252_high[k] != 0 && cp1252_high[k] == cp) return static_cast<char>(0x80 + k);
     return '?';

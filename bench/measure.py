@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Measures the whole-call figures of the benchmark and prints each as a
+ratio of two measurements taken in the same run, with its target.
+
+  measure.py --cli PATH --data DIR [--runs N]
+
+DIR holds what gen_data.py made: folder/ (the download folder), key.txt (the
+wanted key), items-99.xml, items-990.xml, items-9900.xml and small.xml.
+
+Commands that are compared run alternately (A B A B ...), after a warm-up
+run of each, so that a noisy neighbour weighs on both sides alike; each
+figure is the median of the runs. Peak memory is the maximum resident set
+size of the command as GNU time reports it: a child forked from this Python
+process would carry Python's own high-water mark through exec.
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+GNU_TIME = "/usr/bin/time"
+
+
+def run_once(argv):
+    """(wall seconds, exit code) of one run."""
+    start = time.perf_counter()
+    code = subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    return time.perf_counter() - start, code
+
+
+def peak_rss_kib(argv):
+    """The command's peak resident set size in KiB (0 without GNU time)."""
+    if not os.access(GNU_TIME, os.X_OK):
+        return 0
+    with tempfile.NamedTemporaryFile("r") as out:
+        subprocess.run([GNU_TIME, "-f", "%M", "-o", out.name] + argv, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        return int(out.read().split()[-1])
+
+
+def compare(commands, runs):
+    """Runs the named commands alternately; returns name -> (median s, peak RSS KiB, exit codes)."""
+    times = {name: [] for name in commands}
+    codes = {name: set() for name in commands}
+    for name, argv in commands.items():  # warm-up: page cache, dynamic loader
+        run_once(argv)
+    for _ in range(runs):
+        for name, argv in commands.items():
+            t, c = run_once(argv)
+            times[name].append(t)
+            codes[name].add(c)
+    rss = {name: max(peak_rss_kib(argv) for _ in range(3)) for name, argv in commands.items()}
+    return {name: (statistics.median(times[name]), rss[name], codes[name]) for name in commands}
+
+
+def verdict(value, target):
+    return "met" if value <= target else "NOT met"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--data", required=True)
+    parser.add_argument("--runs", type=int, default=11)
+    args = parser.parse_args()
+    data = args.data
+    out = os.path.join(data, "out")
+    os.makedirs(out, exist_ok=True)
+    key = open(os.path.join(data, "key.txt")).read().strip()
+    folder = os.path.join(data, "folder")
+    failures = 0
+
+    # 1. Locating: the search of 5,000 files against reading them.
+    nfiles = len(os.listdir(folder))
+    total = sum(os.path.getsize(os.path.join(folder, f)) for f in os.listdir(folder))
+    r = compare({
+        "search": [args.cli, "nfe", "--chave", key, "--pasta", folder, "--saida", out, "--silencioso"],
+        "cat": ["sh", "-c", 'cat "$0"/* > /dev/null', folder],
+    }, args.runs)
+    if r["search"][2] != {0}:
+        print("the search did not complete", file=sys.stderr)
+        failures += 1
+    ratio = r["search"][0] / r["cat"][0]
+    failures += ratio > 2.0
+    print(f"1. Locating: {nfiles} files, {total / 1e6:.0f} MB, key in the file that sorts last")
+    print(f"   search {r['search'][0] * 1e3:.0f} ms, cat {r['cat'][0] * 1e3:.0f} ms: "
+          f"ratio {ratio:.2f} (target <= 2.00, {verdict(ratio, 2.0)})")
+
+    # 2. Converting: one NF-e of 990 items against xmllint --noout, and
+    # peak memory above the baseline of a small import.
+    big = os.path.join(data, "items-990.xml")
+    small = os.path.join(data, "small.xml")
+    size = os.path.getsize(big)
+    r = compare({
+        "import": [args.cli, "nfe", "--arquivo", big, "--saida", out, "--silencioso"],
+        "xmllint": ["xmllint", "--noout", big],
+        "baseline": [args.cli, "nfe", "--arquivo", small, "--saida", out, "--silencioso"],
+    }, args.runs)
+    if r["import"][2] != {0} or r["baseline"][2] != {0}:
+        print("the conversion did not complete", file=sys.stderr)
+        failures += 1
+    ratio = r["import"][0] / r["xmllint"][0]
+    if not r["import"][1]:
+        print(f"{GNU_TIME} is missing (apt-get install time): no memory figure", file=sys.stderr)
+        failures += 1
+    extra = (r["import"][1] - r["baseline"][1]) * 1024
+    mem = extra / size
+    failures += ratio > 1.5
+    failures += mem > 5.0
+    print(f"2. Converting: one NF-e of 990 items, {size / 1e6:.2f} MB")
+    print(f"   import {r['import'][0] * 1e3:.1f} ms, xmllint --noout {r['xmllint'][0] * 1e3:.1f} ms: "
+          f"ratio {ratio:.2f} (target <= 1.50, {verdict(ratio, 1.5)})")
+    print(f"   peak memory {r['import'][1] / 1024:.1f} MiB, baseline {r['baseline'][1] / 1024:.1f} MiB "
+          f"(a 1-item import): {extra / 2**20:.2f} MiB above it = {mem:.2f} x the file "
+          f"(target <= 5.00, {verdict(mem, 5.0)})")
+
+    # 3. Growth: 99, 990 and 9,900 items.
+    sizes = [99, 990, 9900]
+    cmds = {n: [args.cli, "nfe", "--arquivo", os.path.join(data, f"items-{n}.xml"), "--saida", out, "--silencioso"]
+            for n in sizes}
+    cmds["baseline"] = [args.cli, "nfe", "--arquivo", small, "--saida", out, "--silencioso"]
+    r = compare(cmds, max(3, args.runs // 2))
+    base_t = r["baseline"][0]
+    print("3. Growth (whole call; per item after taking off the call of a 1-item import)")
+    per_item = {}
+    for n in sizes:
+        t, m, _ = r[n]
+        per_item[n] = (t - base_t) / n
+        fsize = os.path.getsize(os.path.join(data, f"items-{n}.xml"))
+        print(f"   {n:>5} items, {fsize / 1e6:6.2f} MB: {t * 1e3:7.1f} ms, {per_item[n] * 1e6:6.1f} us/item, "
+              f"peak {m / 1024:6.1f} MiB")
+    growth = per_item[9900] / per_item[990]
+    print(f"   cost per item, 9,900 against 990 items: ratio {growth:.2f} (linear: about 1)")
+    failures += growth > 1.5
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

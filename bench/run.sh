@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The speed figures: builds a Release binary (build-bench), generates the
+# data from the corpus under a temporary folder, and prints each figure as a
+# ratio of two measurements taken in the same run, with its target:
+#   1. locating: the search of 5,000 files against `cat` of the same files;
+#   2. converting: one 990-item NF-e against `xmllint --noout`, and its
+#      peak memory against the file size;
+#   3. growth: 99, 990 and 9,900 items.
+# Then the in-process micro-benchmarks (Google Benchmark).
+#
+#   bench/run.sh                # from the repository root
+#   IDF_BENCH_RUNS=21 bench/run.sh
+# Exit status 1 when a target is not met.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${IDF_BENCH_BUILD:-$root/build-bench}
+runs=${IDF_BENCH_RUNS:-11}
+command -v xmllint >/dev/null || { echo "xmllint is needed (apt-get install libxml2-utils)"; exit 2; }
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DIDF_BUILD_TESTS=OFF -DIDF_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target integracao-docs-fiscal idf_bench >/dev/null
+
+data=$(mktemp -d "${TMPDIR:-/tmp}/idf-bench-XXXXXX")
+trap 'rm -rf "$data"' EXIT
+echo "== generating the data in $data"
+python3 "$root/bench/gen_data.py" folder "$data/folder" --count 5000 >"$data/key.txt"
+for n in 99 990 9900; do python3 "$root/bench/gen_data.py" items "$data/items-$n.xml" --items "$n" >/dev/null; done
+python3 "$root/bench/gen_data.py" items "$data/small.xml" --items 1 >/dev/null
+
+echo "== whole calls (median of $runs runs each, compared commands alternating)"
+status=0
+python3 "$root/bench/measure.py" --cli "$build/integracao-docs-fiscal" --data "$data" --runs "$runs" || status=1
+
+echo "== in-process micro-benchmarks"
+IDF_BENCH_DATA="$data" "$build/bench/idf_bench" --benchmark_min_time=0.2 --benchmark_counters_tabular=true
+exit $status
