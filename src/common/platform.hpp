@@ -60,7 +60,9 @@ public:
     // Creates (replacing) a file for writing, shared for reading only.
     virtual std::unique_ptr<OutputFile> create_file(const std::string& path) = 0;
 
-    // Reads a whole file; nullopt when it is not a readable plain file.
+    // Reads a whole file; nullopt when it is not a readable plain file. A
+    // file larger than xml::Document::max_file_size may be read only in
+    // part, as long as more than that many bytes are returned.
     virtual std::optional<std::string> read_file(const std::string& path) = 0;
 
     // A text in the host's encoding (arguments, paths) converted to the

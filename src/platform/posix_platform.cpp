@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "common/text.hpp"
+#include "common/xml.hpp"
 
 namespace idf {
 
@@ -184,8 +185,11 @@ std::optional<std::string> PosixPlatform::read_file(const std::string& path) {
     } closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    // A file larger than the XML layer parses is read only far enough to
+    // tell: a huge file under an .xml name must not fill the memory.
+    constexpr std::size_t limit = xml::Document::max_file_size + 1;
     std::string bytes;
-    bytes.resize(static_cast<std::size_t>(st.st_size));
+    bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit));
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);

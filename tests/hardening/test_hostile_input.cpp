@@ -224,6 +224,17 @@ TEST(HostileInput, LargestFileParsedStaysWithinBoundedMemory) {
     EXPECT_LT(outcome.peak_rss_kb, peak_memory_limit_kb);
 }
 
+TEST(HostileInput, HugeSparseFileIsNotReadInFull) {
+    // Four gigabytes of nothing, taking no disk: passed over without
+    // reading it all into memory.
+    test::TempDir dir;
+    {
+        std::ofstream(dir.path() / "a.xml") << "<?xml version=\"1.0\"?><nfeProc>";
+    }
+    fs::resize_file(dir.path() / "a.xml", std::uintmax_t{4} << 30);
+    expect_real_file_found(dir);
+}
+
 std::string truncated(std::size_t keep) { return test::corpus_nfe().substr(0, keep); }
 
 TEST(HostileInput, BrokenFilesArePassedOver) {
