@@ -15,7 +15,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${IDF_BENCH_BUILD:-$root/build-bench}
-runs=${IDF_BENCH_RUNS:-11}
+runs=${IDF_BENCH_RUNS:-15}
 command -v xmllint >/dev/null || { echo "xmllint is needed (apt-get install libxml2-utils)"; exit 2; }
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DIDF_BUILD_TESTS=OFF -DIDF_BUILD_BENCH=ON >/dev/null
