@@ -98,7 +98,8 @@ std::optional<DirectoryListing> MemoryPlatform::list_directory(const std::string
     for (const auto& [path, bytes] : files) {
         if (!path.starts_with(prefix)) continue;
         const std::string name = path.substr(prefix.size());
-        if (name.find('/') != std::string::npos || name.front() == '.' || !ends_with_xml(name)) continue;
+        if (name.empty() || name.find('/') != std::string::npos || name.front() == '.' || !ends_with_xml(name))
+            continue;
         listing.names.push_back(name);
     }
     std::stable_sort(listing.names.begin(), listing.names.end(), less_ignoring_case);
