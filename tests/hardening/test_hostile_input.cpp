@@ -180,32 +180,36 @@ TEST(HostileInput, DeepNestingIsPassedOver) {
     expect_dialog_abort(deep);
 }
 
-TEST(HostileInput, HundredMegabyteFiles) {
-    // One without the key (passed over unparsed), one holding it in a huge
-    // text and one holding it among millions of small elements: all three
-    // end cleanly and the real file after them is found.
+TEST(HostileInput, HundredMegabyteFile) {
+    // Millions of small elements with the key in the protocol: far above
+    // any authorised document, it is refused as too large without being
+    // parsed (or even read) in full, and the real file after it is found.
     constexpr std::size_t size = 100u << 20;
+    std::string big = "<?xml version=\"1.0\"?><nfeProc><protNFe><infProt><chNFe>" + K + "</chNFe></infProt></protNFe>";
+    big.reserve(size + 100);
+    while (big.size() < size) big += "<i>1</i><j/>";
+    big += "</nfeProc>";
     test::TempDir dir;
-    {
-        std::string big = "<?xml version=\"1.0\"?><nfeProc><x>";
-        big.append(size, 'x');
-        big += "</x></nfeProc>";
-        dir.write("a.xml", big);
-    }
-    {
-        std::string big = "<?xml version=\"1.0\"?><nfeProc><x>" + K;
-        big.append(size, 'y');
-        big += "</x></nfeProc>";
-        dir.write("b.xml", big);
-    }
-    {
-        std::string big = "<?xml version=\"1.0\"?><nfeProc>";
-        big.reserve(size + 1000);
-        while (big.size() < size) big += "<i>1</i><j/>";
-        big += "<protNFe><infProt><chNFe>" + K + "</chNFe></infProt></protNFe></nfeProc>";
-        dir.write("c.xml", big);
-    }
+    dir.write("a.xml", big);
+    big.clear();
+    big.shrink_to_fit();
     expect_real_file_found(dir);
+    // Chosen in the open dialog, it ends on the abort path with the reason.
+    const test::ChildOutcome outcome = test::run_in_child(
+        [&] {
+            test::TempDir host;
+            test::TestPlatform platform(host.str());
+            platform.dialog_choice = dir.str() + "/a.xml";
+            const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), "", "", "");
+            const bool clean = result.outcome == Outcome::aborted && !test::read_bytes(result.arquivo_ini) &&
+                               platform.boxes.size() == 1 &&
+                               platform.boxes[0].find("The file is too large.") != std::string::npos;
+            return clean ? 0 : 1;
+        },
+        time_limit);
+    EXPECT_TRUE(outcome.ended_in_time);
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_LT(outcome.peak_rss_kb, peak_memory_limit_kb);
 }
 
 TEST(HostileInput, LargestFileParsedStaysWithinBoundedMemory) {
@@ -228,9 +232,7 @@ TEST(HostileInput, HugeSparseFileIsNotReadInFull) {
     // Four gigabytes of nothing, taking no disk: passed over without
     // reading it all into memory.
     test::TempDir dir;
-    {
-        std::ofstream(dir.path() / "a.xml") << "<?xml version=\"1.0\"?><nfeProc>";
-    }
+    { std::ofstream(dir.path() / "a.xml") << "<?xml version=\"1.0\"?><nfeProc>"; }
     fs::resize_file(dir.path() / "a.xml", std::uintmax_t{4} << 30);
     expect_real_file_found(dir);
 }
