@@ -9,14 +9,11 @@
 
 #include "common/messages.hpp"
 #include "common/text.hpp"
+#include "common/xml.hpp"
 
 namespace idf::win {
 
 namespace {
-
-// Files larger than this are not read: the document, its DOM and the tree
-// built from it must all fit in a 32-bit process.
-constexpr ULONGLONG max_document_size = 256ULL * 1024 * 1024;
 
 struct HandleCloser {
     void operator()(HANDLE h) const {
@@ -226,10 +223,11 @@ std::optional<std::string> WindowsPlatform::read_file(const std::string& path) {
     // Only a file on disk: never a device, pipe or console that could block.
     if (!handle || GetFileType(handle.get()) != FILE_TYPE_DISK) return std::nullopt;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(handle.get(), &size) || size.QuadPart < 0 ||
-        static_cast<ULONGLONG>(size.QuadPart) > max_document_size)
-        return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    if (!GetFileSizeEx(handle.get(), &size) || size.QuadPart < 0) return std::nullopt;
+    // A file larger than the XML layer parses is read only far enough for
+    // it to tell: a huge file under an .xml name never fills the memory.
+    constexpr ULONGLONG limit = xml::Document::max_file_size + 1;
+    std::string bytes(static_cast<std::size_t>(std::min<ULONGLONG>(static_cast<ULONGLONG>(size.QuadPart), limit)), '\0');
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD got = 0;
