@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/messages.hpp"
 #include "common/protocolo.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
@@ -18,17 +19,13 @@ constexpr std::string_view sem_protocolo =
 constexpr std::string_view sem_chave =
     "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da CTe.\r\n\nA Importação será Abortada.";
 // Also the message of a payer outside toma03 and toma3.
-constexpr std::string_view sem_identificacao =
-    "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada.";
 
 const Protocolo protocolo{"protCTe", "chCTe", sem_protocolo, sem_chave};
 
 // Children of ide, before the route lines.
 const Field identificacao[] = {
-    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory,
-     "O Sistema não Conseguiu Ler a Série da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada."},
-    {"Numero_Nota_Fiscal=", "nCT", as_integer, Kind::mandatory,
-     "O Sistema não Conseguiu Ler o Número da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada."},
+    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory, msg::sem_serie},
+    {"Numero_Nota_Fiscal=", "nCT", as_integer, Kind::mandatory, msg::sem_numero},
 };
 
 // Where the CT-e was issued, where the transport starts and where it ends.
@@ -37,8 +34,7 @@ constexpr std::string_view rota[] = {
 };
 
 // Child of ide, after the route lines.
-const Field data_emissao{"Data_Emissao=", "dhEmi", date, Kind::when_empty,
-                         "- Data da Emissão da Nota Fiscal no Arquivo XML."};
+const Field data_emissao{"Data_Emissao=", "dhEmi", date, Kind::when_empty, msg::problema_data_emissao};
 
 // Child of toma03 or toma3.
 const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory,
@@ -51,7 +47,7 @@ void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
     le_protocolo(*this, protocolo);
 
     const xml::Node ide = find_path(document_element(), {"CTe", "infCte", "ide"});
-    if (!ide) abort(sem_identificacao);
+    if (!ide) abort(msg::sem_identificacao);
     write_fields(*this, ide, identificacao);
     le_rota(ide);
     write_field(*this, ide, data_emissao);
@@ -72,7 +68,7 @@ void Tfrmimporta_arquivo_xml_cte::le_tomador() {
     // Only these two payer groups are known; toma03 wins over toma3.
     xml::Node grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma03"});
     if (!grupo) grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma3"});
-    if (!grupo) abort(sem_identificacao);
+    if (!grupo) abort(msg::sem_identificacao);
     write_field(*this, grupo, tomador);
 }
 

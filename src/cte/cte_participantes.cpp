@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/messages.hpp"
 #include "common/text.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
@@ -12,19 +13,13 @@ namespace {
 
 using namespace transform;
 
-constexpr std::string_view sem_emitente =
-    "O Sistema não Conseguiu Ler a TAG do Emitente no Arquivo XML.\r\n\nA Importação será Abortada.";
 constexpr std::string_view sem_cnpj_emitente =
     "O Sistema não Conseguiu Ler o CNPJ da Transportadora no Arquivo XML.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_endereco_emitente =
-    "O Sistema não Conseguiu Ler a TAG do Endereço do Emitente no Arquivo XML.\r\n\nA Importação será Abortada.";
 constexpr std::string_view sem_remetente =
     "O Sistema não Conseguiu Ler a TAG do Remetente no Arquivo XML.\r\n\nA Importação será Abortada.";
 // It names the CNPJ also for a sender identified by CPF.
 constexpr std::string_view sem_cnpj_remetente =
     "O Sistema não Conseguiu Ler o CNPJ do Remetente no Arquivo XML.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_destinatario =
-    "O Sistema não Conseguiu Ler a TAG do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
 constexpr std::string_view sem_cnpj_cpf_destinatario =
     "O Sistema não Conseguiu Ler o CNPJ/CPF do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
 
@@ -63,7 +58,7 @@ std::string cnpj_ou_cpf(Import& import, xml::Node parte) {
 
 void Tfrmimporta_arquivo_xml_cte::le_emitente() {
     const xml::Node emit = find_path(document_element(), {"CTe", "infCte", "emit"});
-    if (!emit) abort(sem_emitente);
+    if (!emit) abort(msg::sem_emitente);
     // The carrier is always a company: there is no CPF alternative.
     const std::string cnpj = read_identifying_number(*this, emit, "CNPJ");
     if (is_blank(cnpj)) abort(sem_cnpj_emitente);
@@ -74,7 +69,7 @@ void Tfrmimporta_arquivo_xml_cte::le_emitente() {
     write_fields(*this, emit, emitente);
 
     const xml::Node ender_emit = find_path(document_element(), {"CTe", "infCte", "emit", "enderEmit"});
-    if (!ender_emit) abort(sem_endereco_emitente);
+    if (!ender_emit) abort(msg::sem_endereco_emitente);
     write_fields(*this, ender_emit, endereco_emitente);
 }
 
@@ -92,7 +87,7 @@ void Tfrmimporta_arquivo_xml_cte::le_remetente() {
 
 void Tfrmimporta_arquivo_xml_cte::le_destinatario() {
     const xml::Node dest = find_path(document_element(), {"CTe", "infCte", "dest"});
-    if (!dest) abort(sem_destinatario);
+    if (!dest) abort(msg::sem_destinatario);
     const std::string numero = cnpj_ou_cpf(*this, dest);
     if (is_blank(numero)) abort(sem_cnpj_cpf_destinatario);
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/messages.hpp"
 #include "common/numbers.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
@@ -13,8 +14,6 @@ namespace {
 
 using namespace transform;
 
-constexpr std::string_view sem_totais =
-    "O Sistema não Conseguiu Ler a TAG dos Totais no Arquivo XML.\r\n\nA Importação será Abortada.";
 constexpr std::string_view sem_icms =
     "O Sistema Encontrou Problemas ao Ler os Dados do ICMS da CTe no Arquivo XML.\r\n\nA Importação será Abortada.";
 
@@ -38,7 +37,7 @@ const Field icms[] = {
 
 void Tfrmimporta_arquivo_xml_cte::le_totais() {
     const xml::Node v_prest = find_path(document_element(), {"CTe", "infCte", "vPrest"});
-    if (!v_prest) abort(sem_totais);
+    if (!v_prest) abort(msg::sem_totais);
     // Read before the header is written: only the order of the problem
     // lines shows it.
     const std::string valor = read_field(*this, v_prest, total);

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/messages.hpp"
 #include "common/protocolo.hpp"
 #include "common/text.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
@@ -17,20 +18,14 @@ constexpr std::string_view sem_protocolo =
     "A Importação será Abortada.";
 constexpr std::string_view sem_chave =
     "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da NFe.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_identificacao =
-    "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada.";
 
 const Protocolo protocolo{"protNFe", "chNFe", sem_protocolo, sem_chave};
 
 // Children of ide.
 const Field identificacao[] = {
-    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory,
-     "O Sistema não Conseguiu Ler a Série da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada."},
-    {"Numero_Nota_Fiscal=", "nNF", as_integer, Kind::mandatory,
-     "O Sistema não Conseguiu Ler o Número da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada."},
+    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory, msg::sem_serie},
+    {"Numero_Nota_Fiscal=", "nNF", as_integer, Kind::mandatory, msg::sem_numero},
 };
-
-constexpr std::string_view problema_data_emissao = "- Data da Emissão da Nota Fiscal no Arquivo XML.";
 
 }  // namespace
 
@@ -38,7 +33,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_identificacao() {
     le_protocolo(*this, protocolo);
 
     const xml::Node ide = find_path(document_element(), {"NFe", "infNFe", "ide"});
-    if (!ide) abort(sem_identificacao);
+    if (!ide) abort(msg::sem_identificacao);
     write_fields(*this, ide, identificacao);
 
     // Older layouts carry dEmi, newer ones dhEmi; dhEmi is looked at only
@@ -46,7 +41,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_identificacao() {
     bool falhou = false;
     std::string data = read_value(*this, ide, "dEmi", date, &falhou);
     if (data.empty() && !falhou) data = read_value(*this, ide, "dhEmi", date);
-    if (is_blank(data)) add_problem(problema_data_emissao);
+    if (is_blank(data)) add_problem(msg::problema_data_emissao);
     write_value("Data_Emissao=", data);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/messages.hpp"
 #include "common/text.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 
@@ -38,16 +39,10 @@ const Field destinatario[] = {
      "- Razão Social / Nome do Destinatário no Arquivo XML."},
 };
 
-constexpr std::string_view sem_emitente =
-    "O Sistema não Conseguiu Ler a TAG do Emitente no Arquivo XML.\r\n\nA Importação será Abortada.";
 constexpr std::string_view sem_cnpj_emitente =
     "O Sistema não Conseguiu Ler o CNPJ do Fornecedor no Arquivo XML.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_endereco_emitente =
-    "O Sistema não Conseguiu Ler a TAG do Endereço do Emitente no Arquivo XML.\r\n\nA Importação será Abortada.";
 constexpr std::string_view sem_cnpj_avulsa =
     "O Sistema não Conseguiu Ler o CNPJ do Emissor da NFe Avulsa no Arquivo XML.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_destinatario =
-    "O Sistema não Conseguiu Ler a TAG do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
 constexpr std::string_view sem_cnpj_destinatario =
     "O Sistema não Conseguiu Ler o CNPJ do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
 
@@ -55,7 +50,7 @@ constexpr std::string_view sem_cnpj_destinatario =
 
 void Tfrmimporta_arquivo_xml_nfe::le_emitente() {
     const xml::Node emit = find_path(document_element(), {"NFe", "infNFe", "emit"});
-    if (!emit) abort(sem_emitente);
+    if (!emit) abort(msg::sem_emitente);
 
     // The CNPJ takes precedence; the CPF serves when the CNPJ is missing,
     // blank or unreadable.
@@ -69,7 +64,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_emitente() {
     write_fields(*this, emit, emitente);
 
     const xml::Node ender_emit = xml::find_child(xml::child_nodes(emit), "enderEmit");
-    if (!ender_emit) abort(sem_endereco_emitente);
+    if (!ender_emit) abort(msg::sem_endereco_emitente);
     write_fields(*this, ender_emit, endereco_emitente);
 }
 
@@ -87,7 +82,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_emissor_avulsa() {
 
 void Tfrmimporta_arquivo_xml_nfe::le_destinatario() {
     const xml::Node dest = find_path(document_element(), {"NFe", "infNFe", "dest"});
-    if (!dest) abort(sem_destinatario);
+    if (!dest) abort(msg::sem_destinatario);
 
     // Only the CNPJ: a recipient identified by a CPF cannot be entered.
     const std::string numero = read_identifying_number(*this, dest, "CNPJ");

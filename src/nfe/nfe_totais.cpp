@@ -2,6 +2,7 @@
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/messages.hpp"
 #include "common/text.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 
@@ -11,8 +12,6 @@ namespace {
 
 using namespace transform;
 
-constexpr std::string_view sem_totais =
-    "O Sistema não Conseguiu Ler a TAG dos Totais no Arquivo XML.\r\n\nA Importação será Abortada.";
 constexpr std::string_view sem_transportadora =
     "O Sistema não Conseguiu Ler a TAG da Transportadora no Arquivo XML.\r\n\nA Importação será Abortada.";
 
@@ -74,7 +73,7 @@ void grava_observacao(Import& import, xml::Node inf_adic, std::string_view key, 
 
 void Tfrmimporta_arquivo_xml_nfe::le_totais() {
     const xml::Node icms_tot = find_path(document_element(), {"NFe", "infNFe", "total", "ICMSTot"});
-    if (!icms_tot) abort(sem_totais);
+    if (!icms_tot) abort(msg::sem_totais);
     write_empty_line();
     write_line("[TOTAIS]");
     write_fields(*this, icms_tot, totais);
