@@ -14,22 +14,9 @@
 namespace idf::test::cte {
 namespace {
 
-struct FileRun {
-    ImportResult result;
-    std::vector<std::string> boxes;
-    std::optional<std::string> ini;
-};
-
 // One import of an existing file, chosen through the open dialog.
-FileRun run_file(const std::string& path, std::string_view modo = "") {
-    TempDir dir;
-    TestPlatform platform(dir.str());
-    platform.dialog_choice = path;
-    FileRun out;
-    out.result = idf::cte::importa_arquivo_xml_cte(platform, Regional::brazilian(), "", "", modo);
-    out.boxes = platform.boxes;
-    out.ini = read_bytes(out.result.arquivo_ini);
-    return out;
+RunResult run_file(const std::string& path, std::string_view modo = "") {
+    return idf::test::run_file(DocType::cte, path, modo);
 }
 
 TEST(CteDocumento, SyntheticDocumentByteForByte) {
@@ -93,7 +80,7 @@ TEST(CteDocumento, SyntheticDocumentByteForByte) {
   </protCTe>
 </cteProc>
 )");
-    const FileRun r = run_file(path);
+    const RunResult r = run_file(path);
     ASSERT_EQ(r.result.outcome, Outcome::completed);
     ASSERT_TRUE(r.ini.has_value());
     // Windows-1252 bytes: \xE3 a-tilde, \xC1 A-acute, \xE9 e-acute,
@@ -166,7 +153,7 @@ TEST(CteDocumento, RealDocumentsMatchTheirExpectedFiles) {
         const auto golden = read_bytes(std::string(IDF_TESTS_DIR) + "/cte/golden/" + std::string(name) + ".ini");
         ASSERT_TRUE(golden.has_value());
         ASSERT_TRUE(golden->ends_with("\r\nDiretorio_Arquivo_XML="));
-        const FileRun r = run_file(path);
+        const RunResult r = run_file(path);
         ASSERT_EQ(r.result.outcome, Outcome::completed);
         ASSERT_TRUE(r.ini.has_value());
         EXPECT_EQ(*r.ini, *golden + path + "\r\n");
@@ -214,7 +201,7 @@ TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
     for (const CorpusEntry& e : entries) {
         SCOPED_TRACE(e.file);
         const std::string path = corpus_path("cte/" + e.file);
-        const FileRun r = run_file(path, "Sim");
+        const RunResult r = run_file(path, "Sim");
         if (!e.has_protocol || !e.payer_known) {
             EXPECT_EQ(r.result.outcome, Outcome::aborted);
             EXPECT_FALSE(r.ini.has_value());

@@ -23,21 +23,8 @@ const std::string sem_cnpj_dest =
     "O Sistema não Conseguiu Ler o CNPJ do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
 
 // One import of a corpus file chosen in the open dialog.
-struct CorpusRun {
-    ImportResult result;
-    std::vector<std::string> boxes;
-    std::optional<std::string> ini;
-};
-
-CorpusRun import_file(const std::string& path, std::string_view modo = "Sim") {
-    TempDir out;
-    TestPlatform platform(out.str());
-    platform.dialog_choice = path;
-    CorpusRun run;
-    run.result = idf::nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), "", "", modo);
-    run.boxes = platform.boxes;
-    run.ini = read_bytes(run.result.arquivo_ini);
-    return run;
+RunResult import_file(const std::string& path, std::string_view modo = "Sim") {
+    return run_file(DocType::nfe, path, modo);
 }
 
 // What the manifest says of each NF-e file.
@@ -109,7 +96,7 @@ TEST(NfeCorpus, EveryDocumentImportsOrAbortsCleanly) {
         SCOPED_TRACE(name);
         const auto m = manifest.find(name);
         ASSERT_NE(m, manifest.end());
-        const CorpusRun r = import_file(entry.path().string());
+        const RunResult r = import_file(entry.path().string());
 
         if (const std::string message = expected_abort(name, m->second); !message.empty()) {
             ++aborted;
@@ -139,7 +126,7 @@ TEST(NfeCorpus, EveryDocumentImportsOrAbortsCleanly) {
 }
 
 TEST(NfeCorpus, FiftyItemDocumentPutsItemFiftyInTheSecondSection) {
-    const CorpusRun r = import_file(corpus_path("nfe/brdanfe-nfe310-50itens-crlf.xml"));
+    const RunResult r = import_file(corpus_path("nfe/brdanfe-nfe310-50itens-crlf.xml"));
     ASSERT_EQ(r.result.outcome, Outcome::completed);
     const Lines lines = split_lines(*r.ini);
     const auto second = std::find(lines.begin(), lines.end(), "[PRODUTOS_2]");
@@ -165,7 +152,7 @@ TEST(NfeCorpus, GoldenExchangeFiles) {
         ASSERT_NE(at, std::string::npos);
         expected.replace(at, marker.size(), xml);
 
-        const CorpusRun r = import_file(xml, "");
+        const RunResult r = import_file(xml, "");
         ASSERT_EQ(r.result.outcome, Outcome::completed);
         EXPECT_TRUE(r.boxes.empty());
         ASSERT_TRUE(r.ini.has_value());

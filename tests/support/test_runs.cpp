@@ -14,17 +14,28 @@ ImportResult run(DocType type, Platform& platform, const Regional& regional, std
                                 : cte::importa_arquivo_xml_cte(platform, regional, chave, pasta, modo);
 }
 
-}  // namespace
-
-RunResult run_xml(DocType type, std::string_view xml, const Regional& regional, std::string_view modo_silencioso) {
-    TempDir dir;
+// The dialog way: the user picks `path`; the exchange file goes to `dir`.
+RunResult run_chosen(DocType type, const TempDir& dir, const std::string& path, std::string_view modo_silencioso,
+                     const Regional& regional) {
     TestPlatform platform(dir.str());
-    platform.dialog_choice = dir.write("doc.xml", xml);
+    platform.dialog_choice = path;
     RunResult out;
     out.result = run(type, platform, regional, "", "", modo_silencioso);
     out.boxes = platform.boxes;
     out.ini = read_bytes(out.result.arquivo_ini);
     return out;
+}
+
+}  // namespace
+
+RunResult run_file(DocType type, const std::string& path, std::string_view modo_silencioso, const Regional& regional) {
+    const TempDir dir;
+    return run_chosen(type, dir, path, modo_silencioso, regional);
+}
+
+RunResult run_xml(DocType type, std::string_view xml, const Regional& regional, std::string_view modo_silencioso) {
+    const TempDir dir;
+    return run_chosen(type, dir, dir.write("doc.xml", xml), modo_silencioso, regional);
 }
 
 RunResult run_search(DocType type, std::string_view chave, std::string_view folder, std::string_view modo_silencioso,

@@ -65,6 +65,11 @@ struct RunResult {
 
 // Runs one import of the given XML text, chosen through the open dialog
 // (blank key). The document's path is <tmp>/doc.xml.
+// Runs one import of an existing file, chosen through the open dialog
+// (blank key).
+RunResult run_file(DocType type, const std::string& path, std::string_view modo_silencioso = "",
+                   const Regional& regional = Regional::brazilian());
+
 RunResult run_xml(DocType type, std::string_view xml, const Regional& regional = Regional::brazilian(),
                   std::string_view modo_silencioso = "");
 
