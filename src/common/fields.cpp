@@ -1,7 +1,5 @@
 #include "common/fields.hpp"
 
-#include <exception>
-
 #include "common/dates.hpp"
 #include "common/numbers.hpp"
 #include "common/text.hpp"
@@ -91,7 +89,7 @@ std::string read_value(Import& import, xml::Node parent, std::string_view child,
         if (is_blank(text))
             return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
         return transform.apply(import, xml::node_text(node), transform.n);
-    } catch (const std::exception&) {
+    } catch (const DataError&) {
         return failure();
     }
 }
@@ -107,7 +105,7 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
         std::u16string text;
         try {
             text = xml::node_text(xml::child_by_name(xml::child_nodes(parent), field.child));
-        } catch (const std::exception&) {
+        } catch (const DataError&) {
             unreadable = true;
         }
         if (!unreadable && !is_blank(text) && somente_numeros(to_ansi(text)).size() != 10) return {};
@@ -149,7 +147,7 @@ std::string le_valor_tag(const Import& import, xml::Node node, std::string_view 
         if (is_blank(xml::node_text(child))) return {};
         result = to_ansi(xml::node_text(child));
         if (numeric) result = formata_numero(result, decimals, import.regional());
-    } catch (const std::exception&) {
+    } catch (const DataError&) {
     }
     return result;
 }

@@ -5,8 +5,9 @@
 //     blank text gives the empty value (the zero amount for an amount) and
 //     skips step 2;
 //  2. guarded read: the text is read again, untrimmed, and transformed;
-//     an error makes the value empty (the zero amount), and for kind
-//     on_failure adds the key's problem line;
+//     an error of the data (a DataError) makes the value empty (the zero
+//     amount), and for kind on_failure adds the key's problem line; any
+//     other error (out of memory) goes on to the import's abort path;
 //  3. check by kind: mandatory aborts with the key's message when the value
 //     is blank, when_empty adds the problem line when it is blank;
 //  4. the key and the value are written.
@@ -26,7 +27,7 @@ namespace idf {
 enum class Kind { mandatory, when_empty, on_failure, never };
 
 // A key's transformation: from the element's DOM text to the ANSI value.
-// It may throw; the guarded read absorbs that.
+// It may throw a DataError; the guarded read absorbs that.
 struct Transform {
     using Fn = std::string (*)(const Import&, std::u16string_view text, int n);
     Fn apply;
@@ -77,7 +78,7 @@ struct Field {
 
 // Steps 1 and 2 only: the transformed value, or the value for a blank
 // child; `failed` tells whether the guarded read (or the presence test)
-// failed. Never throws.
+// failed. Throws only what is not a DataError.
 std::string read_value(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
                        bool* failed = nullptr);
 
@@ -94,7 +95,8 @@ std::string read_identifying_number(Import& import, xml::Node parent, std::strin
 
 // le_valor_tag: the value of the child `tag` of `node`, as text or as a
 // number with `decimals` decimals; "" for a blank or unreadable tag, the raw
-// text for a number that does not convert. Never throws.
+// text for a number that does not convert. Throws only what is not a
+// DataError.
 std::string le_valor_tag(const Import& import, xml::Node node, std::string_view tag, bool numeric, int decimals);
 
 // Finds a path of elements with find_child from `from`; none when any step

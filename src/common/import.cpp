@@ -61,12 +61,15 @@ ImportResult Import::btnimportarClick() {
             locate_document(*this);
             lista_problemas_.clear();
             run_stages();
+            result.lista_problemas = lista_problemas_;
             finish(result);
         } catch (const AbortImport& abort) {
             if (!abort.message.empty()) platform_.mensagem_atencao(abort.message);
             file_->discard();
             result.outcome = Outcome::aborted;
         } catch (const std::exception& error) {
+            // Out of memory, a failing system call, a fault: never taken
+            // for a value that could not be read.
             platform_.mensagem_atencao(std::string(msg::erro_inesperado) + error.what() + std::string(msg::abortada));
             file_->discard();
             result.outcome = Outcome::aborted;
@@ -79,7 +82,13 @@ ImportResult Import::btnimportarClick() {
         }
         result.outcome = Outcome::aborted;
     }
-    result.lista_problemas = lista_problemas_;
+    if (result.outcome == Outcome::aborted) {
+        try {
+            result.lista_problemas = lista_problemas_;
+        } catch (...) {
+            // Without memory for it the list of an aborted import is lost.
+        }
+    }
     return result;
 }
 

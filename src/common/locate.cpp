@@ -1,8 +1,6 @@
 // Locating the document of one import: either the user picks the file in
 // the open dialog (blank key), or the folder's XML files are tried in name
 // order until one carries the key in its authorisation protocol.
-#include <exception>
-
 #include "common/import.hpp"
 #include "common/key_precheck.hpp"
 #include "common/messages.hpp"
@@ -23,7 +21,7 @@ std::string protocol_key(Import& import, std::string_view protocol_name, std::st
     if (is_blank(xml::node_text(key))) return {};
     try {
         return to_ansi(xml::node_text(key));
-    } catch (const std::exception&) {
+    } catch (const DataError&) {
         return {};
     }
 }
@@ -33,7 +31,7 @@ void dialog_way(Import& import) {
     if (!chosen) import.abort();
     try {
         import.load_document(*chosen);
-    } catch (const std::exception& error) {
+    } catch (const DataError& error) {
         import.abort(std::string(msg::arquivo_invalido) + error.what() + std::string(msg::abortada));
     }
 }
@@ -65,8 +63,9 @@ void locate_document(Import& import) {
                     import.opd_file_name_ = path;
                     return;
                 }
-            } catch (const std::exception&) {
-                // A file that cannot be read or parsed is passed over.
+            } catch (const DataError&) {
+                // A file that cannot be read or parsed is passed over; any
+                // other failure ends the import.
             }
         }
     }

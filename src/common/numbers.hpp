@@ -5,12 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "common/data_error.hpp"
 #include "common/regional.hpp"
 
 namespace idf {
 
-struct ConversionError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct ConversionError : DataError {
+    using DataError::DataError;
 };
 
 // The numeric formatting rule: swap "." and ",", read the text as a decimal

@@ -198,7 +198,7 @@ std::string source_line(std::string_view text, int line) {
 }
 
 ParseError::ParseError(std::string reason_, int line_, std::string source_text_)
-    : std::runtime_error(reason_ + "\r\nLine: " + std::to_string(line_) + "\r\n" + source_text_),
+    : DataError(reason_ + "\r\nLine: " + std::to_string(line_) + "\r\n" + source_text_),
       reason(std::move(reason_)),
       line(line_),
       source_text(std::move(source_text_)) {}

@@ -17,17 +17,19 @@
 #include <string_view>
 #include <vector>
 
+#include "common/data_error.hpp"
+
 namespace idf::xml {
 
 // "Element does not contain a single text node" and the like.
-struct XmlDocError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct XmlDocError : DataError {
+    using DataError::DataError;
 };
 
 // A file that cannot be read or parsed. The message is formatted as
 // reason, CR LF, "Line: " number, CR LF, the first 40 characters of the
 // source line the parser stopped on. All texts are UTF-8.
-struct ParseError : std::runtime_error {
+struct ParseError : DataError {
     ParseError(std::string reason, int line, std::string source_text);
     std::string reason;
     int line;

@@ -18,6 +18,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "common/text.hpp"
 #include "common/xml.hpp"
@@ -36,12 +37,14 @@ void ignore_generic_error(void*, const char*, ...) {}
 // end of data) that tell less about where the file is wrong.
 struct FirstError {
     bool found = false;
+    bool out_of_memory = false;
     std::string message;
     int line = 0;
 };
 
 void capture_error(void* data, xmlErrorPtr error) {
     auto* first = static_cast<FirstError*>(data);
+    if (error && error->code == XML_ERR_NO_MEMORY) first->out_of_memory = true;
     if (first->found || !error || error->level < XML_ERR_ERROR) return;
     first->found = true;
     first->message = error->message ? error->message : "";
@@ -226,7 +229,7 @@ void parse_xml(std::string_view bytes, TreeBuilder& builder) {
     Reader reader{bytes};
     std::unique_ptr<xmlParserCtxt, CtxtDeleter> ctxt(
         xmlCreateIOParserCtxt(&sax, nullptr, read_bytes, close_reader, &reader, XML_CHAR_ENCODING_NONE));
-    if (!ctxt) throw ParseError("Out of memory.", 0, "");
+    if (!ctxt) throw std::bad_alloc();
     SaxState state{&builder, ctxt.get(), nullptr};
     ctxt->_private = &state;
     // Entities are substituted (NOENT) but external ones are refused by the
@@ -236,6 +239,8 @@ void parse_xml(std::string_view bytes, TreeBuilder& builder) {
     const int parsed = xmlParseDocument(ctxt.get());
     if (state.failure) std::rethrow_exception(state.failure);
     const xmlError* last = xmlCtxtGetLastError(ctxt.get());
+    // The parser's own allocation failure is no fault of the file.
+    if (first.out_of_memory || (last && last->code == XML_ERR_NO_MEMORY)) throw std::bad_alloc();
     if (parsed != 0 || !ctxt->wellFormed || first.found || (last && last->level >= XML_ERR_ERROR)) {
         std::string reason = first.found             ? first.message
                              : last && last->message ? last->message

@@ -1,6 +1,5 @@
 // [TOTAIS] with the ICMS of the CT-e, the keys of the transported NF-e
 // ([NOTAS_FISCAIS], [QUANTIDADE_NOTAS]) and [DIRETORIO].
-#include <exception>
 #include <string>
 
 #include "common/fields.hpp"
@@ -63,8 +62,8 @@ void Tfrmimporta_arquivo_xml_cte::le_icms() {
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
-    // Nothing here stops the run: an error ends the list where it stands,
-    // with the lines already written kept.
+    // Nothing the document holds stops the run: an error of the data ends
+    // the list where it stands, with the lines already written kept.
     try {
         const xml::Node primeira = find_path(document_element(), {"CTe", "infCte", "infCTeNorm", "infDoc", "infNFe"});
         if (!primeira) return;
@@ -83,7 +82,7 @@ void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
         }
         write_line("[QUANTIDADE_NOTAS]");
         write_value("Notas=", std::to_string(notas));
-    } catch (const std::exception&) {
+    } catch (const DataError&) {
     }
 }
 

@@ -112,8 +112,10 @@ bool MemoryPlatform::delete_file(const std::string& path) { return files.erase(p
 
 std::unique_ptr<OutputFile> MemoryPlatform::create_file(const std::string& path) {
     if (fail_create || !folders.contains(parent_of(path))) return nullptr;
+    // Everything that may fail comes before the file exists.
+    auto file = std::make_unique<MemoryOutputFile>(*this, path);
     files[path].clear();
-    return std::make_unique<MemoryOutputFile>(*this, path);
+    return file;
 }
 
 std::optional<std::string> MemoryPlatform::read_file(const std::string& path) {

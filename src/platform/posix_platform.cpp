@@ -23,6 +23,7 @@ char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a
 class PosixOutputFile : public OutputFile {
 public:
     explicit PosixOutputFile(int fd) : fd_(fd) {}
+    void adopt(int fd) { fd_ = fd; }
     ~PosixOutputFile() override {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -170,9 +171,13 @@ bool PosixPlatform::file_exists(const std::string& path) {
 bool PosixPlatform::delete_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::unique_ptr<OutputFile> PosixPlatform::create_file(const std::string& path) {
+    // The object first: once the file exists nothing may fail, or it would
+    // be left behind with its descriptor.
+    auto file = std::make_unique<PosixOutputFile>(-1);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return nullptr;
-    return std::make_unique<PosixOutputFile>(fd);
+    file->adopt(fd);
+    return file;
 }
 
 std::optional<std::string> PosixPlatform::read_file(const std::string& path) {

@@ -19,6 +19,8 @@
 // After windows.h, which it needs.
 #include <msxml2.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,7 +57,8 @@ ComPtr<IXMLDOMDocument> create_document() {
     for (const CLSID& clsid : dom_document_classes)
         if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid_dom_document, doc.put_void())) && doc)
             return doc;
-    throw XmlDocError("Microsoft MSXML is not installed");
+    // The system lacks what every file needs: no fault of any file.
+    throw std::runtime_error("Microsoft MSXML is not installed");
 }
 
 void configure(IXMLDOMDocument& doc) {
@@ -88,12 +91,12 @@ void load_bytes(IXMLDOMDocument& doc, std::string_view bytes) {
     SAFEARRAYBOUND bound{static_cast<ULONG>(bytes.size()), 0};
     Variant source;
     SAFEARRAY* array = SafeArrayCreate(VT_UI1, 1, &bound);
-    if (!array) throw ParseError("Out of memory.", 0, "");
+    if (!array) throw std::bad_alloc();
     source.get().vt = VT_ARRAY | VT_UI1;
     source.get().parray = array;  // owned by `source` from here on
     if (!bytes.empty()) {
         void* data = nullptr;
-        if (FAILED(SafeArrayAccessData(array, &data))) throw ParseError("Out of memory.", 0, "");
+        if (FAILED(SafeArrayAccessData(array, &data))) throw std::bad_alloc();
         CopyMemory(data, bytes.data(), bytes.size());
         SafeArrayUnaccessData(array);
     }
@@ -101,6 +104,7 @@ void load_bytes(IXMLDOMDocument& doc, std::string_view bytes) {
     VARIANT_BOOL loaded = VARIANT_FALSE;
     const HRESULT hr = doc.load(source.get(), &loaded);
     if (SUCCEEDED(hr) && loaded == VARIANT_TRUE) return;
+    if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
 
     ComPtr<IXMLDOMParseError> error;
     long line = 0;
