@@ -55,6 +55,19 @@ struct DirCloser {
 
 }  // namespace
 
+bool ansi_faithful(std::string_view utf8) {
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) return false;
+    }
+    const std::string ansi = utf8_to_cp1252(utf8);
+    // The bytes CP1252 leaves unassigned stand for C1 control characters.
+    if (ansi.find_first_of("\x81\x8D\x8F\x90\x9D") != std::string::npos) return false;
+    // Whatever does not come back as it was (a character written as '?',
+    // malformed UTF-8) cannot be named in the code page.
+    return cp1252_to_utf8(ansi) == utf8;
+}
+
 bool mask_matches(std::string_view mask, std::string_view name) {
     // Iterative wildcard match with backtracking to the last "*".
     std::size_t m = 0, n = 0, star = std::string_view::npos, resume = 0;
@@ -154,6 +167,7 @@ std::optional<DirectoryListing> PosixPlatform::list_directory(const std::string&
         const std::string_view name = entry->d_name;
         if (name.empty() || name.front() == '.') continue;  // hidden, and "." and ".."
         if (!mask_matches(mask, name)) continue;
+        if (!ansi_faithful(name)) continue;  // see read_file
         struct stat file {};
         if (::fstatat(::dirfd(dir.get()), entry->d_name, &file, 0) != 0 || !S_ISREG(file.st_mode)) continue;
         listing.names.emplace_back(name);
@@ -181,6 +195,10 @@ std::unique_ptr<OutputFile> PosixPlatform::create_file(const std::string& path) 
 }
 
 std::optional<std::string> PosixPlatform::read_file(const std::string& path) {
+    // A path the ANSI file functions of Windows could not open either, and
+    // that the exchange file could not name exactly (its folder line would
+    // name another file): such a file cannot be opened here.
+    if (!ansi_faithful(path)) return std::nullopt;
     // O_NONBLOCK: a FIFO or device under an .xml name must not hang us.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;

@@ -30,6 +30,12 @@ std::string current_folder();
 // The path made absolute against the current folder.
 std::string absolute_path(const std::string& path);
 
+// True when a path (UTF-8) holds no control character (codes 0 to 31, 127,
+// the C1 controls) and only characters of the ANSI code page (CP1252), so
+// that it is written in the exchange file exactly as it is. Malformed UTF-8
+// is never faithful. The search lists no other name and opens no other path.
+bool ansi_faithful(std::string_view utf8);
+
 // Matches a file name against a mask of "*" and "?", ignoring letter case.
 bool mask_matches(std::string_view mask, std::string_view name);
 // Orders names ascending ignoring letter case.

@@ -397,6 +397,22 @@ TEST(Search, LeavesTheCurrentFolderAtTheSearchedFolder) {
     }
 }
 
+TEST(Search, NamesTheExchangeFileCannotHoldExactlyAreNotTried) {
+    // Diretorio_Arquivo_XML would name another file ("nota x.xml",
+    // "nota?.xml"): such a file is not imported, the next one is.
+    for (const std::string odd : {"nota\nx.xml", "nota\xff.xml", "nota\x1b.xml", "nota\xe4\xb8\xad.xml"}) {
+        test::TempDir dir;
+        dir.write(odd, test::nfe_with_key(key, "odd"));
+        expect_not_found(search_folder(key, dir.str()));
+        dir.write("zeta.xml", test::nfe_with_key(key, "zeta"));
+        expect_imported(search_folder(key, dir.str()), dir, "zeta.xml", "zeta");
+    }
+    // Letters of the code page are no obstacle.
+    test::TempDir dir;
+    dir.write("ação.xml", test::nfe_with_key(key, "acao"));
+    expect_imported(search_folder(key, dir.str()), dir, "ação.xml", "acao");
+}
+
 TEST(Search, ChNFeThatIsNotPlainTextIsPassedOver) {
     test::TempDir dir;
     dir.write("a.xml", "<nfeProc><protNFe><infProt><chNFe>" + key + "<b/></chNFe></infProt></protNFe></nfeProc>");
@@ -518,6 +534,24 @@ TEST(DialogWay, ChosenFileMissingOrUnnamedAbortsWithTheError) {
         EXPECT_TRUE(platform.boxes[0].starts_with(c.expected_start)) << platform.boxes[0];
         EXPECT_TRUE(platform.boxes[0].ends_with(suffix)) << platform.boxes[0];
     }
+}
+
+TEST(DialogWay, ChosenFileWhoseNameTheCodePageCannotHoldCannotBeOpened) {
+    // The message is the one of a file that is not there.
+    const auto boxes_for = [](const test::TempDir& dir, const std::string& chosen) {
+        test::TestPlatform platform(dir.str());
+        platform.dialog_choice = chosen;
+        test::StageForm form(platform, Regional::brazilian());
+        EXPECT_EQ(form.btnimportarClick().outcome, Outcome::aborted) << chosen;
+        EXPECT_EQ(form.stages_run, 0);
+        EXPECT_FALSE(fs::exists(dir.path() / "Integracao_Docs_Fiscal.ini"));
+        return platform.boxes;
+    };
+    test::TempDir dir;
+    const auto missing = boxes_for(dir, dir.str() + "/sumiu.xml");
+    ASSERT_EQ(missing.size(), 1u);
+    for (const std::string odd : {"nota\nx.xml", "nota\xff.xml"})
+        EXPECT_EQ(boxes_for(dir, dir.write(odd, test::nfe_with_key(key))), missing);
 }
 
 }  // namespace

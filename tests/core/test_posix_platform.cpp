@@ -137,6 +137,28 @@ TEST(ReadFile, ReadsPlainFilesOnly) {
     EXPECT_FALSE(platform.read_file(fifo));
 }
 
+TEST(AnsiFaithful, OnlyNamesTheCodePageHoldsExactlyAndWithoutControls) {
+    struct Case {
+        std::string name;
+        bool faithful;
+    };
+    const Case cases[] = {
+        {"nota.xml", true},
+        {"ação €‰ ÿ.xml", true},  // CP1252 letters and signs, the 0x80-0x9F ones included
+        {"nota\nx.xml", false},
+        {"nota\tx.xml", false},
+        {"nota\x1b[2J.xml", false},
+        {"nota\x7f.xml", false},
+        {"nota\xc2\x81.xml", false},      // U+0081, a C1 control CP1252 leaves unassigned
+        {"nota\xc2\x9b.xml", false},      // U+009B
+        {"nota\xe4\xb8\xad.xml", false},  // U+4E2D, not in CP1252
+        {"nota\xff.xml", false},          // not UTF-8
+        {"nota\xc0\xae.xml", false},      // overlong "."
+        {"nota?.xml", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ansi_faithful(c.name), c.faithful) << c.name;
+}
+
 TEST(OutputFiles, CreateReplacesAndDeleteRemoves) {
     test::TempDir dir;
     PosixPlatform platform;
