@@ -24,6 +24,54 @@
 
 namespace {
 
+// Length of the well-formed UTF-8 sequence that starts text[i]; 0 when
+// none does.
+std::size_t utf8_length(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
+                          : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                         : 0;
+    if (n == 0 || i + n > text.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+// A box's text as plain text for a terminal. Its line breaks (CR LF, CR,
+// LF) become line feeds; any other control character, which the text of a
+// document may bring in (a parse error quotes its line), is shown escaped,
+// ESC as \x1b, instead of acting on the terminal; so are the C1 controls
+// (U+0080 to U+009F, as \u009b) and bytes that are not UTF-8.
+std::string terminal_text(std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' || c == '\n') {
+            out += '\n';
+            i += c == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+        } else if (c < 0x20 || c == 0x7F) {
+            out += {'\\', 'x', hex[c >> 4], hex[c & 0xF]};
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else if (const std::size_t n = utf8_length(text, i); n == 0) {
+            out += {'\\', 'x', hex[c >> 4], hex[c & 0xF]};
+            ++i;
+        } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            const auto cp = static_cast<unsigned char>(text[i + 1]);
+            out += {'\\', 'u', '0', '0', hex[cp >> 4], hex[cp & 0xF]};
+            i += 2;
+        } else {
+            out += text.substr(i, n);
+            i += n;
+        }
+    }
+    return out;
+}
+
 // The library's platform, with the boxes sent to standard error (or kept
 // for the JSON report), the "dialog" answered by --arquivo and the exchange
 // file written to --saida.
@@ -34,7 +82,7 @@ public:
 
     void mensagem_atencao(std::string_view text) override {
         messages.emplace_back(text);
-        if (!quiet_) idf::PosixPlatform::mensagem_atencao(text);
+        if (!quiet_) idf::PosixPlatform::mensagem_atencao(terminal_text(text));
     }
     std::optional<std::string> open_file_dialog() override { return chosen_file_; }
     std::string exchange_folder() override { return exchange_folder_; }

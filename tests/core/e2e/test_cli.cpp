@@ -36,6 +36,13 @@ ordered_json json_report(const ProcessResult& run) {
     return report;
 }
 
+// A box's text as the terminal shows it: line breaks as line feeds.
+std::string on_terminal(std::string text) {
+    for (std::size_t at = 0; (at = text.find('\r', at)) != std::string::npos;)
+        text.replace(at, at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1, "\n");
+    return text;
+}
+
 struct Folders {
     TempDir xml;   // the downloaded XML files
     TempDir out;   // --saida
@@ -151,7 +158,30 @@ TEST(Cli, WithoutJsonTheBoxesGoToStandardErrorInUtf8) {
     const auto run = cli({"nfe", "--chave", "0", "--pasta", f.xml.str(), "--saida", f.out.str()}, f.work.str());
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find(std::string(msg::nfe_nao_localizada)), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(on_terminal(std::string(msg::nfe_nao_localizada))), std::string::npos) << run.err;
+}
+
+TEST(Cli, MessagesOnTheTerminalArePlainText) {
+    // A parse error quotes the start of the line it stopped on: here one
+    // that clears the screen, sets the window title and rings the bell.
+    Folders f;
+    const std::string quoted =
+        "<x>\x1b[2J\x1b]0;t\x07\xc2\x9b"
+        "1m";
+    const std::string file = f.work.write("cores.xml", "<nfeProc>\r\n" + quoted + "\r\n</nfeProc>\r\n");
+
+    const auto plain = cli({"nfe", "--arquivo", file, "--saida", f.out.str()}, f.work.str());
+    EXPECT_EQ(plain.exit_code, 1);
+    EXPECT_EQ(plain.err.find_first_of("\x1b\x07\r"), std::string::npos) << plain.err;
+    EXPECT_EQ(plain.err.find("\xc2\x9b"), std::string::npos) << plain.err;
+    EXPECT_NE(plain.err.find("\nLine: 2\n<x>\\x1b[2J\\x1b]0;t\\x07\\u009b1m\n\nA Importação será Abortada.\n"),
+              std::string::npos)
+        << plain.err;
+
+    // The JSON report keeps the text as it is.
+    const auto json = cli({"nfe", "--arquivo", file, "--saida", f.out.str(), "--json"}, f.work.str());
+    const std::string message = json_report(json)["mensagens"].at(0);
+    EXPECT_NE(message.find("\r\nLine: 2\r\n" + quoted), std::string::npos) << message;
 }
 
 TEST(Cli, SilentModeHidesTheNotFoundMessage) {
@@ -203,7 +233,7 @@ TEST(Cli, ProblemsAreReportedAfterTheFileIsCompleted) {
     const auto plain = cli({"nfe", "--arquivo", file, "--saida", f.out.str()}, f.work.str());
     EXPECT_EQ(plain.exit_code, 0);
     EXPECT_EQ(plain.out, "");
-    EXPECT_NE(plain.err.find("O Sistema Encontrou Problemas ao Importar os Dados do:\r\r" + problems),
+    EXPECT_NE(plain.err.find(on_terminal("O Sistema Encontrou Problemas ao Importar os Dados do:\r\r" + problems)),
               std::string::npos);
 }
 
