@@ -46,28 +46,30 @@ std::size_t utf8_length(std::string_view text, std::size_t i) {
 std::string terminal_text(std::string_view text) {
     static constexpr char hex[] = "0123456789abcdef";
     std::string out;
+    const auto escaped = [&](std::string_view prefix, unsigned char code) {
+        out += prefix;
+        out += hex[code >> 4];
+        out += hex[code & 0xF];
+    };
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t n = 1;
         if (c == '\r' || c == '\n') {
             out += '\n';
-            i += c == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') n = 2;
         } else if (c < 0x20 || c == 0x7F) {
-            out += {'\\', 'x', hex[c >> 4], hex[c & 0xF]};
-            ++i;
+            escaped("\\x", c);
         } else if (c < 0x80) {
             out += static_cast<char>(c);
-            ++i;
-        } else if (const std::size_t n = utf8_length(text, i); n == 0) {
-            out += {'\\', 'x', hex[c >> 4], hex[c & 0xF]};
-            ++i;
+        } else if (n = utf8_length(text, i); n == 0) {
+            escaped("\\x", c);
+            n = 1;
         } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            const auto cp = static_cast<unsigned char>(text[i + 1]);
-            out += {'\\', 'u', '0', '0', hex[cp >> 4], hex[cp & 0xF]};
-            i += 2;
+            escaped("\\u00", static_cast<unsigned char>(text[i + 1]));
         } else {
             out += text.substr(i, n);
-            i += n;
         }
+        i += n;
     }
     return out;
 }
