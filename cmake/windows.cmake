@@ -1,6 +1,7 @@
 # The Windows side: the MSXML DOM, the ANSI code page, the Windows platform
-# and Integracao_Docs_Fiscal.dll, a 32-bit library that imports only system
-# DLLs. With IDF_BUILD_TESTS, also the test programs run under Wine (see
+# and Integracao_Docs_Fiscal.dll (32- or 64-bit, by the toolchain file), a
+# library that imports only system DLLs, with its import libraries. With
+# IDF_BUILD_TESTS, also the test programs run under Wine (see
 # tests/windows/run.sh).
 
 target_sources(idf_core PRIVATE

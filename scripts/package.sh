@@ -29,11 +29,11 @@ mkdir -p "$stage"
 name=Integracao_Docs_Fiscal-$version
 
 # Files every Windows archive carries from the source tree.
-shipped=(README.md include/integracao_docs_fiscal.h)
+shipped=(README.md docs/exchange-file.md include/integracao_docs_fiscal.h)
 for f in "${shipped[@]}"; do
   [[ -f $root/$f ]] || { echo "package: $f is missing" >&2; exit 1; }
 done
-for f in CHANGELOG.md docs/exchange-file.md; do
+for f in CHANGELOG.md; do
   if [[ -f $root/$f ]]; then shipped+=("$f"); else echo "package: warning: no $f yet, the archives go without it" >&2; fi
 done
 

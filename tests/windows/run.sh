@@ -302,8 +302,8 @@ check_archives() {
     listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
     want=$( {
       printf '%s\n' Integracao_Docs_Fiscal.dll Integracao_Docs_Fiscal.lib libIntegracao_Docs_Fiscal.dll.a \
-        Integracao_Docs_Fiscal.def include/integracao_docs_fiscal.h README.md
-      for f in CHANGELOG.md docs/exchange-file.md; do [[ -f $root/$f ]] && echo "$f"; done
+        Integracao_Docs_Fiscal.def include/integracao_docs_fiscal.h README.md docs/exchange-file.md
+      [[ -f $root/CHANGELOG.md ]] && echo CHANGELOG.md
       (cd "$root" && find examples -type f)
     } | sed "s|^|$name-win$bits/|" | sort)
     check '[[ $listing == "$want" ]]' "$name-win$bits.zip holds: $(diff <(echo "$want") <(echo "$listing") | grep '^[<>]' | tr '\n' ' ')"
