@@ -68,8 +68,9 @@ endif()
 find_program(IDF_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 add_custom_command(
   OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/libIntegracao_Docs_Fiscal.dll.a
-  COMMAND ${IDF_DLLTOOL} -d ${IDF_IMPLIB_DEF} -D Integracao_Docs_Fiscal.dll -k
-          -l ${CMAKE_CURRENT_BINARY_DIR}/libIntegracao_Docs_Fiscal.dll.a
+  # Run in the build folder: dlltool names internal symbols after the path given.
+  COMMAND ${IDF_DLLTOOL} -d ${IDF_IMPLIB_DEF} -D Integracao_Docs_Fiscal.dll -k -l libIntegracao_Docs_Fiscal.dll.a
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
   DEPENDS ${IDF_IMPLIB_DEF}
   COMMENT "MinGW import library libIntegracao_Docs_Fiscal.dll.a")
 add_custom_command(
