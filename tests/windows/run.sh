@@ -333,7 +333,7 @@ check_archives() {
              "- $name-linux-x86_64/lib/cmake/IntegracaoDocsFiscal/IntegracaoDocsFiscalConfig.cmake" \
              "- $name-linux-x86_64/lib/cmake/IntegracaoDocsFiscal/IntegracaoDocsFiscalConfigVersion.cmake" \
              "- $name-linux-x86_64/lib/pkgconfig/integracao_docs_fiscal.pc"; do
-      check 'grep -qxF "$f" <<<"$listing"' "$name-linux-x86_64.tar.gz lacks '$f'"
+      check 'grep -qxF -e "$f" <<<"$listing"' "$name-linux-x86_64.tar.gz lacks '$f'"
     done
     tar -xzf "$tgz" -C "$unpacked"
     linux_lib="$unpacked/$name-linux-x86_64/lib"
