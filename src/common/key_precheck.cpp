@@ -110,10 +110,11 @@ Decoding head_decoding(std::string_view bytes) {
     return declared;
 }
 
-// (b): a "<!" that does not open a comment.
+// (b): a "<!" that does not open a comment. "!" is rare in a document and
+// "<" frequent, so the search is for the former.
 bool has_declaration_or_cdata(std::string_view bytes) {
-    for (std::size_t pos = bytes.find("<!"); pos != std::string_view::npos; pos = bytes.find("<!", pos + 2))
-        if (bytes.substr(pos + 2, 2) != "--") return true;
+    for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1))
+        if (pos > 0 && bytes[pos - 1] == '<' && bytes.substr(pos + 1, 2) != "--") return true;
     return false;
 }
 

@@ -187,6 +187,9 @@ public:
     static std::size_t max_names(std::size_t file_size) { return std::min<std::size_t>(16384, 1024 + file_size / 32); }
     // Attributes on one element, namespace declarations in scope.
     static constexpr std::size_t max_attributes = 256;
+    // Attribute declarations with a default value (each default is added
+    // to every element it applies to).
+    static constexpr std::size_t max_attribute_defaults = 64;
     // References to entities that hold markup, each parsed on its own.
     static std::size_t max_entity_parses(std::size_t file_size) { return 4096 + file_size / 64; }
 

@@ -226,7 +226,7 @@ void on_attribute_decl(void* ctx, const xmlChar* element, const xmlChar* name, i
     xmlSAX2AttributeDecl(ctx, element, name, type, def, default_value, values);
     auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
     auto* state = static_cast<SaxState*>(ctxt->_private);
-    if (state && default_value && ++state->attribute_defaults > 64)
+    if (state && default_value && ++state->attribute_defaults > Document::max_attribute_defaults)
         refuse_and_stop(*state, ctxt, "The document declares too many attribute defaults.");
 }
 

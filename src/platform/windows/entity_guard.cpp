@@ -4,6 +4,8 @@
 #include <set>
 #include <vector>
 
+#include "common/xml.hpp"
+
 namespace idf::xml {
 
 namespace {
@@ -125,7 +127,7 @@ std::string name_at(std::string_view s, std::size_t& pos) {
 
 std::size_t entity_expansion_limit(std::size_t document_size) { return 1000000 + 10 * document_size; }
 
-const std::size_t max_attribute_defaults = 64;
+const std::size_t max_attribute_defaults = Document::max_attribute_defaults;
 
 std::optional<EntityProblem> check_entity_expansion(std::string_view bytes) {
     const std::string text = skeleton(bytes);

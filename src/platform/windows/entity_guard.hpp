@@ -21,8 +21,8 @@ struct EntityProblem {
 // million plus ten times the size of the document.
 std::size_t entity_expansion_limit(std::size_t document_size);
 
-// Attribute declarations with a default value, at most (each default is
-// added to every element it applies to).
+// Attribute declarations with a default value, at most: the XML layer's
+// bound (Document::max_attribute_defaults).
 extern const std::size_t max_attribute_defaults;
 
 // nullopt when the document is harmless: it has no internal DTD subset, or
