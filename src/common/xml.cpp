@@ -283,7 +283,10 @@ TreeBuilder::TreeBuilder(Document& doc) : doc_(doc) { open_.push_back({0, 0}); }
 
 std::uint32_t TreeBuilder::add(NodeType type, std::uint32_t name, std::string_view value) {
     Storage& storage = *doc_.storage_;
-    if (storage.count >= storage.max_nodes ||
+    // A parse leaves room for a few lookups, so that reading a parsed
+    // document's protocol (the search) never runs into the bound.
+    constexpr std::uint32_t lookup_room = 64;
+    if (storage.count + lookup_room >= storage.max_nodes ||
         value.size() > storage.max_text - std::min(storage.stored, storage.max_text))
         throw ParseError("The document is too large.", 0, "");
     const std::uint32_t created = storage.new_node(type, name, value);

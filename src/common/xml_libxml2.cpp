@@ -117,13 +117,18 @@ struct SaxState {
 };
 
 // Records why the document is refused; the parse is refused with it.
-void refuse(SaxState& state, xmlParserCtxt* ctxt, const char* reason) {
-    if (!state.failure)
+// Called from the parser's callbacks: nothing may be thrown.
+void refuse(SaxState& state, xmlParserCtxt* ctxt, const char* reason) noexcept {
+    if (state.failure) return;
+    try {
         state.failure = std::make_exception_ptr(ParseError(reason, ctxt->input ? ctxt->input->line : 0, ""));
+    } catch (...) {
+        state.failure = std::current_exception();
+    }
 }
 
 // The same, and stops the parser; from the SAX handlers only.
-void refuse_and_stop(SaxState& state, xmlParserCtxt* ctxt, const char* reason) {
+void refuse_and_stop(SaxState& state, xmlParserCtxt* ctxt, const char* reason) noexcept {
     refuse(state, ctxt, reason);
     xmlStopParser(ctxt);
     if (state.main != ctxt) xmlStopParser(state.main);
@@ -196,22 +201,31 @@ xmlEntityPtr on_get_entity(void* ctx, const xmlChar* name) {
     if (!entity || !state || entity->etype != XML_INTERNAL_GENERAL_ENTITY || !entity->content ||
         ctxt->instate == XML_PARSER_ATTRIBUTE_VALUE || ctxt->instate == XML_PARSER_DTD || ctxt->inSubset != 0)
         return entity;
-    const auto [it, added] = state->plain.try_emplace(entity, nullptr);
-    if (added) {
-        const std::string_view text = view(entity->content);
-        if (text.find_first_of("<&\r") == std::string_view::npos && text.find("]]>") == std::string_view::npos) {
-            xmlEntity& copy = state->plain_copies.emplace_back();
-            std::memset(&copy, 0, sizeof copy);
-            copy.type = XML_ENTITY_DECL;
-            copy.name = entity->name;
-            copy.etype = XML_INTERNAL_PREDEFINED_ENTITY;
-            copy.content = entity->content;
-            copy.orig = entity->orig;
-            copy.length = entity->length;
-            it->second = &copy;
+    xmlEntity* plain = nullptr;
+    try {
+        const auto [it, added] = state->plain.try_emplace(entity, nullptr);
+        if (added) {
+            const std::string_view text = view(entity->content);
+            if (text.find_first_of("<&\r") == std::string_view::npos && text.find("]]>") == std::string_view::npos) {
+                xmlEntity& copy = state->plain_copies.emplace_back();
+                std::memset(&copy, 0, sizeof copy);
+                copy.type = XML_ENTITY_DECL;
+                copy.name = entity->name;
+                copy.etype = XML_INTERNAL_PREDEFINED_ENTITY;
+                copy.content = entity->content;
+                copy.orig = entity->orig;
+                copy.length = entity->length;
+                it->second = &copy;
+            }
         }
+        plain = it->second;
+    } catch (...) {  // an exception cannot cross the C parser
+        if (!state->failure) state->failure = std::current_exception();
+        xmlStopParser(ctxt);
+        if (state->main != ctxt) xmlStopParser(state->main);
+        return nullptr;
     }
-    if (it->second) return it->second;
+    if (plain) return plain;
     if (++state->entity_parses > Document::max_entity_parses(state->file_size)) {
         refuse_and_stop(*state, ctxt, "The document refers to its entities too many times.");
         return nullptr;
