@@ -11,6 +11,14 @@
       One authorised NF-e with N items, made by cloning the `det` elements of
       a corpus NF-e and numbering them 1..N. Prints the access key.
 
+  gen_data.py hostile FILE --kind KIND --count N
+      A hostile file: KIND "attributes" (N attributes on one element),
+      "names" (N distinct element names), "items" (the authorised NF-e with N
+      `det` items that hold a product and nothing else), "entities" (a
+      document type declaration and N references to an entity made of
+      references, no key) or "defaults" (2,000 attribute defaults declared
+      for an element written N times).
+
 Nothing here is committed: the data is generated under a temporary folder.
 """
 import argparse
@@ -20,7 +28,7 @@ import re
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-CORPUS = os.path.normpath(os.path.join(HERE, "..", "..", "shared", "corpus"))
+CORPUS = os.environ.get("IDF_CORPUS_DIR") or os.path.normpath(os.path.join(HERE, "..", "..", "shared", "corpus"))
 
 # The item source for the large invoice: minified, 21 items of ~1.2 KB.
 ITEMS_SOURCE = "nfe/edocpdf-nfe400-35-1808-47450-min.xml"
@@ -112,6 +120,35 @@ def cmd_items(args):
     print(f"{args.items} items, {len(doc)} bytes", file=sys.stderr)
 
 
+def hostile(kind, count):
+    if kind == "attributes":
+        attrs = b"".join(b' a%d="1"' % i for i in range(count))
+        return b'<?xml version="1.0"?><nfeProc><protNFe' + attrs + b"/></nfeProc>"
+    if kind == "names":
+        return b'<?xml version="1.0"?><nfeProc>' + b"".join(b"<n%d/>" % i for i in range(count)) + b"</nfeProc>"
+    if kind == "items":
+        with open(os.path.join(CORPUS, ITEMS_SOURCE), "rb") as f:
+            data = f.read()
+        dets = list(DET_RE.finditer(data))
+        tiny = b"".join(b'<det nItem="%d"><prod><c/></prod></det>' % (i + 1) for i in range(count))
+        return data[:dets[0].start()] + tiny + data[dets[-1].end():]
+    if kind == "entities":
+        return (b'<?xml version="1.0"?><!DOCTYPE nfeProc [<!ENTITY b "y"><!ENTITY a "&b;&b;&b;&b;&b;&b;&b;&b;">]>'
+                b"<nfeProc><protNFe><infProt><xMotivo>" + b"&a;" * count + b"</xMotivo></infProt></protNFe></nfeProc>")
+    if kind == "defaults":
+        attlist = b"<!ATTLIST x" + b"".join(b' d%d CDATA "v"' % i for i in range(2000)) + b">"
+        return (b'<?xml version="1.0"?><!DOCTYPE nfeProc [' + attlist + b"]><nfeProc>" + b"<x/>" * count +
+                b"</nfeProc>")
+    raise SystemExit("unknown kind " + kind)
+
+
+def cmd_hostile(args):
+    doc = hostile(args.kind, args.count)
+    with open(args.file, "wb") as f:
+        f.write(doc)
+    print(f"{args.kind} {args.count}, {len(doc)} bytes", file=sys.stderr)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest="cmd", required=True)
@@ -123,8 +160,12 @@ def main():
     items.add_argument("file")
     items.add_argument("--items", type=int, required=True)
     items.add_argument("--key")
+    bad = sub.add_parser("hostile")
+    bad.add_argument("file")
+    bad.add_argument("--kind", required=True)
+    bad.add_argument("--count", type=int, required=True)
     args = parser.parse_args()
-    {"folder": cmd_folder, "items": cmd_items}[args.cmd](args)
+    {"folder": cmd_folder, "items": cmd_items, "hostile": cmd_hostile}[args.cmd](args)
 
 
 if __name__ == "__main__":

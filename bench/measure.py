@@ -5,7 +5,8 @@ ratio of two measurements taken in the same run, with its target.
   measure.py --cli PATH --data DIR [--runs N]
 
 DIR holds what gen_data.py made: folder/ (the download folder), key.txt (the
-wanted key), items-99.xml, items-990.xml, items-9900.xml and small.xml.
+wanted key), items-99.xml, items-990.xml, items-9900.xml, small.xml and
+hostile/*.xml.
 
 Commands that are compared run alternately (A B A B ...), after a warm-up
 run of each, so that a noisy neighbour weighs on both sides alike; each
@@ -106,7 +107,8 @@ def main():
     if not r["import"][1]:
         print(f"{GNU_TIME} is missing (apt-get install time): no memory figure", file=sys.stderr)
         failures += 1
-    extra = (r["import"][1] - r["baseline"][1]) * 1024
+    baseline_kib = r["baseline"][1]
+    extra = (r["import"][1] - baseline_kib) * 1024
     mem = extra / size
     failures += ratio > 1.5
     failures += mem > 5.0
@@ -135,6 +137,41 @@ def main():
     print(f"   cost of one more item: {low * 1e6:.1f} us from 99 to 990 items, {high * 1e6:.1f} us from 990 to 9,900: "
           f"ratio {growth:.2f} (linear: about 1; quadratic would be about 10)")
     failures += growth > 1.5
+
+    # 4. Hostile files: each refused (or imported) in time and memory
+    # linear in its size. Time per byte against the 990-item NF-e's, both
+    # whole calls measured alternately; memory above the baseline against
+    # the file size. The entity file is also searched for, in a folder of
+    # its own: it holds no key, so the search fails after parsing it.
+    hostile = os.path.join(data, "hostile")
+    names = sorted(f for f in os.listdir(hostile) if f.endswith(".xml")) if os.path.isdir(hostile) else []
+    if names:
+        print("4. Hostile files (whole call; time per byte and memory against the 990-item NF-e)")
+        cmds = {"nfe": [args.cli, "nfe", "--arquivo", big, "--saida", out, "--silencioso"]}
+        for name in names:
+            cmds[name] = [args.cli, "nfe", "--arquivo", os.path.join(hostile, name), "--saida", out, "--silencioso"]
+        search_dir = os.path.join(data, "hostile-search")
+        if "entities.xml" in names:
+            os.makedirs(search_dir, exist_ok=True)
+            target = os.path.join(search_dir, "entities.xml")
+            if not os.path.exists(target):
+                os.link(os.path.join(hostile, "entities.xml"), target)
+            cmds["entities.xml, searched"] = [args.cli, "nfe", "--chave", key, "--pasta", search_dir, "--saida", out,
+                                              "--silencioso"]
+        r = compare(cmds, max(3, args.runs // 3))
+        nfe_per_byte = r["nfe"][0] / size
+        for name in cmds:
+            if name == "nfe":
+                continue
+            fsize = os.path.getsize(os.path.join(hostile, name.split(",")[0]))
+            t, m, _ = r[name]
+            ratio = (t / fsize) / nfe_per_byte
+            mem = max(0, m - baseline_kib) * 1024 / fsize
+            failures += ratio > 10.0
+            failures += mem > 20.0
+            print(f"   {name:<24} {fsize / 1e6:6.2f} MB: {t * 1e3:8.1f} ms = {ratio:5.2f} x the time per byte "
+                  f"(target <= 10, {verdict(ratio, 10.0)}), peak {m / 1024:6.1f} MiB = {mem:5.2f} x the file "
+                  f"above the baseline (target <= 20, {verdict(mem, 20.0)})")
     return 1 if failures else 0
 
 

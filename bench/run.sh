@@ -5,7 +5,9 @@
 #   1. locating: the search of 5,000 files against `cat` of the same files;
 #   2. converting: one 990-item NF-e against `xmllint --noout`, and its
 #      peak memory against the file size;
-#   3. growth: 99, 990 and 9,900 items.
+#   3. growth: 99, 990 and 9,900 items;
+#   4. hostile files: time per byte against the 990-item NF-e's, and peak
+#      memory against the file size.
 # Then the in-process micro-benchmarks (Google Benchmark).
 #
 #   bench/run.sh                # from the repository root
@@ -27,6 +29,10 @@ echo "== generating the data in $data"
 python3 "$root/bench/gen_data.py" folder "$data/folder" --count 5000 >"$data/key.txt"
 for n in 99 990 9900; do python3 "$root/bench/gen_data.py" items "$data/items-$n.xml" --items "$n" >/dev/null; done
 python3 "$root/bench/gen_data.py" items "$data/small.xml" --items 1 >/dev/null
+mkdir -p "$data/hostile"
+for spec in attributes:160000 names:1500000 items:350000 entities:530000 defaults:400000; do
+  python3 "$root/bench/gen_data.py" hostile "$data/hostile/${spec%%:*}.xml" --kind "${spec%%:*}" --count "${spec##*:}"
+done
 
 echo "== whole calls (median of $runs runs each, compared commands alternating)"
 status=0

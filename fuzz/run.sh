@@ -14,7 +14,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${IDF_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${IDF_FUZZ_SECONDS:-60}
-corpus=$root/../shared/corpus
+corpus=${IDF_CORPUS_DIR:-$root/../shared/corpus}
 
 echo "== configuring and building the fuzzers in $build"
 mkdir -p "$build"

@@ -1,3 +1,28 @@
+// Why the check is sound. The key element matches when its only child, a
+// text node, converts to exactly the wanted key. The check is active only
+// for a key of ASCII digits and letters, and only when the ANSI conversion
+// gives every character outside ASCII bytes that are none of those; so a
+// matching text is made of exactly the key's characters. A file is passed
+// over only when:
+//  (a) it is read as UTF-8 or as a single-byte ASCII superset (it starts
+//      with "<" after an optional UTF-8 byte-order mark and blanks, holds
+//      no NUL byte, declares no encoding or a known ASCII-compatible one,
+//      and holds nothing that reads as an overlong UTF-8 form), so each
+//      ASCII digit or letter of its text is written as its own byte;
+//  (b) it holds no "<!" other than a comment's "<!--": no document type
+//      declaration (hence no entity but the five predefined ones) and no
+//      CDATA section;
+//  (c) every "&" starts "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;": no
+//      character reference, no other entity;
+//  (d) its bytes do not hold the key.
+// By (b) and (c) a text node's characters are written literally, except
+// the five predefined ones, which are not digits or letters; the tree keeps
+// the character data between two pieces of markup as one text node, so a
+// text made of the key's characters is written as one run of the file's
+// characters, and by (a) as one run of bytes equal to the key, which (d)
+// rules out. Nothing in this argument depends on where a byte stands, so
+// no construct (a processing instruction holding "<!--", a comment holding
+// "<!DOCTYPE") can lead the check astray.
 #include "common/key_precheck.hpp"
 
 #include <algorithm>
@@ -37,40 +62,39 @@ bool contains(std::string_view haystack, std::string_view needle) {
     return false;
 }
 
-enum class Decoding { ascii_compatible_utf8, ascii_compatible_single_byte, unknown };
+enum class Decoding { utf8, single_byte, unknown };
 
 // The encodings in which an ASCII digit or letter is written as its ASCII
 // byte and no other byte sequence stands for it.
 Decoding declared_decoding(std::string_view name) {
     std::string n;
     for (const char c : name) n += lower(c);
-    if (n == "utf-8" || n == "utf8") return Decoding::ascii_compatible_utf8;
+    if (n == "utf-8" || n == "utf8") return Decoding::utf8;
     static constexpr std::array<std::string_view, 11> single_byte{
         "iso-8859-1", "iso8859-1",    "iso_8859-1", "latin1",   "iso-8859-15", "iso8859-15",
         "latin-9",    "windows-1252", "cp1252",     "us-ascii", "ascii"};
-    if (std::find(single_byte.begin(), single_byte.end(), n) != single_byte.end())
-        return Decoding::ascii_compatible_single_byte;
+    if (std::find(single_byte.begin(), single_byte.end(), n) != single_byte.end()) return Decoding::single_byte;
     return Decoding::unknown;
 }
 
-// How the parser will decode the file, judged from its head: a UTF-8
-// byte-order mark, blanks, then "<", and an XML declaration naming a known
-// ASCII-compatible encoding (or none).
+// How the parser will decode the file, judged from its head: an optional
+// UTF-8 byte-order mark, blanks, then "<", and an XML declaration naming a
+// known ASCII-compatible encoding (UTF-8 only after the mark), or none.
 Decoding head_decoding(std::string_view bytes) {
     std::size_t p = 0;
-    const bool utf8_mark = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+    const bool utf8_mark = bytes.starts_with("\xEF\xBB\xBF");
     if (utf8_mark) p = 3;
     while (p < bytes.size() && is_xml_blank(static_cast<unsigned char>(bytes[p]))) ++p;
     if (p >= bytes.size() || bytes[p] != '<') return Decoding::unknown;
     const std::string_view head = bytes.substr(p);
     if (head.size() < 6 || head.substr(0, 5) != "<?xml" || !is_xml_blank(static_cast<unsigned char>(head[5])))
-        return Decoding::ascii_compatible_utf8;  // no declaration: UTF-8
+        return Decoding::utf8;  // no declaration: UTF-8
 
     const std::size_t end = head.find("?>");
     if (end == std::string_view::npos || end > 1024) return Decoding::unknown;
     const std::string_view decl = head.substr(5, end - 5);
     const std::size_t at = decl.find("encoding");
-    if (at == std::string_view::npos) return Decoding::ascii_compatible_utf8;
+    if (at == std::string_view::npos) return Decoding::utf8;
     std::size_t q = at + 8;
     while (q < decl.size() && is_xml_blank(static_cast<unsigned char>(decl[q]))) ++q;
     if (q >= decl.size() || decl[q] != '=') return Decoding::unknown;
@@ -81,83 +105,32 @@ Decoding head_decoding(std::string_view bytes) {
     const std::size_t close = decl.find(quote, q);
     if (close == std::string_view::npos) return Decoding::unknown;
     const Decoding declared = declared_decoding(decl.substr(q, close - q));
-    // With a UTF-8 mark the parser may read UTF-8 whatever is declared.
-    if (utf8_mark && declared == Decoding::ascii_compatible_single_byte) return Decoding::ascii_compatible_utf8;
+    // With a UTF-8 mark, a parser may read UTF-8 whatever is declared.
+    if (utf8_mark && declared != Decoding::utf8) return Decoding::unknown;
     return declared;
 }
 
-// True when the markup may define an entity or join pieces of text into
-// one: a markup declaration ("<!" other than a comment or a CDATA section),
-// or a comment, CDATA section or processing instruction that touches a
-// digit or letter, or another CDATA section, on either side. The parsers
-// keep such pieces apart (the key element then holds several children and
-// never matches), but some merge adjacent CDATA sections, and the check
-// makes no assumption about that.
-bool markup_may_join_text(std::string_view bytes) {
-    auto alnum_at = [&](std::size_t pos) {
-        return pos < bytes.size() && is_ascii_alnum(static_cast<unsigned char>(bytes[pos]));
-    };
-    auto alnum_before = [&](std::size_t pos) { return pos > 0 && alnum_at(pos - 1); };
-
-    for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1)) {
-        if (pos == 0 || bytes[pos - 1] != '<') continue;
-        const std::size_t open = pos - 1;
-        const std::string_view rest = bytes.substr(pos + 1);
-        std::string_view close;
-        if (rest.substr(0, 2) == "--")
-            close = "-->";
-        else if (rest.substr(0, 7) == "[CDATA[")
-            close = "]]>";
-        else
-            return true;  // a markup declaration
-        const std::size_t end = bytes.find(close, pos + 1);
-        if (end == std::string_view::npos) return true;
-        const std::size_t after = end + close.size();
-        if (alnum_before(open) || alnum_at(after)) return true;
-        if (close == "]]>" &&
-            ((open >= 3 && bytes.substr(open - 3, 3) == "]]>") || bytes.substr(after, 9) == "<![CDATA["))
-            return true;
-        pos = after - 1;  // what a comment or CDATA section holds is not markup
-    }
-    for (std::size_t pos = bytes.find('?'); pos != std::string_view::npos; pos = bytes.find('?', pos + 1)) {
-        if (pos == 0 || bytes[pos - 1] != '<') continue;
-        const std::size_t end = bytes.find("?>", pos + 1);
-        if (end == std::string_view::npos) return true;
-        if (alnum_before(pos - 1) || alnum_at(end + 2)) return true;
-        pos = end + 1;
-    }
+// (b): a "<!" that does not open a comment. "!" is rare in a document and
+// "<" frequent, so the search is for the former.
+bool has_declaration_or_cdata(std::string_view bytes) {
+    for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1))
+        if (pos > 0 && bytes[pos - 1] == '<' && bytes.substr(pos + 1, 2) != "--") return true;
     return false;
 }
 
-// True when a character reference stands for an ASCII digit or letter, or
-// cannot be read as a reference.
-bool has_alnum_reference(std::string_view bytes) {
+// (c): an "&" that starts no predefined entity.
+bool has_other_reference(std::string_view bytes) {
     for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1)) {
-        if (pos + 1 >= bytes.size() || bytes[pos + 1] != '#') continue;
-        std::size_t q = pos + 2;
-        const bool hex = q < bytes.size() && bytes[q] == 'x';
-        if (hex) ++q;
-        std::uint32_t value = 0;
-        std::size_t digits = 0;
-        for (; q < bytes.size(); ++q, ++digits) {
-            const char c = bytes[q];
-            unsigned digit = 0;
-            if (c >= '0' && c <= '9')
-                digit = static_cast<unsigned>(c - '0');
-            else if (hex && lower(c) >= 'a' && lower(c) <= 'f')
-                digit = static_cast<unsigned>(lower(c) - 'a' + 10);
-            else
-                break;
-            value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
-        }
-        if (digits == 0 || q >= bytes.size() || bytes[q] != ';') return true;
-        if (value < 0x80 && is_ascii_alnum(static_cast<unsigned char>(value))) return true;
+        const std::string_view rest = bytes.substr(pos + 1, 5);
+        if (!rest.starts_with("amp;") && !rest.starts_with("lt;") && !rest.starts_with("gt;") &&
+            !rest.starts_with("quot;") && !rest.starts_with("apos;"))
+            return true;
     }
     return false;
 }
 
-// True when the bytes, read as UTF-8, hold a sequence that would be an
-// overlong form of an ASCII character (C0, C1, E0 80-9F, F0 80-8F).
+// Part of (a): read as UTF-8, a sequence that would be an overlong form of
+// an ASCII character (C0, C1, E0 80-9F, F0 80-8F).
 bool has_overlong_utf8(std::string_view bytes) {
     if (bytes.find('\xC0') != std::string_view::npos || bytes.find('\xC1') != std::string_view::npos) return true;
     for (const char lead : {'\xE0', '\xF0'}) {
@@ -223,13 +196,13 @@ KeyPrecheck::KeyPrecheck(std::string_view ansi_key) : key_(ansi_key) {
 
 bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
     if (!active_) return true;
-    if (contains(bytes, key_)) return true;
-    const Decoding decoding = head_decoding(bytes);
+    if (contains(bytes, key_)) return true;          // (d)
+    const Decoding decoding = head_decoding(bytes);  // (a)
     if (decoding == Decoding::unknown) return true;
     if (bytes.find('\0') != std::string_view::npos) return true;
-    if (markup_may_join_text(bytes)) return true;
-    if (has_alnum_reference(bytes)) return true;
-    if (decoding == Decoding::ascii_compatible_utf8 && has_overlong_utf8(bytes)) return true;
+    if (decoding == Decoding::utf8 && has_overlong_utf8(bytes)) return true;
+    if (has_declaration_or_cdata(bytes)) return true;  // (b)
+    if (has_other_reference(bytes)) return true;       // (c)
     return false;
 }
 

@@ -4,37 +4,12 @@
 // Searching a download folder parses the listed files in name order until
 // one holds the key in protNFe/infProt/chNFe (CT-e: protCTe/infProt/chCTe).
 // Most files of such a folder hold other keys, and a full parse of each is
-// by far the largest cost of the search. The check below lets the search
-// pass over a file without parsing it, but only when the file provably
-// cannot match; every other file is parsed as before, so the file imported
-// is always the one a parse of every file would choose.
-//
-// Why a byte search is enough. The key element matches only when its single
-// text (or CDATA) child reads exactly as the key. For a key made of ASCII
-// digits and letters, in a file whose encoding writes those characters as
-// their ASCII bytes and nothing else as them, every character of that text
-// is written in the file either literally or as a reference: a character
-// reference (&#51;), or an entity, which needs a document type declaration.
-// A comment, CDATA section or processing instruction inside the element
-// makes it hold more than one child, and such an element never matches;
-// still, the check does not lean on that where such markup touches a digit
-// or letter (some parsers merge adjacent CDATA sections).
-// So a file can be passed over when all of these hold:
-//  - the key is ASCII digits and letters only, and the ANSI conversion of
-//    the DOM text never turns any other character into one of them (nor
-//    into nothing);
-//  - the raw bytes do not contain the key;
-//  - the file starts, after an optional UTF-8 byte-order mark and blanks,
-//    with "<", declares no encoding or one of a few ASCII-compatible ones,
-//    and holds no NUL byte (UTF-16 and UTF-32 hold NULs, EBCDIC does not
-//    start with "<");
-//  - it holds no markup declaration ("<!" other than a comment or CDATA
-//    section), so no entity can be defined, and no comment, CDATA section
-//    or processing instruction next to a digit, a letter or another CDATA
-//    section;
-//  - none of its character references stands for an ASCII digit or letter;
-//  - read as UTF-8, it holds no overlong form of an ASCII character.
-// Anything unexpected answers "may carry", and the parse decides.
+// by far the largest cost of the search. The check lets the search pass
+// over a file without parsing it, but only when the file provably cannot
+// match; every other file is parsed as before, so the file imported is
+// always the one a parse of every file would choose. The conditions it
+// tests need no context (where in the document a byte stands never
+// matters); the argument for them is in key_precheck.cpp.
 #pragma once
 
 #include <string>

@@ -172,9 +172,11 @@ struct Storage {
     std::deque<Name> names;  // references to names stay valid
     std::unordered_map<std::string, std::uint32_t> name_numbers;
     std::unordered_map<std::string, std::uint32_t> namespaces;
-    // Bounds of the tree a parse may build.
+    // Bounds of the tree a parse may build; lookups add nodes within
+    // max_nodes too.
     std::size_t max_nodes = 0;
     std::size_t max_text = 0;
+    std::size_t max_names = 0;
 };
 
 std::string source_line(std::string_view text, int line) {
@@ -233,6 +235,7 @@ Node child_by_name(NodeList list, std::string_view name) {
     Storage& storage = *parent.doc_->storage_;
     std::uint32_t last = 0;
     if (const std::uint32_t found = storage.find(parent.index_, name, &last)) return Node(parent.doc_, found);
+    if (storage.count >= storage.max_nodes) throw LimitError("The document grew beyond its bounds.");
     // The new element takes the parent's prefix and namespace.
     const Name& parent_name = storage.name_of(storage.node(parent.index_));
     std::string key;
@@ -261,6 +264,7 @@ std::u16string node_text(Node node) {
     Storage& storage = *node.doc_->storage_;
     if (data.type() != NodeType::element) return utf8_to_utf16(data.text());
     if (data.first_child == 0) {
+        if (storage.count >= storage.max_nodes) throw LimitError("The document grew beyond its bounds.");
         data.first_child = storage.new_node(NodeType::text, text_name, {});
         return {};
     }
@@ -279,7 +283,10 @@ TreeBuilder::TreeBuilder(Document& doc) : doc_(doc) { open_.push_back({0, 0}); }
 
 std::uint32_t TreeBuilder::add(NodeType type, std::uint32_t name, std::string_view value) {
     Storage& storage = *doc_.storage_;
-    if (storage.count >= storage.max_nodes ||
+    // A parse leaves room for a few lookups, so that reading a parsed
+    // document's protocol (the search) never runs into the bound.
+    constexpr std::uint32_t lookup_room = 64;
+    if (storage.count + lookup_room >= storage.max_nodes ||
         value.size() > storage.max_text - std::min(storage.stored, storage.max_text))
         throw ParseError("The document is too large.", 0, "");
     const std::uint32_t created = storage.new_node(type, name, value);
@@ -302,7 +309,9 @@ void TreeBuilder::flush_text() {
 void TreeBuilder::start_element_utf8(std::string_view local_name, std::string_view prefix,
                                      std::string_view namespace_uri) {
     flush_text();
-    const std::uint32_t name = doc_.storage_->element_name(local_name, prefix, namespace_uri, key_);
+    Storage& storage = *doc_.storage_;
+    const std::uint32_t name = storage.element_name(local_name, prefix, namespace_uri, key_);
+    if (storage.names.size() > storage.max_names) throw ParseError("The document has too many distinct names.", 0, "");
     open_.push_back({add(NodeType::element, name, {}), 0});
 }
 
@@ -336,7 +345,10 @@ void TreeBuilder::comment_utf8(std::string_view value) {
 
 void TreeBuilder::processing_instruction_utf8(std::string_view target, std::string_view data) {
     flush_text();
-    add(NodeType::processing_instruction, doc_.storage_->target_name(target, key_), data);
+    Storage& storage = *doc_.storage_;
+    const std::uint32_t name = storage.target_name(target, key_);
+    if (storage.names.size() > storage.max_names) throw ParseError("The document has too many distinct names.", 0, "");
+    add(NodeType::processing_instruction, name, data);
 }
 
 void TreeBuilder::text(std::u16string value) { text_utf8(utf16_to_utf8(value)); }
@@ -360,8 +372,9 @@ void Document::load(std::string_view bytes, const std::string& file_name) {
     storage_ = std::make_unique<Storage>();
     // Without entities every node takes at least two bytes of the file;
     // entity expansion is bounded by the parser, and here once more.
-    storage_->max_nodes = bytes.size() / 2 + (std::size_t{1} << 20);
-    storage_->max_text = bytes.size() * 4 + (std::size_t{16} << 20);
+    storage_->max_nodes = max_nodes(bytes.size());
+    storage_->max_text = bytes.size() * 2 + (std::size_t{1} << 20);
+    storage_->max_names = max_names(bytes.size());
     try {
         TreeBuilder builder(*this);
         parse_xml(bytes, builder);

@@ -10,6 +10,7 @@
 //  - names match by qualified or local name, within the parent's namespace.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -24,6 +25,13 @@ namespace idf::xml {
 // "Element does not contain a single text node" and the like.
 struct XmlDocError : DataError {
     using DataError::DataError;
+};
+
+// The document outgrew its bounds while it was being read, through the
+// elements that lookups create. Not a fault of one value: it ends the
+// import.
+struct LimitError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 // A file that cannot be read or parsed. The message is formatted as
@@ -166,6 +174,24 @@ public:
     // messages are limited to a few hundred kilobytes), far below what would
     // strain the host's memory.
     static constexpr std::size_t max_file_size = 16u << 20;
+
+    // Bounds that keep the work on any file linear in its size; a document
+    // beyond them is refused as unparsable. Fiscal documents stay far below:
+    // a few hundred distinct names, a handful of attributes per element.
+    // Nodes, counting those the lookups create: one per four bytes of the
+    // file plus a floor (a whole import of a fiscal document makes fewer
+    // than one per ten).
+    static std::size_t max_nodes(std::size_t file_size) { return file_size / 4 + (std::size_t{1} << 18); }
+    // Distinct names (elements, attributes, prefixes, namespaces): a floor
+    // plus one per 32 bytes, never more than 16,384.
+    static std::size_t max_names(std::size_t file_size) { return std::min<std::size_t>(16384, 1024 + file_size / 32); }
+    // Attributes on one element, namespace declarations in scope.
+    static constexpr std::size_t max_attributes = 256;
+    // Attribute declarations with a default value (each default is added
+    // to every element it applies to).
+    static constexpr std::size_t max_attribute_defaults = 64;
+    // References to entities that hold markup, each parsed on its own.
+    static std::size_t max_entity_parses(std::size_t file_size) { return 4096 + file_size / 64; }
 
 private:
     friend class Node;

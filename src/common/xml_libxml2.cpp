@@ -15,10 +15,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <unordered_map>
 
 #include "common/text.hpp"
 #include "common/xml.hpp"
@@ -98,10 +100,39 @@ struct CtxtDeleter {
 // _private field (libxml2 hands it on to the contexts that parse entity
 // content).
 struct SaxState {
-    TreeBuilder* builder;
-    xmlParserCtxt* main;
+    TreeBuilder* builder = nullptr;
+    xmlParserCtxt* main = nullptr;
     std::exception_ptr failure;  // an exception cannot cross the C parser
+    std::size_t file_size = 0;
+    // Attribute declarations that give a default value: libxml2 adds each
+    // to every element it applies to.
+    std::size_t attribute_defaults = 0;
+    // References to internal entities that libxml2 parses on their own,
+    // each time one is met (the entity holds markup or references).
+    std::size_t entity_parses = 0;
+    // Entities of plain text, handed out as ready-made text (see
+    // on_get_entity); nullptr for those that are not.
+    std::unordered_map<xmlEntityPtr, xmlEntity*> plain;
+    std::deque<xmlEntity> plain_copies;
 };
+
+// Records why the document is refused; the parse is refused with it.
+// Called from the parser's callbacks: nothing may be thrown.
+void refuse(SaxState& state, xmlParserCtxt* ctxt, const char* reason) noexcept {
+    if (state.failure) return;
+    try {
+        state.failure = std::make_exception_ptr(ParseError(reason, ctxt->input ? ctxt->input->line : 0, ""));
+    } catch (...) {
+        state.failure = std::current_exception();
+    }
+}
+
+// The same, and stops the parser; from the SAX handlers only.
+void refuse_and_stop(SaxState& state, xmlParserCtxt* ctxt, const char* reason) noexcept {
+    refuse(state, ctxt, reason);
+    xmlStopParser(ctxt);
+    if (state.main != ctxt) xmlStopParser(state.main);
+}
 
 std::string_view view(const xmlChar* text) {
     return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
@@ -155,6 +186,77 @@ void on_processing_instruction(void* ctx, const xmlChar* target, const xmlChar* 
 // resolved (an external one) and contributes nothing.
 void on_reference(void*, const xmlChar*) {}
 
+// libxml2 parses the content of an internal entity anew at every reference
+// to it, which costs far more than the reference's few bytes. An entity of
+// plain text (no markup, no reference, no carriage return, which a parse
+// would turn into a line feed) is handed out as a predefined entity
+// instead, whose text libxml2 passes on as it stands; the text is the same.
+// References to the other entities are counted against a bound. Inside
+// attribute values and declarations libxml2 reads only the first
+// character of a predefined entity, so there the entity is left as it is.
+xmlEntityPtr on_get_entity(void* ctx, const xmlChar* name) {
+    auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
+    xmlEntityPtr entity = xmlSAX2GetEntity(ctx, name);
+    auto* state = static_cast<SaxState*>(ctxt->_private);
+    if (!entity || !state || entity->etype != XML_INTERNAL_GENERAL_ENTITY || !entity->content ||
+        ctxt->instate == XML_PARSER_ATTRIBUTE_VALUE || ctxt->instate == XML_PARSER_DTD || ctxt->inSubset != 0)
+        return entity;
+    xmlEntity* plain = nullptr;
+    try {
+        const auto [it, added] = state->plain.try_emplace(entity, nullptr);
+        if (added) {
+            const std::string_view text = view(entity->content);
+            if (text.find_first_of("<&\r") == std::string_view::npos && text.find("]]>") == std::string_view::npos) {
+                xmlEntity& copy = state->plain_copies.emplace_back();
+                std::memset(&copy, 0, sizeof copy);
+                copy.type = XML_ENTITY_DECL;
+                copy.name = entity->name;
+                copy.etype = XML_INTERNAL_PREDEFINED_ENTITY;
+                copy.content = entity->content;
+                copy.orig = entity->orig;
+                copy.length = entity->length;
+                it->second = &copy;
+            }
+        }
+        plain = it->second;
+    } catch (...) {  // an exception cannot cross the C parser
+        if (!state->failure) state->failure = std::current_exception();
+        xmlStopParser(ctxt);
+        if (state->main != ctxt) xmlStopParser(state->main);
+        return nullptr;
+    }
+    if (plain) return plain;
+    if (++state->entity_parses > Document::max_entity_parses(state->file_size)) {
+        refuse_and_stop(*state, ctxt, "The document refers to its entities too many times.");
+        return nullptr;
+    }
+    return entity;
+}
+
+// Counts the attribute declarations that carry a default value; libxml2's
+// own handler records the declaration.
+void on_attribute_decl(void* ctx, const xmlChar* element, const xmlChar* name, int type, int def,
+                       const xmlChar* default_value, xmlEnumerationPtr values) {
+    xmlSAX2AttributeDecl(ctx, element, name, type, def, default_value, values);
+    auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
+    auto* state = static_cast<SaxState*>(ctxt->_private);
+    if (state && default_value && ++state->attribute_defaults > Document::max_attribute_defaults)
+        refuse_and_stop(*state, ctxt, "The document declares too many attribute defaults.");
+}
+
+// What libxml2 has taken in beyond the tree: the attributes of one element
+// (and the quadratic check for duplicates among them), namespace
+// declarations in scope and distinct names. Checked each time the parser
+// asks for more of the file, which it does every few kilobytes.
+void check_parser_growth(SaxState& state, xmlParserCtxt* ctxt) {
+    if (static_cast<std::size_t>(ctxt->maxatts) / 10 > Document::max_attributes)
+        refuse(state, ctxt, "An element has too many attributes.");
+    else if (static_cast<std::size_t>(ctxt->nsNr) / 2 > Document::max_attributes)
+        refuse(state, ctxt, "An element declares too many namespaces.");
+    else if (ctxt->dict && static_cast<std::size_t>(xmlDictSize(ctxt->dict)) > 2 * Document::max_names(state.file_size))
+        refuse(state, ctxt, "The document has too many distinct names.");
+}
+
 xmlSAXHandler handlers() {
     xmlSAXHandler sax;
     std::memset(&sax, 0, sizeof sax);
@@ -169,17 +271,29 @@ xmlSAXHandler handlers() {
     sax.comment = on_comment;
     sax.processingInstruction = on_processing_instruction;
     sax.reference = on_reference;
+    sax.getEntity = on_get_entity;
+    sax.attributeDecl = on_attribute_decl;
     return sax;
 }
 
-// The file's bytes, handed to the parser as it asks for them.
+// The file's bytes, handed to the parser as it asks for them, a few
+// kilobytes at a time: between two reads the parser's growth is checked.
 struct Reader {
     std::string_view rest;
+    xmlParserCtxt* ctxt = nullptr;
+    SaxState* state = nullptr;
 };
 
 int read_bytes(void* context, char* buffer, int size) {
     auto* reader = static_cast<Reader*>(context);
-    const std::size_t n = std::min(reader->rest.size(), static_cast<std::size_t>(std::max(size, 0)));
+    if (reader->ctxt && reader->state) {
+        // Stopping the parser from here would free the buffer being filled:
+        // the failure is recorded and the input ends with an error.
+        if (!reader->state->failure) check_parser_growth(*reader->state, reader->ctxt);
+        if (reader->state->failure) return -1;
+    }
+    constexpr std::size_t piece = 4096;
+    const std::size_t n = std::min({reader->rest.size(), static_cast<std::size_t>(std::max(size, 0)), piece});
     std::memcpy(buffer, reader->rest.data(), n);
     reader->rest.remove_prefix(n);
     return static_cast<int>(n);
@@ -230,8 +344,13 @@ void parse_xml(std::string_view bytes, TreeBuilder& builder) {
     std::unique_ptr<xmlParserCtxt, CtxtDeleter> ctxt(
         xmlCreateIOParserCtxt(&sax, nullptr, read_bytes, close_reader, &reader, XML_CHAR_ENCODING_NONE));
     if (!ctxt) throw std::bad_alloc();
-    SaxState state{&builder, ctxt.get(), nullptr};
+    SaxState state;
+    state.builder = &builder;
+    state.main = ctxt.get();
+    state.file_size = bytes.size();
     ctxt->_private = &state;
+    reader.ctxt = ctxt.get();
+    reader.state = &state;
     // Entities are substituted (NOENT) but external ones are refused by the
     // loader above; no network, no DTD loading, no validation.
     const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR;

@@ -9,11 +9,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -213,10 +215,11 @@ TEST(HostileInput, HundredMegabyteFile) {
 }
 
 TEST(HostileInput, LargestFileParsedStaysWithinBoundedMemory) {
-    // Just under the size limit, made of the smallest nodes there are, with
-    // the key: it is parsed in full and imported, in bounded memory.
+    // Just under the size limit, made of small nodes (denser than any fiscal
+    // document), with the key: it is parsed in full and imported, in bounded
+    // memory.
     std::string big = "<?xml version=\"1.0\"?><nfeProc><protNFe><infProt><chNFe>" + K + "</chNFe></infProt></protNFe>";
-    while (big.size() < xml::Document::max_file_size - 64) big += "<i/>x";
+    while (big.size() < xml::Document::max_file_size - 64) big += "<i>1234567</i>";
     big += "</nfeProc>";
     test::TempDir dir;
     dir.write("a.xml", big);
@@ -235,6 +238,176 @@ TEST(HostileInput, HugeSparseFileIsNotReadInFull) {
     { std::ofstream(dir.path() / "a.xml") << "<?xml version=\"1.0\"?><nfeProc>"; }
     fs::resize_file(dir.path() / "a.xml", std::uintmax_t{4} << 30);
     expect_real_file_found(dir);
+}
+
+// The work a file may cost grows with its size only. Each input below once
+// cost minutes or hundreds of megabytes (a quadratic check, a table that
+// stops growing, an entity parsed anew at each reference, nodes created
+// by lookups without a bound); now it is refused early or imported, in a
+// child limited to ten times the allowed CPU time and watched for memory:
+// at most 20 times the file, over a fixed floor, and a hard limit of the
+// address space ten times that.
+struct Budget {
+    double cpu_seconds;
+    std::size_t memory;
+};
+
+// CPU seconds per byte of a whole import of a large real NF-e (its items
+// cloned): the unit of the time bound.
+double reference_cpu_per_byte() {
+    static const double per_byte = [] {
+        const std::string real = test::corpus_nfe();
+        const std::size_t first = real.find("<det ");
+        const std::size_t last = real.rfind("</det>") + 6;
+        std::string big = real.substr(0, first);
+        while (big.size() < (1u << 20)) big += real.substr(first, last - first);
+        big += real.substr(last);
+        const std::clock_t start = std::clock();
+        for (int i = 0; i < 3; ++i) test::run_xml(DocType::nfe, big);
+        return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC / 3 / static_cast<double>(big.size());
+    }();
+    return per_byte;
+}
+
+// Allowed: ten times the reference's time per byte (at least half a
+// second), twenty times the file's size in memory over a floor.
+Budget budget_for(std::size_t size) {
+    constexpr std::size_t floor = 48u << 20;
+    return {std::max(0.5, 10 * reference_cpu_per_byte() * static_cast<double>(size)), 20 * size + floor};
+}
+
+long status_kb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with(field)) return std::stol(line.substr(std::string_view(field).size()));
+    return 0;
+}
+
+// Runs `body` in a child limited to ten times the budget's CPU time and
+// address space: exit code 0 when the body succeeded within the memory
+// budget, 2 when it took more memory, -1 when it was killed.
+test::ChildOutcome run_within(const Budget& budget, const std::function<int()>& body) {
+    return test::run_in_child(
+        [&] {
+            const auto cpu = static_cast<rlim_t>(budget.cpu_seconds * 10) + 1;
+            const rlimit cpu_limit{cpu, cpu};
+            ::setrlimit(RLIMIT_CPU, &cpu_limit);
+#if !defined(__SANITIZE_ADDRESS__)
+            const rlim_t space = static_cast<rlim_t>(status_kb("VmSize:")) * 1024 + 10 * budget.memory;
+            const rlimit space_limit{space, space};
+            ::setrlimit(RLIMIT_AS, &space_limit);
+#endif
+            // The peak resident size starts afresh at the current size.
+            { std::ofstream("/proc/self/clear_refs") << "5"; }
+            const long start_kb = status_kb("VmRSS:");
+            const int code = body();
+            const long grown = status_kb("VmHWM:") - start_kb;
+            return code != 0 ? code : grown * 1024 > static_cast<long>(budget.memory) ? 2 : 0;
+        },
+        std::chrono::seconds(static_cast<long>(budget.cpu_seconds * 30) + 60));
+}
+
+std::string attributes_on_one_element(int count) {
+    std::string out = "<?xml version=\"1.0\"?><nfeProc><protNFe";
+    for (int i = 0; i < count; ++i) out += " a" + std::to_string(i) + "=\"1\"";
+    return out + "/></nfeProc>";
+}
+
+std::string namespaces_on_one_element(int count) {
+    std::string out = "<?xml version=\"1.0\"?><nfeProc";
+    for (int i = 0; i < count; ++i) out += " xmlns:p" + std::to_string(i) + "=\"u\"";
+    return out + "/>";
+}
+
+std::string distinct_names(int count) {
+    std::string out = "<?xml version=\"1.0\"?><nfeProc>";
+    for (int i = 0; i < count; ++i) out += "<n" + std::to_string(i) + "/>";
+    return out + "</nfeProc>";
+}
+
+// The real NF-e, with another key, and `count` items that hold a product
+// and nothing else: every field of every item is looked up.
+std::string tiny_items(int count) {
+    std::string real = test::corpus_nfe();
+    for (std::size_t at = real.find(K); at != std::string::npos; at = real.find(K, at))
+        real.replace(at, K.size(), test::key_b);
+    const std::size_t first = real.find("<det ");
+    const std::size_t last = real.rfind("</det>") + 6;
+    std::string out = real.substr(0, first);
+    for (int i = 1; i <= count; ++i) out += "<det nItem=\"" + std::to_string(i) + "\"><prod><c/></prod></det>";
+    return out + real.substr(last);
+}
+
+std::string with_doctype(std::string_view declarations, std::string_view element, std::string_view content, int count) {
+    std::string out = "<?xml version=\"1.0\"?><!DOCTYPE nfeProc [" + std::string(declarations) + "]><nfeProc>";
+    out.reserve(out.size() + (element.size() + content.size() + 5) * static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        out += "<" + std::string(element) + ">" + std::string(content) + "</" + std::string(element) + ">";
+    return out + "</nfeProc>";
+}
+
+std::string attribute_defaults(int count) {
+    std::string list = "<!ATTLIST x";
+    for (int i = 0; i < count; ++i) list += " d" + std::to_string(i) + " CDATA \"v\"";
+    return with_doctype(list + ">", "x", "", count);
+}
+
+TEST(HostileInput, EveryFileCostsTimeAndMemoryInProportionToItsSize) {
+    const std::vector<std::pair<const char*, std::function<std::string()>>> cases = {
+        {"160,000 attributes on one element", [] { return attributes_on_one_element(160000); }},
+        {"100,000 namespaces declared on one element", [] { return namespaces_on_one_element(100000); }},
+        {"1,500,000 distinct element names", [] { return distinct_names(1500000); }},
+        {"350,000 items without fields", [] { return tiny_items(350000); }},
+        {"2,000 attribute defaults on 2,000 elements", [] { return attribute_defaults(2000); }},
+        {"an entity of references to another, referred to 400,000 times",
+         [] {
+             return with_doctype("<!ENTITY b \"y\"><!ENTITY a \"&b;&b;&b;&b;&b;&b;&b;&b;\">", "x", "&a;&a;&a;&a;",
+                                 100000);
+         }},
+        {"an entity holding an element, referred to 150,000 times",
+         [] { return with_doctype("<!ENTITY a \"<b>x</b>\">", "x", "&a;", 150000); }},
+        {"a 1,000-character entity referred to 400,000 times",
+         [] { return with_doctype("<!ENTITY a \"" + std::string(1000, 'x') + "\">", "x", "&a;&a;&a;&a;", 100000); }},
+        {"50,000 entities, each referred to once",
+         [] {
+             std::string declarations, content;
+             for (int i = 0; i < 50000; ++i) {
+                 declarations += "<!ENTITY e" + std::to_string(i) + " \"x\">";
+                 content += "&e" + std::to_string(i) + ";";
+             }
+             return with_doctype(declarations, "x", content, 1);
+         }},
+    };
+    for (const auto& [what, make] : cases) {
+        SCOPED_TRACE(what);
+        test::TempDir dir;
+        {
+            const std::string bytes = make();
+            ASSERT_LE(bytes.size(), xml::Document::max_file_size);
+            dir.write("a.xml", bytes);
+        }
+        dir.write("z.xml", test::corpus_nfe());
+        const auto size = static_cast<std::size_t>(fs::file_size(dir.path() / "a.xml"));
+        const Budget budget = budget_for(size);
+        // Searched for, it is passed over and the real file after it found.
+        test::ChildOutcome outcome =
+            run_within(budget, [&] { return test::search(DocType::nfe, K, dir.str()).chosen == "z.xml" ? 0 : 1; });
+        EXPECT_TRUE(outcome.ended_in_time) << "the search hung";
+        EXPECT_EQ(outcome.exit_code, 0) << "search (1: wrong file, 2: memory, -1: killed)";
+        // Chosen in the dialog, it ends on the abort path with a message.
+        outcome = run_within(budget, [&] {
+            test::TempDir host;
+            test::TestPlatform platform(host.str());
+            platform.dialog_choice = dir.str() + "/a.xml";
+            const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), "", "", "");
+            return result.outcome == Outcome::aborted && platform.boxes.size() == 1 &&
+                           !test::read_bytes(result.arquivo_ini)
+                       ? 0
+                       : 1;
+        });
+        EXPECT_TRUE(outcome.ended_in_time) << "the import hung";
+        EXPECT_EQ(outcome.exit_code, 0) << "dialog (1: no clean abort, 2: memory, -1: killed)";
+    }
 }
 
 std::string truncated(std::size_t keep) { return test::corpus_nfe().substr(0, keep); }

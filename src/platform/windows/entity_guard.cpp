@@ -4,6 +4,8 @@
 #include <set>
 #include <vector>
 
+#include "common/xml.hpp"
+
 namespace idf::xml {
 
 namespace {
@@ -125,6 +127,8 @@ std::string name_at(std::string_view s, std::size_t& pos) {
 
 std::size_t entity_expansion_limit(std::size_t document_size) { return 1000000 + 10 * document_size; }
 
+const std::size_t max_attribute_defaults = Document::max_attribute_defaults;
+
 std::optional<EntityProblem> check_entity_expansion(std::string_view bytes) {
     const std::string text = skeleton(bytes);
     // The document type declaration can only stand in the prolog, among
@@ -169,6 +173,7 @@ std::optional<EntityProblem> check_entity_expansion(std::string_view bytes) {
     // Attribute defaults are applied to every element that lacks the
     // attribute, so their references are weighed by the element count.
     std::vector<std::string> default_references;
+    std::size_t defaults = 0;
     pos = open + 1;
     std::size_t close = std::string::npos;
     while (pos < text.size()) {
@@ -219,6 +224,9 @@ std::optional<EntityProblem> check_entity_expansion(std::string_view bytes) {
                 if (text[pos] == '"' || text[pos] == '\'') {
                     const auto value = quoted(text, pos);
                     if (!value) return std::nullopt;
+                    // Each default is added to every element it applies to.
+                    if (++defaults > max_attribute_defaults)
+                        return EntityProblem{"The document declares too many attribute defaults.", line};
                     for (auto& ref : references(*value)) default_references.push_back(std::move(ref));
                     continue;
                 }

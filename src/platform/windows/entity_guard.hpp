@@ -21,11 +21,16 @@ struct EntityProblem {
 // million plus ten times the size of the document.
 std::size_t entity_expansion_limit(std::size_t document_size);
 
+// Attribute declarations with a default value, at most: the XML layer's
+// bound (Document::max_attribute_defaults).
+extern const std::size_t max_attribute_defaults;
+
 // nullopt when the document is harmless: it has no internal DTD subset, or
 // its entities stay within entity_expansion_limit(). Refused: a total
-// expansion above the limit, an entity that refers to itself, and
-// parameter-entity references inside the internal subset (which could
-// declare further entities). UTF-16 documents are examined as well.
+// expansion above the limit, an entity that refers to itself, more than
+// max_attribute_defaults attribute defaults, and parameter-entity
+// references inside the internal subset (which could declare further
+// entities). UTF-16 documents are examined as well.
 std::optional<EntityProblem> check_entity_expansion(std::string_view bytes);
 
 }  // namespace idf::xml

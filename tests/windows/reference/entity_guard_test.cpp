@@ -86,6 +86,16 @@ TEST(EntityGuard, AttributeDefaultsCountOncePerElement) {
     EXPECT_TRUE(check_entity_expansion(doc));
 }
 
+TEST(EntityGuard, ManyAttributeDefaultsAreRefused) {
+    std::string list = "<!ATTLIST b";
+    for (std::size_t i = 0; i <= idf::xml::max_attribute_defaults; ++i) list += " d" + std::to_string(i) + " CDATA 'v'";
+    const std::string doc = "<!DOCTYPE a [" + list + ">]><a><b/></a>";
+    const auto problem = check_entity_expansion(doc);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->reason.find("attribute defaults"), std::string::npos);
+    EXPECT_FALSE(check_entity_expansion("<!DOCTYPE a [<!ATTLIST b c CDATA \"v\" d CDATA #FIXED 'w'>]><a><b/></a>"));
+}
+
 TEST(EntityGuard, RealDocumentsPass) {
     const char* corpus = std::getenv("IDF_CORPUS_DIR");
     if (!corpus || !*corpus) GTEST_SKIP() << "IDF_CORPUS_DIR is not set: the real documents are not available";
