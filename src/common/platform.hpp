@@ -15,13 +15,21 @@ namespace idf {
 
 inline constexpr std::string_view exchange_file_name = "Integracao_Docs_Fiscal.ini";
 
-// An exchange file open for writing. Writes may be buffered; a false result
-// from write or close means the content did not reach the disk.
+// A new exchange file being written. Its bytes go to a temporary file of its
+// own beside the exchange file, which nothing ever reads; the temporary file
+// takes the exchange file's name only in commit(), so that the name holds
+// either the complete file or nothing. Destroyed without a successful
+// commit, the temporary file is removed.
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
+    // False when the bytes did not all reach the file.
     virtual bool write(std::string_view bytes) = 0;
-    virtual bool close() = 0;
+    // Flushes the file to the disk, closes it and renames it onto the
+    // exchange file's name, replacing whatever entry is there (a link there
+    // is replaced, never followed). False when any step failed; nothing is
+    // then left of the temporary file.
+    virtual bool commit() = 0;
 };
 
 struct DirectoryListing {
@@ -70,7 +78,11 @@ public:
     // Exchange-file operations.
     virtual bool file_exists(const std::string& path) = 0;
     virtual bool delete_file(const std::string& path) = 0;
-    // Creates (replacing) a file for writing, shared for reading only.
+    // Starts a new file that commit() will put at `path`: a uniquely named
+    // temporary file in the same folder, created exclusively and never
+    // through a link. Temporary files of earlier calls that provably belong
+    // to no running call (left by a killed process) are removed first.
+    // nullptr when the file cannot be created.
     virtual std::unique_ptr<OutputFile> create_file(const std::string& path) = 0;
 
     // Reads a whole file; nullopt when it is not a readable plain file. A
