@@ -5,7 +5,8 @@ namespace idf {
 ExchangeFile::ExchangeFile(Platform& platform, std::string path) : platform_(platform), path_(std::move(path)) {}
 
 bool ExchangeFile::create() {
-    if (platform_.file_exists(path_) && !platform_.delete_file(path_)) return false;
+    // Gone by the time it was to be deleted is as good as deleted.
+    if (platform_.file_exists(path_) && !platform_.delete_file(path_) && platform_.file_exists(path_)) return false;
     file_ = platform_.create_file(path_);
     return file_ != nullptr;
 }
