@@ -27,6 +27,10 @@ namespace {
 
 char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
 // The temporary files of the exchange file: "." + its name + ".<pid>.<16
 // hex digits>.tmp" in its folder, hidden, so that no listing shows them.
 std::string temporary_prefix(std::string_view final_name) {
@@ -80,9 +84,9 @@ bool is_stale(int dir, const char* name, pid_t pid) {
 
 void remove_stale_temporaries(const Split& where) {
     const std::string prefix = temporary_prefix(where.name);
-    DIR* dir = ::opendir(where.folder.c_str());
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(where.folder.c_str()));
     if (!dir) return;
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
         // <pid>.<16 hex digits>
@@ -98,9 +102,8 @@ void remove_stale_temporaries(const Split& where) {
                 pid = pid * 10 + (c - '0');
         }
         if (!digits) continue;
-        if (is_stale(::dirfd(dir), entry->d_name, pid)) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        if (is_stale(::dirfd(dir.get()), entry->d_name, pid)) ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
     }
-    ::closedir(dir);
 }
 
 class PosixOutputFile : public OutputFile {
@@ -171,10 +174,6 @@ private:
     std::string final_;
     std::string temporary_;
     int fd_ = -1;
-};
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
 };
 
 }  // namespace
