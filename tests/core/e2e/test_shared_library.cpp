@@ -136,10 +136,12 @@ private:
 };
 
 TEST(SharedLibrary, AHostWhoseFolderCannotBeDeterminedGetsTheCreationFailureAndNoFileAnywhere) {
-    // The host executable lies deeper than PATH_MAX: /proc/self/exe cannot
-    // be read. It runs from its own folder; two calls, so that the second
-    // starts in the search folder the first one entered.
+    // The host executable lies deeper than PATH_MAX, so /proc/self/exe
+    // cannot be read; it is started through a descriptor, from another
+    // current folder. Two calls, so that the second starts in the search
+    // folder the first one may have entered.
     TempDir base;
+    TempDir work;
     TempDir xml;
     TempDir capture;
     copy_corpus(xml, nfe_document, "nota.xml");
@@ -151,16 +153,22 @@ TEST(SharedLibrary, AHostWhoseFolderCannotBeDeterminedGetsTheCreationFailureAndN
     ASSERT_GE(out, 0);
     ASSERT_EQ(::write(out, exe->data(), exe->size()), static_cast<ssize_t>(exe->size()));
     ::close(out);
+    const int program = ::openat(deep.fd(), "host", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(program, 0);
 
     const std::string err = capture.str() + "/err";
+    std::vector<std::string> args = {"host", "nfe", nfe_key, xml.str(), "", "nfe", nfe_key, xml.str(), ""};
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::dup2(fd, 2) < 0 || ::fchdir(deep.fd()) != 0) ::_exit(127);
-        ::execl("./host", "./host", "nfe", nfe_key, xml.str().c_str(), "", "nfe", nfe_key, xml.str().c_str(), "",
-                static_cast<char*>(nullptr));
+        if (fd < 0 || ::dup2(fd, 2) < 0 || ::chdir(work.str().c_str()) != 0) ::_exit(127);
+        ::fexecve(program, argv.data(), environ);
         ::_exit(126);
     }
+    ::close(program);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
@@ -168,6 +176,7 @@ TEST(SharedLibrary, AHostWhoseFolderCannotBeDeterminedGetsTheCreationFailureAndN
     const std::string box(msg::erro_criar_arquivo);
     EXPECT_EQ(read_bytes(err), box + "\n" + box + "\n");
     EXPECT_NE(::faccessat(deep.fd(), "Integracao_Docs_Fiscal.ini", F_OK, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_FALSE(fs::exists(work.path() / "Integracao_Docs_Fiscal.ini"));
     EXPECT_FALSE(fs::exists(xml.path() / "Integracao_Docs_Fiscal.ini"));
 }
 
