@@ -5,7 +5,8 @@ namespace idf {
 ExchangeFile::ExchangeFile(Platform& platform, std::string path) : platform_(platform), path_(std::move(path)) {}
 
 bool ExchangeFile::create() {
-    if (platform_.file_exists(path_)) platform_.delete_file(path_);
+    // Gone by the time it was to be deleted is as good as deleted.
+    if (platform_.file_exists(path_) && !platform_.delete_file(path_) && platform_.file_exists(path_)) return false;
     file_ = platform_.create_file(path_);
     return file_ != nullptr;
 }
@@ -38,17 +39,13 @@ void ExchangeFile::write_empty_line() { buffer_ += "\r\n"; }
 
 bool ExchangeFile::close() {
     if (!file_) return false;
-    const bool written = file_->write(buffer_);
-    const bool closed = file_->close();
+    const bool done = file_->write(buffer_) && file_->commit();
     file_.reset();
-    return written && closed;
+    return done;
 }
 
 void ExchangeFile::discard() {
-    if (file_) {
-        file_->close();
-        file_.reset();
-    }
+    file_.reset();
     buffer_.clear();
     if (platform_.file_exists(path_)) platform_.delete_file(path_);
 }

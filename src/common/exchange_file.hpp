@@ -1,7 +1,8 @@
 // The exchange file "Integracao_Docs_Fiscal.ini": CR LF lines in the ANSI
 // code page, section headers, key=value lines and empty lines. Lines are
-// kept in memory and reach the disk when the file is closed, so a file the
-// host finds after a call is always complete.
+// kept in memory and written when the file is closed, to a temporary file
+// that then takes the exchange file's name: the host finds the complete
+// file or none, whenever the call or the process stops.
 #pragma once
 
 #include <memory>
@@ -12,16 +13,14 @@
 
 namespace idf {
 
-inline constexpr std::string_view exchange_file_name = "Integracao_Docs_Fiscal.ini";
-
 class ExchangeFile {
 public:
     ExchangeFile(Platform& platform, std::string path);
 
     const std::string& path() const { return path_; }
 
-    // Deletes an old file (a failed deletion is not reported) and creates
-    // the new one. False when it cannot be created.
+    // Deletes an old file and starts the new one. False when the old file
+    // cannot be deleted or the new one cannot be created.
     bool create();
 
     void write_line(std::string_view ansi_text);
@@ -29,10 +28,10 @@ public:
     void write_value(std::string_view key, std::string_view ansi_value);
     void write_empty_line();
 
-    // Writes every line and closes the file. False when the content could
-    // not be written completely.
+    // Writes every line and puts the file in place. False when the content
+    // could not be written completely; there is then no file.
     bool close();
-    // Closes the file, dropping what was written, and deletes it.
+    // Drops what was written and deletes the exchange file if it exists.
     void discard();
 
     const std::string& content() const { return buffer_; }

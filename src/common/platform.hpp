@@ -13,13 +13,23 @@
 
 namespace idf {
 
-// An exchange file open for writing. Writes may be buffered; a false result
-// from write or close means the content did not reach the disk.
+inline constexpr std::string_view exchange_file_name = "Integracao_Docs_Fiscal.ini";
+
+// A new exchange file being written. Its bytes go to a temporary file of its
+// own beside the exchange file, which nothing ever reads; the temporary file
+// takes the exchange file's name only in commit(), so that the name holds
+// either the complete file or nothing. Destroyed without a successful
+// commit, the temporary file is removed.
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
+    // False when the bytes did not all reach the file.
     virtual bool write(std::string_view bytes) = 0;
-    virtual bool close() = 0;
+    // Flushes the file to the disk, closes it and renames it onto the
+    // exchange file's name, replacing whatever entry is there (a link there
+    // is replaced, never followed). False when any step failed; nothing is
+    // then left of the temporary file.
+    virtual bool commit() = 0;
 };
 
 struct DirectoryListing {
@@ -42,10 +52,21 @@ public:
     virtual std::optional<std::string> open_file_dialog() = 0;
 
     // The folder that receives the exchange file: the host executable's.
+    // Empty when it cannot be determined.
     virtual std::string exchange_folder() = 0;
 
     // Appends a file name to a folder path.
     virtual std::string join_path(std::string_view folder, std::string_view name) = 0;
+
+    // The full path of the exchange file, the one place the import takes it
+    // from: exchange_file_name in exchange_folder(). nullopt when the folder
+    // cannot be determined; the import then fails as when the file cannot
+    // be created, and never writes to another folder.
+    virtual std::optional<std::string> exchange_file_path() {
+        std::string folder = exchange_folder();
+        if (folder.empty()) return std::nullopt;
+        return join_path(folder, exchange_file_name);
+    }
 
     // Lists the files of `folder` as the search for the document does:
     // a wildcard in the last component replaces the mask "*.xml"; plain
@@ -57,7 +78,11 @@ public:
     // Exchange-file operations.
     virtual bool file_exists(const std::string& path) = 0;
     virtual bool delete_file(const std::string& path) = 0;
-    // Creates (replacing) a file for writing, shared for reading only.
+    // Starts a new file that commit() will put at `path`: a uniquely named
+    // temporary file in the same folder, created exclusively and never
+    // through a link. Temporary files of earlier calls that provably belong
+    // to no running call (left by a killed process) are removed first.
+    // nullptr when the file cannot be created.
     virtual std::unique_ptr<OutputFile> create_file(const std::string& path) = 0;
 
     // Reads a whole file; nullopt when it is not a readable plain file. A

@@ -30,28 +30,45 @@ std::string parent_of(const std::string& path) {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// The exchange file: bytes reach `files` when it is closed, as on disk.
+// The exchange file: bytes go to a temporary file beside it, which takes
+// its name in commit(), as on disk.
 class MemoryOutputFile : public OutputFile {
 public:
-    MemoryOutputFile(MemoryPlatform& platform, std::string path) : platform_(platform), path_(std::move(path)) {}
+    MemoryOutputFile(MemoryPlatform& platform, std::string path, std::string temporary)
+        : platform_(platform), path_(std::move(path)), temporary_(std::move(temporary)) {}
+    ~MemoryOutputFile() override {
+        if (!committed_) platform_.files.erase(temporary_);
+    }
+    MemoryOutputFile(const MemoryOutputFile&) = delete;
+    MemoryOutputFile& operator=(const MemoryOutputFile&) = delete;
+
     bool write(std::string_view bytes) override {
+        std::string& content = platform_.files[temporary_];
         if (platform_.write_capacity) {
             const std::size_t room =
-                *platform_.write_capacity > buffer_.size() ? *platform_.write_capacity - buffer_.size() : 0;
-            buffer_ += bytes.substr(0, room);
-            platform_.files[path_] = buffer_;
+                *platform_.write_capacity > content.size() ? *platform_.write_capacity - content.size() : 0;
+            content += bytes.substr(0, room);
             return bytes.size() <= room;
         }
-        buffer_ += bytes;
-        platform_.files[path_] = buffer_;
+        content += bytes;
         return true;
     }
-    bool close() override { return !platform_.fail_close; }
+    bool commit() override {
+        if (committed_ || platform_.fail_close) return false;
+        auto node = platform_.files.extract(temporary_);
+        if (node.empty()) return false;
+        node.key() = path_;
+        platform_.files.erase(path_);
+        platform_.files.insert(std::move(node));
+        committed_ = true;
+        return true;
+    }
 
 private:
     MemoryPlatform& platform_;
     std::string path_;
-    std::string buffer_;
+    std::string temporary_;
+    bool committed_ = false;
 };
 
 }  // namespace
@@ -112,9 +129,13 @@ bool MemoryPlatform::delete_file(const std::string& path) { return files.erase(p
 
 std::unique_ptr<OutputFile> MemoryPlatform::create_file(const std::string& path) {
     if (fail_create || !folders.contains(parent_of(path))) return nullptr;
-    // Everything that may fail comes before the file exists.
-    auto file = std::make_unique<MemoryOutputFile>(*this, path);
-    files[path].clear();
+    const std::size_t slash = path.rfind('/');
+    std::string temporary =
+        path.substr(0, slash + 1) + "." + path.substr(slash + 1) + "." + std::to_string(++temporaries_) + ".tmp";
+    // The object first: once the temporary file exists, its owner removes it
+    // whatever fails.
+    auto file = std::make_unique<MemoryOutputFile>(*this, path, temporary);
+    files[temporary];
     return file;
 }
 

@@ -36,7 +36,7 @@ public:
     bool fail_create = false;  // create_file fails
     // The exchange file accepts this many bytes, then write fails.
     std::optional<std::size_t> write_capacity;
-    bool fail_close = false;
+    bool fail_close = false;  // commit fails
     // A box that throws, as a host whose UI is gone.
     bool throwing_boxes = false;
 
@@ -54,6 +54,9 @@ public:
     std::optional<std::string> read_file(const std::string& path) override;
     // Arguments are UTF-8.
     std::string host_to_ansi(std::string_view text) override;
+
+private:
+    std::size_t temporaries_ = 0;
 };
 
 }  // namespace idf

@@ -2,14 +2,21 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <utility>
 
 #include "common/text.hpp"
 #include "common/xml.hpp"
@@ -20,15 +27,120 @@ namespace {
 
 char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// The temporary files of the exchange file: "." + its name + ".<pid>.<16
+// hex digits>.tmp" in its folder, hidden, so that no listing shows them.
+std::string temporary_prefix(std::string_view final_name) {
+    std::string prefix = ".";
+    prefix += final_name;
+    prefix += '.';
+    return prefix;
+}
+
+std::uint64_t random_bits() {
+    std::uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits)) return bits;
+    // No entropy yet: the clock and a counter still make a name that is new
+    // to this process, and O_EXCL refuses any name that exists.
+    static std::atomic<std::uint64_t> counter{0};
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return (static_cast<std::uint64_t>(now.tv_sec) << 32) ^ static_cast<std::uint64_t>(now.tv_nsec) ^
+           (++counter * 0x9E3779B97F4A7C15ULL);
+}
+
+struct Split {
+    std::string folder;
+    std::string name;
+};
+
+Split split_path(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// A leftover temporary file is stale when no process holds its lock (every
+// writer locks its file from creation to rename) and either the process
+// named in it is gone or it was last written a while ago: the second
+// condition covers the moment between a writer's open and its lock.
+constexpr time_t stale_after_seconds = 60;
+
+bool is_stale(int dir, const char* name, pid_t pid) {
+    const int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (stale) {
+        const bool gone = pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+        stale = gone || st.st_mtime + stale_after_seconds < ::time(nullptr);
+    }
+    ::close(fd);
+    return stale;
+}
+
+void remove_stale_temporaries(const Split& where) {
+    const std::string prefix = temporary_prefix(where.name);
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(where.folder.c_str()));
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+        // <pid>.<16 hex digits>
+        const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        const std::size_t dot = middle.find('.');
+        if (dot == std::string_view::npos || dot == 0 || middle.size() - dot - 1 != 16) continue;
+        pid_t pid = 0;
+        bool digits = dot <= 9;
+        for (const char c : middle.substr(0, dot)) {
+            if (c < '0' || c > '9')
+                digits = false;
+            else
+                pid = pid * 10 + (c - '0');
+        }
+        if (!digits) continue;
+        if (is_stale(::dirfd(dir.get()), entry->d_name, pid)) ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+    }
+}
+
 class PosixOutputFile : public OutputFile {
 public:
-    explicit PosixOutputFile(int fd) : fd_(fd) {}
-    void adopt(int fd) { fd_ = fd; }
+    explicit PosixOutputFile(std::string final_path) : final_(std::move(final_path)) {}
     ~PosixOutputFile() override {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0) {
+            ::close(fd_);
+            ::unlink(temporary_.c_str());
+        }
     }
+    PosixOutputFile(const PosixOutputFile&) = delete;
+    PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+
+    // Creates the temporary file under a new name: exclusively, never
+    // through a link; mode 0644 less the umask.
+    bool open() {
+        const Split where = split_path(final_);
+        remove_stale_temporaries(where);
+        const std::string prefix = where.folder + "/" + temporary_prefix(where.name) + std::to_string(::getpid()) + ".";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char suffix[32];
+            std::snprintf(suffix, sizeof suffix, "%016llx.tmp", static_cast<unsigned long long>(random_bits()));
+            temporary_ = prefix + suffix;
+            fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (fd_ >= 0) {
+                ::flock(fd_, LOCK_EX | LOCK_NB);
+                return true;
+            }
+            if (errno != EEXIST) return false;
+        }
+        return false;
+    }
+
     bool write(std::string_view bytes) override {
         while (!bytes.empty()) {
+            if (fd_ < 0) return false;
             const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
             if (n < 0) {
                 if (errno == EINTR) continue;
@@ -38,19 +150,30 @@ public:
         }
         return true;
     }
-    bool close() override {
-        if (fd_ < 0) return true;
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0;
+
+    bool commit() override {
+        if (fd_ < 0) return false;
+        // rename(2) replaces the entry at the final name, whatever it is
+        // (a file, a hard link, a symbolic link), and never follows it.
+        if (::fsync(fd_) != 0 || ::rename(temporary_.c_str(), final_.c_str()) != 0) return false;
+        const int fd = std::exchange(fd_, -1);
+        if (::close(fd) != 0) {
+            ::unlink(final_.c_str());
+            return false;
+        }
+        // The rename itself reaches the disk with the folder.
+        const int dir = ::open(split_path(final_).folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        return true;
     }
 
 private:
-    int fd_;
-};
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
+    std::string final_;
+    std::string temporary_;
+    int fd_ = -1;
 };
 
 }  // namespace
@@ -124,16 +247,28 @@ void PosixPlatform::mensagem_atencao(std::string_view text) {
 
 std::optional<std::string> PosixPlatform::open_file_dialog() { return std::nullopt; }
 
-std::string PosixPlatform::exchange_folder() {
-    std::string buffer(PATH_MAX, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n <= 0) return current_folder();
-    buffer.resize(static_cast<std::size_t>(n));
+std::string executable_folder(const char* link) {
+    // The link's target may be longer than PATH_MAX: the buffer grows until
+    // the whole target fits.
+    std::string buffer(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(link, buffer.data(), buffer.size());
+        if (n <= 0) return {};
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        if (buffer.size() >= (std::size_t{1} << 20)) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    // Only an absolute path names a folder.
+    if (buffer.front() != '/') return {};
     const std::size_t slash = buffer.rfind('/');
-    if (slash == std::string::npos) return current_folder();
     // The root keeps its separator.
     return buffer.substr(0, slash == 0 ? 1 : slash);
 }
+
+std::string PosixPlatform::exchange_folder() { return executable_folder("/proc/self/exe"); }
 
 std::string PosixPlatform::join_path(std::string_view folder, std::string_view name) {
     std::string out(folder);
@@ -185,12 +320,10 @@ bool PosixPlatform::file_exists(const std::string& path) {
 bool PosixPlatform::delete_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::unique_ptr<OutputFile> PosixPlatform::create_file(const std::string& path) {
-    // The object first: once the file exists nothing may fail, or it would
-    // be left behind with its descriptor.
-    auto file = std::make_unique<PosixOutputFile>(-1);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return nullptr;
-    file->adopt(fd);
+    // The object first: once the file exists, nothing can fail before it
+    // is owned.
+    auto file = std::make_unique<PosixOutputFile>(path);
+    if (!file->open()) return nullptr;
     return file;
 }
 

@@ -13,7 +13,8 @@ public:
     // No dialog is available to a library without a desktop: the user
     // "cancels".
     std::optional<std::string> open_file_dialog() override;
-    // The folder of the process's executable (/proc/self/exe).
+    // The folder of the process's executable (/proc/self/exe); empty when
+    // it cannot be determined.
     std::string exchange_folder() override;
     std::string join_path(std::string_view folder, std::string_view name) override;
     std::optional<DirectoryListing> list_directory(const std::string& folder) override;
@@ -24,6 +25,10 @@ public:
     // Arguments and paths are UTF-8 here.
     std::string host_to_ansi(std::string_view text) override;
 };
+
+// The folder of the executable that the symbolic link `link` names
+// (/proc/self/exe): empty when it cannot be read in full or names no folder.
+std::string executable_folder(const char* link);
 
 // The process's current folder.
 std::string current_folder();

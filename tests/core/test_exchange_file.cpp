@@ -24,8 +24,8 @@ TEST(ExchangeFile, LinesEndInCrLfAndReachTheDiskWhenClosed) {
     file.write_value("Serie_Nota_Fiscal=", "1");
     file.write_empty_line();
     file.write_value("Vazio=", "");
-    // Nothing is written before the file is closed.
-    EXPECT_EQ(test::read_bytes(f.path), "");
+    // The name holds nothing before the file is closed.
+    EXPECT_EQ(test::read_bytes(f.path), std::nullopt);
     ASSERT_TRUE(file.close());
     EXPECT_EQ(test::read_bytes(f.path), "[IDENTIFICACAO]\r\nSerie_Nota_Fiscal=1\r\n\r\nVazio=\r\n");
 }
@@ -73,7 +73,7 @@ TEST(ExchangeFile, CreateReplacesAnOldFile) {
     f.dir.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\nOld=1\r\n" + std::string(5000, 'x'));
     ExchangeFile file(f.platform, f.path);
     ASSERT_TRUE(file.create());
-    EXPECT_EQ(test::read_bytes(f.path), "");
+    EXPECT_EQ(test::read_bytes(f.path), std::nullopt);
     file.write_line("[NEW]");
     ASSERT_TRUE(file.close());
     EXPECT_EQ(test::read_bytes(f.path), "[NEW]\r\n");

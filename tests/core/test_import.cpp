@@ -153,7 +153,7 @@ TEST(Import, CreationFailureDeletesNothing) {
 }
 
 // An exchange file that reaches the disk only in part: the write or the
-// close fails, as on a full disk.
+// commit fails, as on a full disk.
 class BrokenFile : public OutputFile {
 public:
     BrokenFile(std::unique_ptr<OutputFile> real, bool fail_write, bool fail_close)
@@ -163,7 +163,7 @@ public:
         real_->write(bytes.substr(0, bytes.size() / 2));
         return false;
     }
-    bool close() override { return real_->close() && !fail_close_; }
+    bool commit() override { return !fail_close_ && real_->commit(); }
 
 private:
     std::unique_ptr<OutputFile> real_;

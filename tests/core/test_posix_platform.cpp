@@ -1,11 +1,16 @@
 // The Linux platform: directory listing, wildcard masks, name order, file
-// reading and writing, and the exchange folder.
+// reading, the exchange file's temporary files, and the exchange folder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/core_support.hpp"
 #include "platform/posix_platform.hpp"
@@ -159,21 +164,84 @@ TEST(AnsiFaithful, OnlyNamesTheCodePageHoldsExactlyAndWithoutControls) {
     for (const auto& c : cases) EXPECT_EQ(ansi_faithful(c.name), c.faithful) << c.name;
 }
 
-TEST(OutputFiles, CreateReplacesAndDeleteRemoves) {
+// The folder's entries other than `except`.
+std::vector<std::string> others(const test::TempDir& dir, const std::string& except = "") {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        if (entry.path().filename() != except) names.push_back(entry.path().filename().string());
+    return names;
+}
+
+TEST(OutputFiles, TheNameHoldsTheOldFileUntilCommitThenTheNewOneAndNoTemporary) {
     test::TempDir dir;
     PosixPlatform platform;
     const std::string path = dir.write("out.ini", "old content that is longer");
-    EXPECT_TRUE(platform.file_exists(path));
+    EXPECT_FALSE(platform.create_file(dir.str() + "/missing/out.ini"));
+    {
+        auto dropped = platform.create_file(path);
+        ASSERT_TRUE(dropped);
+        EXPECT_TRUE(dropped->write("never committed"));
+    }
+    EXPECT_EQ(test::read_bytes(path), "old content that is longer");
+    EXPECT_EQ(others(dir, "out.ini"), std::vector<std::string>{});
+
     auto file = platform.create_file(path);
     ASSERT_TRUE(file);
     EXPECT_TRUE(file->write("new"));
-    EXPECT_TRUE(file->close());
-    EXPECT_TRUE(file->close());  // a second close is harmless
+    const auto temporaries = others(dir, "out.ini");
+    ASSERT_EQ(temporaries.size(), 1u);
+    EXPECT_TRUE(temporaries[0].starts_with(".out.ini." + std::to_string(::getpid()) + ".")) << temporaries[0];
+    EXPECT_EQ(test::read_bytes(path), "old content that is longer");
+    EXPECT_TRUE(file->commit());
+    EXPECT_FALSE(file->commit());
     EXPECT_EQ(test::read_bytes(path), "new");
+    EXPECT_EQ(others(dir, "out.ini"), std::vector<std::string>{});
     EXPECT_TRUE(platform.delete_file(path));
     EXPECT_FALSE(platform.file_exists(path));
     EXPECT_FALSE(platform.delete_file(path));
-    EXPECT_FALSE(platform.create_file(dir.str() + "/missing/out.ini"));
+}
+
+TEST(OutputFiles, LeftoversOfDeadWritersAreRemovedThoseOfLiveOnesKept) {
+    // A process id that is certainly not running: a child already reaped.
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(::getpid());
+
+    struct Case {
+        std::string name;
+        bool locked;  // held by a live writer
+        bool old;     // last written long ago
+        bool removed;
+    };
+    const Case cases[] = {
+        {".out.ini." + dead + ".0123456789abcdef.tmp", false, false, true},
+        {".out.ini." + dead + ".0123456789abcdee.tmp", true, true, false},
+        {".out.ini." + alive + ".0123456789abcdef.tmp", false, false, false},
+        {".out.ini." + alive + ".0123456789abcdee.tmp", false, true, true},
+        {".out.ini." + alive + ".0123456789abcded.tmp", true, true, false},
+        // Not of this form: never touched.
+        {".out.ini." + dead + ".tmp", false, true, false},
+        {"out.ini." + dead + ".0123456789abcdef.tmp", false, true, false},
+        {".other.ini." + dead + ".0123456789abcdef.tmp", false, true, false},
+    };
+    test::TempDir dir;
+    std::vector<int> locks;
+    for (const Case& c : cases) {
+        const std::string path = dir.write(c.name, "leftover");
+        if (c.old) fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(10));
+        if (c.locked) {
+            locks.push_back(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+            ASSERT_EQ(::flock(locks.back(), LOCK_EX | LOCK_NB), 0);
+        }
+    }
+    PosixPlatform platform;
+    auto file = platform.create_file(dir.str() + "/out.ini");
+    ASSERT_TRUE(file);
+    for (const Case& c : cases) EXPECT_EQ(fs::exists(dir.path() / c.name), !c.removed) << c.name;
+    for (const int fd : locks) ::close(fd);
 }
 
 TEST(ExchangeFolder, IsTheFolderOfTheRunningExecutable) {

@@ -61,14 +61,15 @@ private:
     int saved_;
 };
 
-// The life of the exchange file as the file system saw it: "c" created,
-// "w" closed after writing, "d" deleted. Each import creates the file and
-// closes it (then deletes it when it does not complete), so in imports
-// that never overlap two creations always have a close between them.
+// The life of the exchange file as the file system saw it: "c" its
+// temporary file created, "w" the temporary file renamed onto the exchange
+// file's name or deleted. Each import creates one temporary file and ends
+// it one way or the other, so in imports that never overlap two creations
+// always have an end between them.
 class ExchangeFileWatch {
 public:
     explicit ExchangeFileWatch(const std::string& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        if (fd_ >= 0) ::inotify_add_watch(fd_, folder.c_str(), IN_CREATE | IN_CLOSE_WRITE | IN_DELETE);
+        if (fd_ >= 0) ::inotify_add_watch(fd_, folder.c_str(), IN_CREATE | IN_MOVED_TO | IN_DELETE);
     }
     ~ExchangeFileWatch() {
         if (fd_ >= 0) ::close(fd_);
@@ -84,11 +85,11 @@ public:
             for (ssize_t at = 0; at < n;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
                 if (event->mask & IN_Q_OVERFLOW) out += '!';
-                if (event->len > 0 && std::string_view(event->name) == "Integracao_Docs_Fiscal.ini") {
-                    if (event->mask & IN_CREATE) out += 'c';
-                    if (event->mask & IN_CLOSE_WRITE) out += 'w';
-                    if (event->mask & IN_DELETE) out += 'd';
-                }
+                const std::string_view name = event->len > 0 ? event->name : "";
+                const bool temporary = name.starts_with(".Integracao_Docs_Fiscal.ini.") && name.ends_with(".tmp");
+                if (temporary && (event->mask & IN_CREATE)) out += 'c';
+                if (temporary && (event->mask & IN_DELETE)) out += 'w';
+                if (name == "Integracao_Docs_Fiscal.ini" && (event->mask & IN_MOVED_TO)) out += 'w';
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             }
         }

@@ -5,6 +5,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "common/messages.hpp"
@@ -33,15 +34,121 @@ UniqueHandle checked(HANDLE h) { return UniqueHandle(h == INVALID_HANDLE_VALUE ?
 
 std::string ansi(std::string_view utf8) { return to_ansi(utf8_to_utf16(utf8)); }
 
+// The temporary files of the exchange file: "." + its name + ".<pid>.<16 hex
+// digits>.tmp" in its folder.
+std::string temporary_prefix(std::string_view final_name) {
+    std::string prefix = ".";
+    prefix += final_name;
+    prefix += '.';
+    return prefix;
+}
+
+unsigned long long random_bits() {
+    static LONG counter = 0;
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    FILETIME time{};
+    GetSystemTimeAsFileTime(&time);
+    unsigned long long bits = static_cast<unsigned long long>(now.QuadPart) ^
+                              (static_cast<unsigned long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime);
+    bits ^= static_cast<unsigned long long>(InterlockedIncrement(&counter)) * 0x9E3779B97F4A7C15ULL;
+    bits ^= static_cast<unsigned long long>(GetCurrentThreadId()) << 40;
+    // CREATE_NEW refuses any name that exists, so a guessed name costs only
+    // another attempt.
+    return bits;
+}
+
+struct Split {
+    std::string folder;  // with its trailing backslash
+    std::string name;
+};
+
+Split split_path(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) return {std::string(), path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+bool process_running(DWORD pid) {
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+// A leftover temporary file is stale when its process is gone or it was
+// last written over a minute ago, and it can be deleted: a writer holds its
+// file open without FILE_SHARE_DELETE from creation until just before the
+// rename, and the first conditions cover that last moment.
+void remove_stale_temporaries(const Split& where) {
+    const std::string prefix = temporary_prefix(where.name);
+    WIN32_FIND_DATAA found{};
+    UniqueFind find(FindFirstFileA((where.folder + prefix + "*.tmp").c_str(), &found));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        find.release();
+        return;
+    }
+    FILETIME now_time{};
+    GetSystemTimeAsFileTime(&now_time);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<unsigned long long>(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+    };
+    const unsigned long long now = ticks(now_time);
+    constexpr unsigned long long minute = 60ULL * 10'000'000ULL;
+    do {
+        const std::string_view name = found.cFileName;
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+        const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        const std::size_t dot = middle.find('.');
+        if (dot == std::string_view::npos || dot == 0 || dot > 10 || middle.size() - dot - 1 != 16) continue;
+        DWORD pid = 0;
+        bool digits = true;
+        for (const char c : middle.substr(0, dot)) {
+            if (c < '0' || c > '9') digits = false;
+            else pid = pid * 10 + static_cast<DWORD>(c - '0');
+        }
+        if (!digits) continue;
+        const bool old = ticks(found.ftLastWriteTime) + minute < now;
+        if (old || !process_running(pid)) DeleteFileA((where.folder + found.cFileName).c_str());
+    } while (FindNextFileA(find.get(), &found));
+}
+
 class WindowsOutputFile final : public OutputFile {
 public:
-    WindowsOutputFile(UniqueHandle handle, std::vector<void*>& registry)
-        : handle_(std::move(handle)), registry_(registry) {
-        registry_.push_back(handle_.get());
+    WindowsOutputFile(std::string final_path, std::vector<OpenOutput>& registry)
+        : final_(std::move(final_path)), registry_(registry) {}
+    ~WindowsOutputFile() override {
+        if (!handle_) return;
+        forget();
+        CloseHandle(handle_.release());
+        DeleteFileA(temporary_.c_str());
     }
-    ~WindowsOutputFile() override { close(); }
     WindowsOutputFile(const WindowsOutputFile&) = delete;
     WindowsOutputFile& operator=(const WindowsOutputFile&) = delete;
+
+    // Creates the temporary file under a new name: CREATE_NEW refuses any
+    // existing entry, a link included; no FILE_SHARE_DELETE, so that no one
+    // removes or renames it while it is written.
+    bool open() {
+        const Split where = split_path(final_);
+        remove_stale_temporaries(where);
+        const std::string prefix = where.folder + temporary_prefix(where.name) + std::to_string(GetCurrentProcessId()) + ".";
+        registry_.reserve(registry_.size() + 1);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char suffix[32];
+            std::snprintf(suffix, sizeof suffix, "%016llx.tmp", random_bits());
+            temporary_ = prefix + suffix;
+            handle_ = checked(CreateFileA(temporary_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            if (handle_) {
+                registry_.push_back({handle_.get(), temporary_});
+                return true;
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+        }
+        return false;
+    }
 
     bool write(std::string_view bytes) override {
         if (!handle_) return false;
@@ -53,15 +160,29 @@ public:
         }
         return true;
     }
-    bool close() override {
-        if (!handle_) return true;
-        std::erase(registry_, handle_.get());
-        return CloseHandle(handle_.release()) != 0;
+
+    bool commit() override {
+        if (!handle_ || !FlushFileBuffers(handle_.get())) return false;
+        forget();
+        const bool closed = CloseHandle(handle_.release()) != 0;
+        // Replaces the entry at the final name (a link there included)
+        // without following it; the rename reaches the disk before return.
+        if (closed &&
+            MoveFileExA(temporary_.c_str(), final_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        DeleteFileA(temporary_.c_str());
+        return false;
     }
 
 private:
+    void forget() {
+        std::erase_if(registry_, [&](const OpenOutput& open) { return open.handle == handle_.get(); });
+    }
+
+    std::string final_;
+    std::string temporary_;
     UniqueHandle handle_;
-    std::vector<void*>& registry_;
+    std::vector<OpenOutput>& registry_;
 };
 
 std::string current_directory() {
@@ -129,8 +250,11 @@ Regional read_regional_settings() {
 WindowsPlatform::~WindowsPlatform() { close_open_files(); }
 
 void WindowsPlatform::close_open_files() {
-    for (void* handle : open_handles) CloseHandle(handle);
-    open_handles.clear();
+    for (const OpenOutput& open : open_files) {
+        CloseHandle(open.handle);
+        DeleteFileA(open.temporary.c_str());
+    }
+    open_files.clear();
 }
 
 void WindowsPlatform::mensagem_atencao(std::string_view text) {
@@ -157,10 +281,16 @@ std::optional<std::string> WindowsPlatform::open_file_dialog() {
 }
 
 std::string WindowsPlatform::exchange_folder() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0) return current_directory();
-    return module_folder(std::string_view(path, n));
+    // A path that fills the buffer may have been cut short: the buffer
+    // grows until the whole path fits.
+    std::string path(MAX_PATH + 1, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size() - 1) return module_folder(std::string_view(path.data(), n));
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
 }
 
 std::string WindowsPlatform::join_path(std::string_view folder, std::string_view name) {
@@ -208,10 +338,11 @@ bool WindowsPlatform::file_exists(const std::string& path) {
 bool WindowsPlatform::delete_file(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
 std::unique_ptr<OutputFile> WindowsPlatform::create_file(const std::string& path) {
-    UniqueHandle handle = checked(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle) return nullptr;
-    return std::make_unique<WindowsOutputFile>(std::move(handle), open_handles);
+    // The object first: once the file exists, nothing can fail before it
+    // is owned.
+    auto file = std::make_unique<WindowsOutputFile>(path, open_files);
+    if (!file->open()) return nullptr;
+    return file;
 }
 
 std::optional<std::string> WindowsPlatform::read_file(const std::string& path) {

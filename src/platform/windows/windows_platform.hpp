@@ -10,6 +10,12 @@
 
 namespace idf::win {
 
+// An exchange file being written: its handle and its temporary file.
+struct OpenOutput {
+    void* handle;
+    std::string temporary;
+};
+
 class WindowsPlatform : public Platform {
 public:
     WindowsPlatform() = default;
@@ -24,7 +30,8 @@ public:
     // "XML", file must exist, resizable, read-only box hidden.
     std::optional<std::string> open_file_dialog() override;
     // The folder of the process's executable (not of this library); a
-    // drive root keeps its backslash.
+    // drive root keeps its backslash. Empty when the executable's path
+    // cannot be read in full.
     std::string exchange_folder() override;
     std::string join_path(std::string_view folder, std::string_view name) override;
     std::optional<DirectoryListing> list_directory(const std::string& folder) override;
@@ -35,12 +42,13 @@ public:
     // Host strings are ANSI already.
     std::string host_to_ansi(std::string_view text) override;
 
-    // Closes every file this platform still has open. Used after a fault
-    // that left the import's own objects behind.
+    // Closes every file this platform still has open and deletes their
+    // temporary files. Used after a fault that left the import's own
+    // objects behind.
     void close_open_files();
 
-    // For the output files: the handles they hold open.
-    std::vector<void*> open_handles;
+    // The output files not yet committed or dropped.
+    std::vector<OpenOutput> open_files;
 };
 
 // The folder part of an executable's path: everything before the last

@@ -1,12 +1,19 @@
 // The shared library called from C host programs: the exchange file lands
-// beside the host executable, whatever the current folder.
+// beside the host executable, whatever the current folder, and nowhere
+// when that folder cannot be determined.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/messages.hpp"
 #include "core/e2e/e2e_support.hpp"
@@ -96,6 +103,81 @@ TEST(SharedLibrary, ArgumentsAreOnlyRead) {
     EXPECT_EQ(host.call({"nfe", nfe_key, host.xml.str() + "/", "Sim"}).exit_code, 0);
     EXPECT_EQ(host.call({"cte", " ", "", ""}).exit_code, 0);
     EXPECT_EQ(host.call({"nfe", "Ação", "/nao/existe", "qualquer"}).exit_code, 0);
+}
+
+// A chain of folders whose full path is longer than PATH_MAX, built and
+// removed through descriptors, as no path can name its end.
+class DeepFolder {
+public:
+    explicit DeepFolder(const std::string& base) {
+        fds_.push_back(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        for (std::size_t length = base.size(); length <= PATH_MAX + 200; length += level_.size() + 1) {
+            if (::mkdirat(fds_.back(), level_.c_str(), 0700) != 0) break;
+            fds_.push_back(::openat(fds_.back(), level_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (fds_.back() < 0) break;
+        }
+    }
+    ~DeepFolder() {
+        for (std::size_t i = fds_.size() - 1; i > 0; --i) {
+            for (const char* name : {"host", "Integracao_Docs_Fiscal.ini"}) ::unlinkat(fds_[i], name, 0);
+            ::close(fds_[i]);
+            ::unlinkat(fds_[i - 1], level_.c_str(), AT_REMOVEDIR);
+        }
+        ::close(fds_[0]);
+    }
+    DeepFolder(const DeepFolder&) = delete;
+    DeepFolder& operator=(const DeepFolder&) = delete;
+    bool built() const { return fds_.size() > PATH_MAX / level_.size() + 1 && fds_.back() >= 0; }
+    int fd() const { return fds_.back(); }
+
+private:
+    std::string level_ = std::string(200, 'p');
+    std::vector<int> fds_;
+};
+
+TEST(SharedLibrary, AHostWhoseFolderCannotBeDeterminedGetsTheCreationFailureAndNoFileAnywhere) {
+    // The host executable lies deeper than PATH_MAX, so /proc/self/exe
+    // cannot be read; it is started through a descriptor, from another
+    // current folder. Two calls, so that the second starts in the search
+    // folder the first one may have entered.
+    TempDir base;
+    TempDir work;
+    TempDir xml;
+    TempDir capture;
+    copy_corpus(xml, nfe_document, "nota.xml");
+    DeepFolder deep(base.str());
+    ASSERT_TRUE(deep.built());
+    const auto exe = read_bytes(IDF_C_HOST_PATH);
+    ASSERT_TRUE(exe);
+    const int out = ::openat(deep.fd(), "host", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0700);
+    ASSERT_GE(out, 0);
+    ASSERT_EQ(::write(out, exe->data(), exe->size()), static_cast<ssize_t>(exe->size()));
+    ::close(out);
+    const int program = ::openat(deep.fd(), "host", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(program, 0);
+
+    const std::string err = capture.str() + "/err";
+    std::vector<std::string> args = {"host", "nfe", nfe_key, xml.str(), "", "nfe", nfe_key, xml.str(), ""};
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || ::dup2(fd, 2) < 0 || ::chdir(work.str().c_str()) != 0) ::_exit(127);
+        ::fexecve(program, argv.data(), environ);
+        ::_exit(126);
+    }
+    ::close(program);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string box(msg::erro_criar_arquivo);
+    EXPECT_EQ(read_bytes(err), box + "\n" + box + "\n");
+    EXPECT_NE(::faccessat(deep.fd(), "Integracao_Docs_Fiscal.ini", F_OK, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_FALSE(fs::exists(work.path() / "Integracao_Docs_Fiscal.ini"));
+    EXPECT_FALSE(fs::exists(xml.path() / "Integracao_Docs_Fiscal.ini"));
 }
 
 TEST(SharedLibrary, ExportsExactlyTheTwoImportFunctions) {

@@ -435,6 +435,108 @@ void nested_call(Host& h) {
     nested.fn = nullptr;
 }
 
+// The exchange folder's temporary files of the exchange file.
+std::vector<std::wstring> temporaries(const Host& h) {
+    std::vector<std::wstring> names;
+    const std::wstring folder = h.exchange.substr(0, h.exchange.rfind(L'\\') + 1);
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW((folder + L".Integracao_Docs_Fiscal.ini.*.tmp").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(folder + found.cFileName);
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
+}
+
+// Another process running imports without end ("laco"), stopped with
+// TerminateProcess at random moments: the name holds the old file, the
+// complete new one or nothing, and the next call removes the temporary files
+// the dead processes left, and only those.
+void atomic_write(Host& h) {
+    const std::string test = "gravacao_atomica";
+    const std::string folder = ansi(h.data + L"\\nfe");
+    const CallResult complete = import(h, "nfe", nfe_key.c_str(), folder.c_str(), "Sim");
+    results.check(complete.ini.has_value(), test, "a complete import first");
+    if (!complete.ini) return;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" laco \"" + h.data + L"\"";
+    const std::string old = "[IDENTIFICACAO]\r\nChave_Acesso=antiga\r\n";
+    unsigned seed = GetTickCount();
+    int odd = 0, kept = 0, replaced = 0, none = 0;
+    for (int round = 0; round < 10; ++round) {
+        write_bytes(h.exchange, old);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            results.check(false, test, "start the importing process");
+            return;
+        }
+        seed = seed * 1103515245u + 12345u;
+        Sleep(300 + (seed >> 16) % 2000);
+        TerminateProcess(process.hProcess, 9);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        const auto found = read_bytes(h.exchange);
+        if (!found)
+            ++none;
+        else if (*found == old)
+            ++kept;
+        else if (*found == *complete.ini)
+            ++replaced;
+        else
+            ++odd;
+    }
+    std::printf("%s: 10 stops left the old file %d times, the new one %d, none %d, another %d\n", test.c_str(), kept,
+                replaced, none, odd);
+    results.check(odd == 0, test, std::to_string(odd) + " of 10 stops left a file that is neither old nor complete");
+
+    // A leftover still open in a running process stays; the dead ones go.
+    const std::wstring held =
+        h.exchange.substr(0, h.exchange.rfind(L'\\') + 1) + L".Integracao_Docs_Fiscal.ini.1.0123456789abcdef.tmp";
+    HANDLE open = CreateFileW(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    FILETIME long_ago{0, 0x01000000};
+    SetFileTime(open, nullptr, nullptr, &long_ago);
+    const CallResult next = import(h, "nfe", nfe_key.c_str(), folder.c_str(), "Sim");
+    results.check(next.ini == complete.ini, test, "the next call completes");
+    const auto left = temporaries(h);
+    results.check(left.size() == 1 && left[0] == held, test,
+                  "only the open temporary file is left: " + std::to_string(left.size()));
+    CloseHandle(open);
+    DeleteFileW(held.c_str());
+}
+
+// A hard link or a symbolic link at the exchange file's name is replaced,
+// never written through.
+void links(Host& h) {
+    const std::string test = "ligacoes";
+    const std::string folder = ansi(h.data + L"\\nfe");
+    const std::wstring target = h.exchange + L".alvo";
+    struct {
+        const char* what;
+        bool symbolic;
+    } cases[] = {{"hard link", false}, {"symbolic link", true}};
+    for (const auto& c : cases) {
+        DeleteFileW(h.exchange.c_str());
+        write_bytes(target, "intacto");
+        const bool made = c.symbolic ? CreateSymbolicLinkW(h.exchange.c_str(), target.c_str(), 0) != 0
+                                     : CreateHardLinkW(h.exchange.c_str(), target.c_str(), nullptr) != 0;
+        if (!made) {
+            std::printf("%s: skipped, this system cannot make a %s (error %lu)\n", test.c_str(), c.what,
+                        GetLastError());
+            continue;
+        }
+        const CallResult r = import(h, "nfe", nfe_key.c_str(), folder.c_str(), "Sim");
+        results.check(r.ini.has_value(), test, std::string(c.what) + ": the import completes");
+        results.check(read_bytes(target) == std::optional<std::string>("intacto"), test,
+                      std::string(c.what) + ": its target is untouched");
+    }
+    DeleteFileW(target.c_str());
+}
+
 HWND make_window() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = host_window_proc;
@@ -472,6 +574,11 @@ int main(int argc, char** argv) {
     h.lib.cte =
         reinterpret_cast<ExportFn>(reinterpret_cast<void*>(GetProcAddress(h.lib.module, "importa_arquivo_xml_cte")));
     results.check(h.lib.nfe && h.lib.cte, "carga", "both exports found by name");
+    if (h.group == "laco" && h.lib.nfe) {
+        // Imports without end, until stopped from outside (atomic_write).
+        const std::string folder = ansi(h.data + L"\\nfe");
+        for (;;) h.lib.nfe(nfe_key.c_str(), folder.c_str(), "Sim");
+    }
     const auto by_ordinal = [&](int n) {
         return reinterpret_cast<void*>(GetProcAddress(h.lib.module, MAKEINTRESOURCEA(n)));
     };
@@ -496,6 +603,8 @@ int main(int argc, char** argv) {
         com_models(h);
         fault_contained(h);
         nested_call(h);
+        atomic_write(h);
+        links(h);
     }
     if (h.group == "raiz") {
         const std::wstring folder = module_folder();
