@@ -1,6 +1,5 @@
 #include "common/protocolo.hpp"
 
-#include <exception>
 #include <optional>
 
 #include "common/messages.hpp"
@@ -11,13 +10,13 @@ namespace idf {
 namespace {
 
 // The text of a child of infProt as the DOM gives it; none when the child is
-// missing or its text cannot be read.
+// missing or its text cannot be read (it holds more than text).
 std::optional<std::u16string> texto(xml::Node inf_prot, std::string_view child) {
     try {
         const xml::Node node = xml::find_child(xml::child_nodes(inf_prot), child);
         if (!node) return std::nullopt;
         return xml::node_text(node);
-    } catch (const std::exception&) {
+    } catch (const xml::XmlDocError&) {
         return std::nullopt;
     }
 }
