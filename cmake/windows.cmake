@@ -17,6 +17,16 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(IDF_SEH_GUARD src/platform/windows/seh_guard.cpp)
 endif()
+
+# The JSON report is built with the header-only nlohmann/json of the build
+# machine; only its folder is put on the include path, never the build
+# machine's other headers.
+find_path(IDF_NLOHMANN_JSON_DIR nlohmann/json.hpp PATHS /usr/include /usr/local/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(idf_json_include ${CMAKE_BINARY_DIR}/json-include)
+file(MAKE_DIRECTORY ${idf_json_include})
+file(CREATE_LINK ${IDF_NLOHMANN_JSON_DIR}/nlohmann ${idf_json_include}/nlohmann SYMBOLIC)
+target_include_directories(idf_core SYSTEM PRIVATE ${idf_json_include})
+
 add_library(idf_platform_windows STATIC
   src/platform/windows/windows_platform.cpp
   ${IDF_SEH_GUARD})

@@ -92,6 +92,7 @@ ImportResult Import::btnimportarClick() {
             // Without memory for it the list of an aborted import is lost.
         }
     }
+    result.protocolo = std::move(protocolo_lido_);
     return result;
 }
 

@@ -56,10 +56,10 @@ void append_utf8(std::string& out, char32_t cp) {
 }
 
 // The code points of CP1252 bytes 0x80 to 0x9F; 0 marks an unassigned byte.
-constexpr std::array<char16_t, 32> cp1252_high{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> cp1252_high{0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                               0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char cp1252_byte(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
@@ -98,8 +98,7 @@ std::string utf16_to_utf8(std::u16string_view utf16) {
     out.reserve(utf16.size());
     for (std::size_t i = 0; i < utf16.size(); ++i) {
         char32_t cp = utf16[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-            utf16[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -162,6 +161,62 @@ std::string ascii_upper(std::string_view text) {
     return out;
 }
 
+char32_t fold_case_cp1252(char32_t c) {
+    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+    switch (c) {
+        case 0x0160:  // Š
+        case 0x0152:  // Œ
+        case 0x017D:  // Ž
+            return c + 1;
+        case 0x0178:  // Ÿ
+            return 0xFF;
+        default:
+            return c;
+    }
+}
+
+namespace {
+
+std::u32string folded(std::string_view utf8) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) out += fold_case_cp1252(decode_utf8(utf8, i));
+    return out;
+}
+
+}  // namespace
+
+bool less_ignoring_case(std::string_view a, std::string_view b) {
+    const std::u32string fa = folded(a);
+    const std::u32string fb = folded(b);
+    if (fa != fb) return fa < fb;
+    return a < b;  // names that differ only in case keep a fixed order
+}
+
+bool matches_ignoring_case(std::string_view mask_utf8, std::string_view name_utf8) {
+    const std::u32string mask = folded(mask_utf8);
+    const std::u32string name = folded(name_utf8);
+    // Iterative wildcard match with backtracking to the last "*".
+    std::size_t m = 0, n = 0, star = std::u32string::npos, resume = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == U'?' || mask[m] == name[n])) {
+            ++m;
+            ++n;
+        } else if (m < mask.size() && mask[m] == U'*') {
+            star = m++;
+            resume = n;
+        } else if (star != std::u32string::npos) {
+            m = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == U'*') ++m;
+    return m == mask.size();
+}
+
 std::u16string_view first_units(std::u16string_view text, std::size_t n) {
     return text.substr(0, std::min(n, text.size()));
 }
@@ -171,8 +226,7 @@ std::string utf16_to_cp1252(std::u16string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             ++i;  // a surrogate pair is one character, and CP1252 holds none of them
             out += '?';
             continue;

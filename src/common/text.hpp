@@ -36,6 +36,19 @@ std::string somente_numeros(std::string_view text);
 // Turns a-z into A-Z; every other byte, accented letters included, stays.
 std::string ascii_upper(std::string_view text);
 
+// Letter case as the Windows code page 1252 knows it: the capitals that
+// CP1252 holds with their small letter (A-Z, À-Þ but ×, Š, Œ, Ž, Ÿ) become
+// that small letter; every other character stays.
+char32_t fold_case_cp1252(char32_t c);
+
+// Orders UTF-8 file names ascending, comparing their characters with the
+// letter case folded as above; names equal but for case keep byte order.
+bool less_ignoring_case(std::string_view a, std::string_view b);
+
+// Matches a UTF-8 file name against a mask of "*" (any characters) and "?"
+// (one character), with the letter case folded as above.
+bool matches_ignoring_case(std::string_view mask, std::string_view name);
+
 // The first n UTF-16 code units of the text.
 std::u16string_view first_units(std::u16string_view text, std::size_t n);
 

@@ -5,6 +5,7 @@
 #include "common/fields.hpp"
 #include "common/messages.hpp"
 #include "common/numbers.hpp"
+#include "common/text.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
 namespace idf::cte {
@@ -62,8 +63,9 @@ void Tfrmimporta_arquivo_xml_cte::le_icms() {
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
-    // Nothing the document holds stops the run: an error of the data ends
-    // the list where it stands, with the lines already written kept.
+    // Nothing the document holds stops the run: an error of the data, a key
+    // whose text cannot be read included, ends the list where it stands,
+    // with the lines already written kept.
     try {
         const xml::Node primeira = find_path(document_element(), {"CTe", "infCte", "infCTeNorm", "infDoc", "infNFe"});
         if (!primeira) return;
@@ -75,6 +77,9 @@ void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
         // visited, whatever its name; only the ones holding a chave count.
         for (xml::Node node = primeira; node; node = xml::next_sibling(node)) {
             if (!xml::first_child(xml::child_nodes(node))) continue;
+            // The presence test is not guarded: an unreadable key ends
+            // the list rather than being skipped.
+            if (is_blank(xml::node_text(xml::child_by_name(xml::child_nodes(node), "chave")))) continue;
             const std::string chave = read_value(*this, node, "chave", upper);
             if (chave.empty()) continue;
             ++notas;

@@ -12,12 +12,6 @@ namespace {
 
 char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool less_ignoring_case(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(fold(x)) < static_cast<unsigned char>(fold(y));
-    });
-}
-
 bool ends_with_xml(std::string_view name) {
     if (name.size() < 4) return false;
     const std::string_view tail = name.substr(name.size() - 4);
@@ -119,7 +113,8 @@ std::optional<DirectoryListing> MemoryPlatform::list_directory(const std::string
             continue;
         listing.names.push_back(name);
     }
-    std::stable_sort(listing.names.begin(), listing.names.end(), less_ignoring_case);
+    std::stable_sort(listing.names.begin(), listing.names.end(),
+                     [](const std::string& a, const std::string& b) { return less_ignoring_case(a, b); });
     return listing;
 }
 

@@ -25,8 +25,6 @@ namespace idf {
 
 namespace {
 
-char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -191,37 +189,9 @@ bool ansi_faithful(std::string_view utf8) {
     return cp1252_to_utf8(ansi) == utf8;
 }
 
-bool mask_matches(std::string_view mask, std::string_view name) {
-    // Iterative wildcard match with backtracking to the last "*".
-    std::size_t m = 0, n = 0, star = std::string_view::npos, resume = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || fold(mask[m]) == fold(name[n]))) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == '*') {
-            star = m++;
-            resume = n;
-        } else if (star != std::string_view::npos) {
-            m = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*') ++m;
-    return m == mask.size();
-}
+bool mask_matches(std::string_view mask, std::string_view name) { return matches_ignoring_case(mask, name); }
 
-bool name_less(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto ca = static_cast<unsigned char>(fold(a[i]));
-        const auto cb = static_cast<unsigned char>(fold(b[i]));
-        if (ca != cb) return ca < cb;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;  // names that differ only in case keep a fixed order
-}
+bool name_less(std::string_view a, std::string_view b) { return less_ignoring_case(a, b); }
 
 std::string current_folder() {
     std::error_code ec;

@@ -41,9 +41,10 @@ std::string absolute_path(const std::string& path);
 // is never faithful. The search lists no other name and opens no other path.
 bool ansi_faithful(std::string_view utf8);
 
-// Matches a file name against a mask of "*" and "?", ignoring letter case.
+// Matches a file name against a mask of "*" and "?", ignoring letter case
+// (CP1252 letters, see fold_case_cp1252).
 bool mask_matches(std::string_view mask, std::string_view name);
-// Orders names ascending ignoring letter case.
+// Orders names ascending ignoring letter case (CP1252 letters).
 bool name_less(std::string_view a, std::string_view b);
 
 }  // namespace idf

@@ -57,13 +57,14 @@ TEST(Search, OfTwoFilesWithTheKeyTheFirstByNameIsImported) {
         {{"zeta.xml", "Zeta2.xml", "ZETA1.XML"}, "zeta.xml"},
         {{"_x.xml", "a.xml"}, "_x.xml"},
         {{"NFe-2.xml", "nfe-10.xml"}, "nfe-10.xml"},
+        {{"Éb.xml", "éa.xml"}, "éa.xml"},
     };
     for (const auto& c : cases) {
         test::TempDir dir;
         for (const auto& name : c.names) dir.write(name, test::nfe_with_key(key, name));
         const auto run = search_folder(key, dir.str());
         EXPECT_EQ(run.opd_file_name, dir.str() + "/" + c.first);
-        EXPECT_EQ(run.ini, "Marca=" + c.first + "\r\n");
+        EXPECT_EQ(run.ini, "Marca=" + utf8_to_cp1252(c.first) + "\r\n");  // the value is ANSI
     }
 }
 

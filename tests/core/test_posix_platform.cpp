@@ -48,6 +48,12 @@ TEST(MaskMatches, WildcardsIgnoringLetterCase) {
         {"*a*", "bbb", false},
         {"?", "", false},
         {"*.xml", "Ç.xml", true},
+        // The letters CP1252 has in both cases fold; "?" is one character.
+        {"ção*.xml", "ÇÃO1.XML", true},
+        {"ŠŒŽŸÞ.xml", "šœžÿþ.xml", true},
+        {"×.xml", "÷.xml", false},
+        {"?.xml", "é.xml", true},
+        {"É?.xml", "é.xml", false},
     };
     for (const auto& c : cases) EXPECT_EQ(mask_matches(c.mask, c.name), c.matches) << c.mask << " / " << c.name;
 }
@@ -60,6 +66,13 @@ TEST(NameLess, AscendingIgnoringLetterCase) {
     EXPECT_TRUE(name_less("ab", "abc"));
     EXPECT_FALSE(name_less("abc", "ABC") && name_less("ABC", "abc"));  // a strict order
     EXPECT_FALSE(name_less("same", "same"));
+    // Accented letters fold too; names equal but for case keep byte order.
+    EXPECT_TRUE(name_less("éa.xml", "Éb.xml"));
+    EXPECT_TRUE(name_less("Œa", "œb"));
+    EXPECT_TRUE(name_less("ÿa", "Ÿb"));
+    EXPECT_TRUE(name_less("É.xml", "é.xml"));
+    EXPECT_FALSE(name_less("é.xml", "É.xml"));
+    EXPECT_TRUE(name_less("z.xml", "×.xml"));  // × and ÷ are no letters
 }
 
 TEST(ListDirectory, PlainVisibleFilesMatchingTheMaskSorted) {
