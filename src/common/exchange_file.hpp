@@ -12,8 +12,6 @@
 
 namespace idf {
 
-inline constexpr std::string_view exchange_file_name = "Integracao_Docs_Fiscal.ini";
-
 class ExchangeFile {
 public:
     ExchangeFile(Platform& platform, std::string path);

@@ -1,6 +1,7 @@
 #include "common/import.hpp"
 
 #include <exception>
+#include <optional>
 
 #include "common/messages.hpp"
 #include "common/text.hpp"
@@ -40,10 +41,12 @@ void Import::finish(ImportResult& result) {
 ImportResult Import::btnimportarClick() {
     ImportResult result;
     try {
-        file_ = std::make_unique<ExchangeFile>(platform_,
-                                               platform_.join_path(platform_.exchange_folder(), exchange_file_name));
-        result.arquivo_ini = file_->path();
-        if (!file_->create()) {
+        std::optional<std::string> path = platform_.exchange_file_path();
+        if (path) {
+            file_ = std::make_unique<ExchangeFile>(platform_, std::move(*path));
+            result.arquivo_ini = file_->path();
+        }
+        if (!file_ || !file_->create()) {
             platform_.mensagem_atencao(msg::erro_criar_arquivo);
             return result;
         }

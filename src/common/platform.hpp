@@ -13,6 +13,8 @@
 
 namespace idf {
 
+inline constexpr std::string_view exchange_file_name = "Integracao_Docs_Fiscal.ini";
+
 // An exchange file open for writing. Writes may be buffered; a false result
 // from write or close means the content did not reach the disk.
 class OutputFile {
@@ -42,10 +44,21 @@ public:
     virtual std::optional<std::string> open_file_dialog() = 0;
 
     // The folder that receives the exchange file: the host executable's.
+    // Empty when it cannot be determined.
     virtual std::string exchange_folder() = 0;
 
     // Appends a file name to a folder path.
     virtual std::string join_path(std::string_view folder, std::string_view name) = 0;
+
+    // The full path of the exchange file, the one place the import takes it
+    // from: exchange_file_name in exchange_folder(). nullopt when the folder
+    // cannot be determined; the import then fails as when the file cannot
+    // be created, and never writes to another folder.
+    virtual std::optional<std::string> exchange_file_path() {
+        std::string folder = exchange_folder();
+        if (folder.empty()) return std::nullopt;
+        return join_path(folder, exchange_file_name);
+    }
 
     // Lists the files of `folder` as the search for the document does:
     // a wildcard in the last component replaces the mask "*.xml"; plain

@@ -107,8 +107,8 @@ void abort_after_fault(idf::win::WindowsPlatform& platform, unsigned long code) 
         std::snprintf(number, sizeof number, "0x%08lX", code);
         platform.mensagem_atencao(std::string(idf::msg::erro_inesperado) + "Exceção " + number + "." +
                                   std::string(idf::msg::abortada));
-        const std::string path = platform.join_path(platform.exchange_folder(), idf::exchange_file_name);
-        if (platform.file_exists(path)) platform.delete_file(path);
+        const auto path = platform.exchange_file_path();
+        if (path && platform.file_exists(*path)) platform.delete_file(*path);
     } catch (...) {
     }
 }
