@@ -11,17 +11,25 @@ target_link_libraries(idf_core PUBLIC ole32 oleaut32)
 
 add_library(idf_platform_windows STATIC
   src/platform/windows/windows_platform.cpp
+  src/platform/headless_platform.cpp
   src/platform/windows/seh_guard.cpp)
 target_link_libraries(idf_platform_windows PUBLIC idf_core comdlg32 user32 kernel32)
 
 set(IDF_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-# Integracao_Docs_Fiscal.dll: exactly the two stdcall functions of the .def
+# Integracao_Docs_Fiscal.dll: exactly the stdcall functions of the .def
 # file, by name and ordinal.
 add_library(Integracao_Docs_Fiscal SHARED
   src/entry/exports_windows.cpp
+  src/entry/headless_call.cpp
   src/entry/Integracao_Docs_Fiscal.def)
 target_link_libraries(Integracao_Docs_Fiscal PRIVATE idf_platform_windows idf_nfe idf_cte)
+# The result object of the headless calls is built with nlohmann-json, a
+# header-only library: its headers are taken from the build machine.
+find_path(IDF_NLOHMANN_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/nlohmann-include)
+file(CREATE_LINK ${IDF_NLOHMANN_INCLUDE}/nlohmann ${CMAKE_BINARY_DIR}/nlohmann-include/nlohmann SYMBOLIC)
+target_include_directories(Integracao_Docs_Fiscal SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/nlohmann-include)
 set_target_properties(Integracao_Docs_Fiscal PROPERTIES
   PREFIX ""
   OUTPUT_NAME Integracao_Docs_Fiscal

@@ -4,8 +4,9 @@
 #   1. cross-build build-win with cmake/toolchain-mingw32.cmake: the DLL, the
 #      test host and the XML tree dumper;
 #   2. check the DLL with objdump: a 32-bit image exporting exactly
-#      importa_arquivo_xml_cte @1 and importa_arquivo_xml_nfe @2, importing
-#      system DLLs only;
+#      importa_arquivo_xml_cte @1, importa_arquivo_xml_nfe @2, idf_importa_cte
+#      @3, idf_importa_nfe @4 and idf_ultimo_resultado @5, importing system
+#      DLLs only;
 #   3. build-winref, a Linux build: the reference runner, the command-line
 #      tool, the dumper and the unit tests of the entity-expansion check;
 #   4. the reference output of every case of cases.txt, as the Linux build
@@ -71,12 +72,14 @@ objdump=i686-w64-mingw32-objdump
 headers=$($objdump -p "$dll")
 check '[[ $($objdump -f "$dll") == *"file format pei-i386"* ]]' "not a 32-bit PE image"
 exports=$(awk '/^\[Ordinal\/Name Pointer\] Table/{t=1; next} t && /^\t\[/{print $NF} t && /^$/{t=0}' <<<"$headers" | sort | tr '\n' ' ')
-check '[[ $exports == "importa_arquivo_xml_cte importa_arquivo_xml_nfe " ]]' "exports: $exports"
+check '[[ $exports == "idf_importa_cte idf_importa_nfe idf_ultimo_resultado importa_arquivo_xml_cte importa_arquivo_xml_nfe " ]]' \
+  "exports: $exports"
 ordinals=$(awk '/Export Address Table -- Ordinal Base/{t=1; next} t && /\+base\[/{gsub(/[][]/," "); print $3} t && /^$/{t=0}' <<<"$headers" | tr '\n' ' ')
-check '[[ $ordinals == "1 2 " ]]' "ordinals: $ordinals"
-# The name table is sorted, so ordinal 1 must be the CT-e import.
-first=$(awk '/^\[Ordinal\/Name Pointer\] Table/{getline; print $NF}' <<<"$headers")
-check '[[ $first == importa_arquivo_xml_cte ]]' "ordinal 1 is $first"
+check '[[ $ordinals == "1 2 3 4 5 " ]]' "ordinals: $ordinals"
+# Each name's ordinal: the name table gives its index from the ordinal base 1.
+named=$(awk '/^\[Ordinal\/Name Pointer\] Table/{t=1; next} t && /^\t\[/{gsub(/[][]/," "); print $NF "=" $1 + 1} t && /^$/{t=0}' <<<"$headers" | sort | tr '\n' ' ')
+check '[[ $named == "idf_importa_cte=3 idf_importa_nfe=4 idf_ultimo_resultado=5 importa_arquivo_xml_cte=1 importa_arquivo_xml_nfe=2 " ]]' \
+  "ordinals by name: $named"
 imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print toupper($3)}' | sort -u | tr '\n' ' ')
 echo "imports: $imports"
 allowed=" KERNEL32.DLL USER32.DLL COMDLG32.DLL OLE32.DLL OLEAUT32.DLL MSVCRT.DLL ADVAPI32.DLL GDI32.DLL SHELL32.DLL "

@@ -2,6 +2,7 @@
 // the system, as a 32-bit host program loads the library.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,8 @@ namespace idf::win {
 
 class WindowsPlatform : public Platform {
 public:
-    WindowsPlatform() = default;
+    explicit WindowsPlatform(SearchFolder search_folder = SearchFolder::becomes_current)
+        : search_folder_(search_folder) {}
     ~WindowsPlatform() override;
     WindowsPlatform(const WindowsPlatform&) = delete;
     WindowsPlatform& operator=(const WindowsPlatform&) = delete;
@@ -41,7 +43,14 @@ public:
 
     // For the output files: the handles they hold open.
     std::vector<void*> open_handles;
+
+private:
+    SearchFolder search_folder_;
 };
+
+// The path made absolute against the current folder (GetFullPathNameA);
+// nullopt when that fails.
+std::optional<std::string> full_path(const std::string& path);
 
 // The folder part of an executable's path: everything before the last
 // backslash, keeping it after a drive colon ("C:\Host.exe" gives "C:\").
