@@ -1,11 +1,13 @@
 /*
  * integracao_docs_fiscal.h - the public interface of Integracao_Docs_Fiscal.
  *
- * Each call imports one authorised NF-e or CT-e and writes its content as the
- * exchange file "Integracao_Docs_Fiscal.ini" in the folder of the host
+ * Each classic call imports one authorised NF-e or CT-e and writes its content
+ * as the exchange file "Integracao_Docs_Fiscal.ini" in the folder of the host
  * program's executable (the process's main module). The file is CP1252 with
  * CR LF line ends; it is present after a completed import and absent after an
- * import that did not complete. Each import of either type replaces it.
+ * import that did not complete. Each import of either type replaces it. The
+ * idf_* calls further down do the same for hosts without a desktop, at a path
+ * of the caller's choosing.
  *
  * Arguments:
  *   chave_acesso      the document's 44-digit access key. The folder
