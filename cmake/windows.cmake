@@ -9,6 +9,15 @@ target_sources(idf_core PRIVATE
   src/platform/windows/ansi_windows.cpp)
 target_link_libraries(idf_core PUBLIC ole32 oleaut32)
 
+# The JSON report is built with the header-only nlohmann/json of the build
+# machine; only its folder is put on the include path, never the build
+# machine's other headers.
+find_path(IDF_NLOHMANN_JSON_DIR nlohmann/json.hpp PATHS /usr/include /usr/local/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(idf_json_include ${CMAKE_BINARY_DIR}/json-include)
+file(MAKE_DIRECTORY ${idf_json_include})
+file(CREATE_LINK ${IDF_NLOHMANN_JSON_DIR}/nlohmann ${idf_json_include}/nlohmann SYMBOLIC)
+target_include_directories(idf_core SYSTEM PRIVATE ${idf_json_include})
+
 add_library(idf_platform_windows STATIC
   src/platform/windows/windows_platform.cpp
   src/platform/windows/seh_guard.cpp)

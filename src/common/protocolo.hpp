@@ -22,7 +22,8 @@ struct Protocolo {
 // then reads the access key with its layout of 11 groups of 4 characters
 // and writes "[IDENTIFICACAO]" and "Chave_Acesso=". Each value is found
 // anew from the document element; a missing element or a blank value takes
-// the abort path with its message.
+// the abort path with its message. The texts of nProt, cStat, xMotivo and
+// tpAmb are handed to the import's result as they are read.
 void le_protocolo(Import& import, const Protocolo& protocolo);
 
 }  // namespace idf
