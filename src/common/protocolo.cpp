@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 
+#include "common/messages.hpp"
 #include "common/text.hpp"
 
 namespace idf {
@@ -26,6 +27,31 @@ std::optional<std::string> utf8(const std::optional<std::u16string>& text) {
     return utf16_to_utf8(*text);
 }
 
+// Without codes 0 to 32 at both ends; a missing or unreadable text is empty.
+std::u16string_view aparado(const std::optional<std::u16string>& text) {
+    if (!text) return {};
+    std::u16string_view s = *text;
+    while (!s.empty() && s.front() <= 32) s.remove_prefix(1);
+    while (!s.empty() && s.back() <= 32) s.remove_suffix(1);
+    return s;
+}
+
+// A protocol that carries a status other than authorised use (100) or
+// authorised out of time (150): denied use, a cancellation or an event.
+// Documents without a status keep being imported.
+void verifica_situacao(Import& import, const Protocolo& protocolo, const std::optional<std::u16string>& c_stat,
+                       const std::optional<std::u16string>& x_motivo) {
+    const std::u16string_view situacao = aparado(c_stat);
+    if (situacao.empty() || situacao == u"100" || situacao == u"150") return;
+    std::string message = std::string(msg::arquivo_invalido) + "O Protocolo não Autoriza o Uso da " +
+                          std::string(protocolo.documento) + " (Situação " + utf16_to_utf8(situacao);
+    const std::u16string_view motivo = first_units(aparado(x_motivo), 255);
+    if (!motivo.empty()) message += " - " + utf16_to_utf8(motivo);
+    message += ").";
+    message += msg::abortada;
+    import.abort(message);
+}
+
 }  // namespace
 
 void le_protocolo(Import& import, const Protocolo& protocolo) {
@@ -39,6 +65,7 @@ void le_protocolo(Import& import, const Protocolo& protocolo) {
     import.set_protocolo_lido(
         {utf8(texto(inf_prot, "nProt")), utf8(c_stat), utf8(x_motivo), utf8(texto(inf_prot, "tpAmb"))});
     read_field(import, inf_prot, numero);
+    verifica_situacao(import, protocolo, c_stat, x_motivo);
 
     inf_prot = find_path(import.document_element(), {protocolo.elemento, "infProt"});
     if (!inf_prot) import.abort(protocolo.sem_chave);

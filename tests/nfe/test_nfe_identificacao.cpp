@@ -73,6 +73,49 @@ TEST(NfeIdentificacao, AbortsInOrderWithItsMessageAndLeavesNoFile) {
     }
 }
 
+// A protocol is refused, after its number and before its key, when its
+// status is present and is neither 100 nor 150.
+TEST(NfeIdentificacao, ProtocolWhoseStatusDoesNotAuthoriseUseIsRefused) {
+    const auto infprot = [](const std::string& inner) {
+        return with_protocolo("<protNFe><infProt><chNFe>" + std::string(chave) + "</chNFe>" + inner +
+                              "</infProt></protNFe>");
+    };
+    const auto recusa = [](const std::string& situacao) {
+        return "Arquivo XML Inválido. O Protocolo não Autoriza o Uso da NFe (Situação " + situacao +
+               ").\r\n\nA Importação será Abortada.";
+    };
+    const std::string m250(250, 'm');
+    const AbortCase refused[] = {
+        {"denied", infprot("<nProt>1</nProt><cStat>110</cStat><xMotivo>Uso Denegado</xMotivo>").xml(),
+         recusa("110 - Uso Denegado")},
+        {"trimmed", infprot("<nProt>1</nProt><cStat>\t301 </cStat><xMotivo> Irregular \n</xMotivo>").xml(),
+         recusa("301 - Irregular")},
+        {"blank reason", infprot("<nProt>1</nProt><cStat>302</cStat><xMotivo>  </xMotivo>").xml(), recusa("302")},
+        {"reason of 259 characters",
+         infprot("<nProt>1</nProt><cStat>101</cStat><xMotivo>" + m250 + "ção longo</xMotivo>").xml(),
+         recusa("101 - " + m250 + "ção l")},
+        {"not a number", infprot("<nProt>1</nProt><cStat>OK</cStat>").xml(), recusa("OK")},
+        {"before the key",
+         with_protocolo("<protNFe><infProt><nProt>1</nProt><cStat>135</cStat></infProt></protNFe>").xml(),
+         recusa("135")},
+        {"after the number", infprot("<cStat>110</cStat>").xml(), sem_protocolo},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        const RunResult r = run_xml(DocType::nfe, c.xml, Regional::brazilian(), "Sim");
+        EXPECT_FALSE(r.ini.has_value());
+        EXPECT_EQ(r.boxes, std::vector<std::string>{c.message});
+    }
+
+    // Authorised, out of time, missing, blank or unreadable status, and a
+    // test environment: imported.
+    for (const char* inner : {"<cStat>100</cStat>", "<cStat> 150\r\n</cStat>", "", "<cStat> </cStat>",
+                              "<cStat><x>110</x></cStat>", "<cStat>100</cStat><tpAmb>2</tpAmb>"}) {
+        SCOPED_TRACE(inner);
+        EXPECT_TRUE(run(infprot(std::string("<nProt>1</nProt>") + inner)).completed());
+    }
+}
+
 TEST(NfeIdentificacao, AccessKeyLayoutOfOddLengths) {
     struct Case {
         std::string ch_nfe;

@@ -165,13 +165,18 @@ TEST(Cli, ProtocolTextsAreReportedAsReadWhetherTheImportCompletesOrNot) {
     for (const char* member : {"nProt", "cStat", "xMotivo", "tpAmb"})
         EXPECT_TRUE(not_found["protocolo"][member].is_null()) << member;
 
-    // A missing element is null.
-    const std::string sem_tipo = f.work.write("sem-tipo.xml", R"(<nfeProc><protNFe><infProt>
-<nProt>135000000000001</nProt><cStat> 100 </cStat></infProt></protNFe></nfeProc>)");
-    const auto run = cli({"nfe", "--arquivo", sem_tipo, "--saida", f.out.str(), "--json"}, f.work.str());
+    // A refused protocol: texts untrimmed, a missing element null.
+    const std::string denied = f.work.write("denegada.xml", R"(<nfeProc><protNFe><infProt>
+<nProt>135000000000001</nProt><cStat> 110 </cStat><xMotivo>Uso Denegado</xMotivo></infProt></protNFe></nfeProc>)");
+    const auto run = cli({"nfe", "--arquivo", denied, "--saida", f.out.str(), "--json"}, f.work.str());
     EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(json_report(run)["protocolo"], ordered_json::parse(R"({"nProt": "135000000000001", "cStat": " 100 ",
-                                                             "xMotivo": null, "tpAmb": null})"));
+    const auto refused = json_report(run);
+    EXPECT_EQ(refused["resultado"], "abortada");
+    EXPECT_EQ(refused["protocolo"], ordered_json::parse(R"({"nProt": "135000000000001", "cStat": " 110 ",
+                                                             "xMotivo": "Uso Denegado", "tpAmb": null})"));
+    EXPECT_EQ(refused["mensagens"], ordered_json::array({"Arquivo XML Inválido. O Protocolo não Autoriza o Uso da NFe "
+                                                         "(Situação 110 - Uso Denegado).\r\n\nA Importação será "
+                                                         "Abortada."}));
 }
 
 TEST(Cli, WithoutJsonTheBoxesGoToStandardErrorInUtf8) {
