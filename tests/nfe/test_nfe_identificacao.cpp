@@ -126,6 +126,10 @@ TEST(NfeIdentificacao, AccessKeyLayoutOfOddLengths) {
         {std::string(chave) + "9", "Chave_Acesso=" + std::string(chave_formatada)},  // 45th character dropped
         {"123456", "Chave_Acesso=1234 56         "},                                 // all ten blanks stay
         {" 12345", "Chave_Acesso= 123 45         "},                                 // not trimmed
+        // U+1F600 takes two of the first four positions.
+        {"\xF0\x9F\x98\x80"
+         "1234567",
+         "Chave_Acesso=?12 3456 7        "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ch_nfe);
@@ -174,6 +178,15 @@ TEST(NfeIdentificacao, EmissionDateFromDEmiElseDhEmi) {
         {"<dEmi>2023-02-30</dEmi><dhEmi>2023-05-10T10:00:00-03:00</dhEmi>", "Data_Emissao=", problema},
         {"<dhEmi>2023-13-01T00:00:00</dhEmi>", "Data_Emissao=", problema},
         {"", "Data_Emissao=", problema},
+        // The built day/month/year is read as it stands: blanks only after
+        // the year, which is taken as written.
+        {"<dhEmi>23  -05-10</dhEmi>", "Data_Emissao=10/05/0023", ""},
+        {"<dhEmi>2023-05- 9</dhEmi>", "Data_Emissao=", problema},
+        {"<dhEmi>  99-12-31</dhEmi>", "Data_Emissao=", problema},
+        // U+1F600 takes two positions: the day is its second half and "1".
+        {"<dhEmi>2023-05\xF0\x9F\x98\x80"
+         "10</dhEmi>",
+         "Data_Emissao=", problema},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.datas);
