@@ -9,6 +9,15 @@ target_sources(idf_core PRIVATE
   src/platform/windows/ansi_windows.cpp)
 target_link_libraries(idf_core PUBLIC ole32 oleaut32)
 
+# The JSON report is built with the header-only nlohmann/json of the build
+# machine; only its folder is put on the include path, never the build
+# machine's other headers.
+find_path(IDF_NLOHMANN_JSON_DIR nlohmann/json.hpp PATHS /usr/include /usr/local/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(idf_json_include ${CMAKE_BINARY_DIR}/json-include)
+file(MAKE_DIRECTORY ${idf_json_include})
+file(CREATE_LINK ${IDF_NLOHMANN_JSON_DIR}/nlohmann ${idf_json_include}/nlohmann SYMBOLIC)
+target_include_directories(idf_core SYSTEM PRIVATE ${idf_json_include})
+
 # Structured exceptions: a handler record on the stack (x86) or a scope in
 # the image's unwind tables (x64).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -41,12 +50,6 @@ add_library(Integracao_Docs_Fiscal SHARED
   ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.rc
   ${IDF_DEF_FILE})
 target_link_libraries(Integracao_Docs_Fiscal PRIVATE idf_platform_windows idf_nfe idf_cte)
-# The result object of the headless calls is built with nlohmann-json, a
-# header-only library: its headers are taken from the build machine.
-find_path(IDF_NLOHMANN_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/nlohmann-include)
-file(CREATE_LINK ${IDF_NLOHMANN_INCLUDE}/nlohmann ${CMAKE_BINARY_DIR}/nlohmann-include/nlohmann SYMBOLIC)
-target_include_directories(Integracao_Docs_Fiscal SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/nlohmann-include)
 set_target_properties(Integracao_Docs_Fiscal PROPERTIES
   PREFIX ""
   OUTPUT_NAME Integracao_Docs_Fiscal

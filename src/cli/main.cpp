@@ -8,12 +8,12 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/regional.hpp"
+#include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/posix_platform.hpp"
@@ -89,15 +89,6 @@ int main(int argc, char** argv) {
                                          ? idf::nfe::importa_arquivo_xml_nfe(platform, regional, key, folder, modo)
                                          : idf::cte::importa_arquivo_xml_cte(platform, regional, key, folder, modo);
     const bool completed = result.outcome == idf::Outcome::completed;
-
-    if (json) {
-        // The members in the order of the documented object.
-        nlohmann::ordered_json out;
-        out["resultado"] = completed ? "concluida" : "abortada";
-        out["arquivo"] = completed ? nlohmann::ordered_json(result.arquivo_ini) : nlohmann::ordered_json(nullptr);
-        out["mensagens"] = platform.messages;
-        out["problemas"] = result.lista_problemas;
-        std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-    }
+    if (json) std::cout << idf::result_json(result, platform.messages) << '\n';
     return completed ? 0 : 1;
 }

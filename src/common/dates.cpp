@@ -1,6 +1,6 @@
 #include "common/dates.hpp"
 
-#include <chrono>
+#include "common/text.hpp"
 
 namespace idf {
 
@@ -27,33 +27,32 @@ DateOrder date_order(std::string_view format) {
     return DateOrder::dmy;
 }
 
-void skip_blanks(std::string_view s, std::size_t& pos) {
-    while (pos < s.size() && s[pos] == ' ') ++pos;
-}
-
-// Up to four digits, after optional blanks.
-bool scan_number(std::string_view s, std::size_t& pos, int& number, int& digits) {
-    skip_blanks(s, pos);
+// Up to four digits, right at pos.
+bool scan_number(std::u16string_view s, std::size_t& pos, int& number) {
     std::size_t i = pos;
     int n = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && n < 1000) {
-        n = n * 10 + (s[i] - '0');
+    while (i < s.size() && i - pos < 4 && s[i] >= u'0' && s[i] <= u'9') {
+        n = n * 10 + (s[i] - u'0');
         ++i;
     }
     if (i == pos) return false;
-    digits = static_cast<int>(i - pos);
     number = n;
     pos = i;
     return true;
 }
 
-bool scan_char(std::string_view s, std::size_t& pos, char c) {
-    skip_blanks(s, pos);
+bool scan_char(std::u16string_view s, std::size_t& pos, char16_t c) {
     if (pos < s.size() && s[pos] == c) {
         ++pos;
         return true;
     }
     return false;
+}
+
+// The date separator as a UTF-16 unit (it is an ANSI character).
+char16_t separator_unit(char separator) {
+    const std::u16string unit = utf8_to_utf16(cp1252_to_utf8(std::string_view(&separator, 1)));
+    return unit.empty() ? u'/' : unit.front();
 }
 
 bool is_leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
@@ -68,47 +67,40 @@ std::string two_digits(int v) {
     return s.size() < 2 ? "0" + s : s;
 }
 
-// The characters from 1-based position `from` to `to`, as far as they exist.
-std::string_view chars(std::string_view s, std::size_t from, std::size_t to) {
+// The UTF-16 units from 1-based position `from` to `to`, as far as they
+// exist.
+std::u16string_view units(std::u16string_view s, std::size_t from, std::size_t to) {
     if (from > s.size()) return {};
     return s.substr(from - 1, std::min(to, s.size()) - (from - 1));
 }
 
 }  // namespace
 
-Date read_short_date(std::string_view text, const Regional& regional, int current_year) {
-    const auto fail = [&]() -> Date { throw ConversionError("'" + std::string(text) + "' is not a valid date"); };
+Date read_short_date(std::u16string_view text, const Regional& regional) {
+    const auto fail = [&]() -> Date { throw ConversionError("'" + utf16_to_utf8(text) + "' is not a valid date"); };
+    const char16_t separator = separator_unit(regional.date_separator);
     std::size_t pos = 0;
-    int n1 = 0, n2 = 0, n3 = 0, d1 = 0, d2 = 0, d3 = 0;
-    if (!scan_number(text, pos, n1, d1) || !scan_char(text, pos, regional.date_separator) ||
-        !scan_number(text, pos, n2, d2) || !scan_char(text, pos, regional.date_separator) ||
-        !scan_number(text, pos, n3, d3))
+    int n1 = 0, n2 = 0, n3 = 0;
+    if (!scan_number(text, pos, n1) || !scan_char(text, pos, separator) || !scan_number(text, pos, n2) ||
+        !scan_char(text, pos, separator) || !scan_number(text, pos, n3))
         return fail();
-    skip_blanks(text, pos);
+    while (pos < text.size() && text[pos] == u' ') ++pos;
     if (pos != text.size()) return fail();
 
     Date date;
-    int year_digits = 0;
     switch (date_order(regional.short_date_format)) {
         case DateOrder::dmy:
             date = {n3, n2, n1};
-            year_digits = d3;
             break;
         case DateOrder::mdy:
             date = {n3, n1, n2};
-            year_digits = d3;
             break;
         case DateOrder::ymd:
             date = {n1, n2, n3};
-            year_digits = d1;
             break;
     }
-    if (year_digits <= 2) {
-        // Two-digit years fall in the window of fifty years around today.
-        const int century_base = current_year - 50;
-        date.year += century_base / 100 * 100;
-        if (date.year < century_base) date.year += 100;
-    }
+    // A year of one or two digits is that year: the result depends on the
+    // text alone, never on today's date.
     if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 ||
         date.day > days_in_month(date.year, date.month))
         return fail();
@@ -152,16 +144,14 @@ std::string write_short_date(const Date& date, const Regional& regional) {
     return out;
 }
 
-std::string converte_data(std::string_view xml_text, const Regional& regional) {
-    std::string built;
-    built += chars(xml_text, 9, 10);
-    built += '/';
-    built += chars(xml_text, 6, 7);
-    built += '/';
-    built += chars(xml_text, 1, 4);
-    const auto today = std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now()));
-    const Date date = read_short_date(built, regional, static_cast<int>(today.year()));
-    return write_short_date(date, regional);
+std::string converte_data(std::u16string_view xml_text, const Regional& regional) {
+    std::u16string built;
+    built += units(xml_text, 9, 10);
+    built += u'/';
+    built += units(xml_text, 6, 7);
+    built += u'/';
+    built += units(xml_text, 1, 4);
+    return write_short_date(read_short_date(built, regional), regional);
 }
 
 }  // namespace idf

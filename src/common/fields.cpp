@@ -12,10 +12,13 @@ namespace {
 
 std::string ansi(std::u16string_view text) { return to_ansi(text); }
 
-// Characters `from` to `to` (1-based, inclusive) as far as they exist.
-std::string_view piece(std::string_view s, std::size_t from, std::size_t to) {
+// The ANSI form of the UTF-16 units `from` to `to` (1-based, inclusive) of
+// the DOM text, as far as they exist. Masks and layouts count positions in
+// UTF-16 units, as the truncations do: a character outside the Basic
+// Multilingual Plane takes two positions (and becomes one '?').
+std::string piece(std::u16string_view s, std::size_t from, std::size_t to) {
     if (from > s.size()) return {};
-    return s.substr(from - 1, std::min(to, s.size()) - (from - 1));
+    return ansi(s.substr(from - 1, std::min(to, s.size()) - (from - 1)));
 }
 
 std::string apply_as_read(const Import&, std::u16string_view text, int) { return ansi(text); }
@@ -27,17 +30,15 @@ std::string apply_upper_first(const Import&, std::u16string_view text, int n) {
 }
 std::string apply_upper(const Import&, std::u16string_view text, int) { return ascii_upper(ansi(text)); }
 std::string apply_integer(const Import&, std::u16string_view text, int) { return normaliza_inteiro(ansi(text)); }
-std::string apply_cep(const Import&, std::u16string_view text, int) {
-    const std::string s = ansi(text);
-    std::string out(piece(s, 1, 2));
+std::string apply_cep(const Import&, std::u16string_view s, int) {
+    std::string out = piece(s, 1, 2);
     out += '.';
     out += piece(s, 3, 5);
     out += '-';
     out += piece(s, 6, 8);
     return out;
 }
-std::string apply_phone(const Import&, std::u16string_view text, int) {
-    const std::string s = ansi(text);
+std::string apply_phone(const Import&, std::u16string_view s, int) {
     std::string out = "(0";
     out += piece(s, 1, 2);
     out += ')';
@@ -47,13 +48,12 @@ std::string apply_phone(const Import&, std::u16string_view text, int) {
     return out;
 }
 std::string apply_date(const Import& import, std::u16string_view text, int) {
-    return converte_data(ansi(text), import.regional());
+    return converte_data(text, import.regional());
 }
 std::string apply_amount(const Import& import, std::u16string_view text, int) {
     return formata_numero(ansi(text), 2, import.regional());
 }
-std::string apply_access_key(const Import&, std::u16string_view text, int) {
-    const std::string s = ansi(text);
+std::string apply_access_key(const Import&, std::u16string_view s, int) {
     std::string out;
     for (std::size_t group = 0; group < 11; ++group) {
         if (group > 0) out += ' ';

@@ -83,6 +83,7 @@ ImportResult Import::btnimportarClick() {
         result.outcome = Outcome::aborted;
     }
     result.lista_problemas = lista_problemas_;
+    result.protocolo = std::move(protocolo_lido_);
     return result;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,12 +21,23 @@ namespace idf {
 
 enum class Outcome { completed, aborted };
 
+// The texts of the authorisation protocol's infProt (UTF-8, untrimmed);
+// none when the import stopped before the protocol was read, when the
+// element is missing or when its text cannot be read.
+struct ProtocoloLido {
+    std::optional<std::string> nProt;
+    std::optional<std::string> cStat;
+    std::optional<std::string> xMotivo;
+    std::optional<std::string> tpAmb;
+};
+
 struct ImportResult {
     Outcome outcome = Outcome::aborted;
     // The exchange file's path; it exists only when the import completed.
     std::string arquivo_ini;
     // The problem lines found (UTF-8), shown or not by modo_silencioso.
     std::string lista_problemas;
+    ProtocoloLido protocolo;
 };
 
 // Thrown by abort(): ends the import through the abort path.
@@ -79,6 +91,8 @@ public:
     void load_document(const std::string& path);
 
     const std::string& lista_problemas() const { return lista_problemas_; }
+    // The protocol texts handed back in the result.
+    void set_protocolo_lido(ProtocoloLido lido) { protocolo_lido_ = std::move(lido); }
     const ExchangeFile& exchange_file() const { return *file_; }
 
 protected:
@@ -97,6 +111,7 @@ private:
     std::string opd_file_name_;
     std::unique_ptr<ExchangeFile> file_;
     std::string lista_problemas_;
+    ProtocoloLido protocolo_lido_;
 };
 
 // Locates the wanted document (the search in pasta_temporaria or the open

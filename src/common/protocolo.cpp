@@ -1,6 +1,58 @@
 #include "common/protocolo.hpp"
 
+#include <exception>
+#include <optional>
+
+#include "common/messages.hpp"
+#include "common/text.hpp"
+
 namespace idf {
+
+namespace {
+
+// The text of a child of infProt as the DOM gives it; none when the child is
+// missing or its text cannot be read.
+std::optional<std::u16string> texto(xml::Node inf_prot, std::string_view child) {
+    try {
+        const xml::Node node = xml::find_child(xml::child_nodes(inf_prot), child);
+        if (!node) return std::nullopt;
+        return xml::node_text(node);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> utf8(const std::optional<std::u16string>& text) {
+    if (!text) return std::nullopt;
+    return utf16_to_utf8(*text);
+}
+
+// Without codes 0 to 32 at both ends; a missing or unreadable text is empty.
+std::u16string_view aparado(const std::optional<std::u16string>& text) {
+    if (!text) return {};
+    std::u16string_view s = *text;
+    while (!s.empty() && s.front() <= 32) s.remove_prefix(1);
+    while (!s.empty() && s.back() <= 32) s.remove_suffix(1);
+    return s;
+}
+
+// A protocol that carries a status other than authorised use (100) or
+// authorised out of time (150): denied use, a cancellation or an event.
+// Documents without a status keep being imported.
+void verifica_situacao(Import& import, const Protocolo& protocolo, const std::optional<std::u16string>& c_stat,
+                       const std::optional<std::u16string>& x_motivo) {
+    const std::u16string_view situacao = aparado(c_stat);
+    if (situacao.empty() || situacao == u"100" || situacao == u"150") return;
+    std::string message = std::string(msg::arquivo_invalido) + "O Protocolo não Autoriza o Uso da " +
+                          std::string(protocolo.documento) + " (Situação " + utf16_to_utf8(situacao);
+    const std::u16string_view motivo = first_units(aparado(x_motivo), 255);
+    if (!motivo.empty()) message += " - " + utf16_to_utf8(motivo);
+    message += ").";
+    message += msg::abortada;
+    import.abort(message);
+}
+
+}  // namespace
 
 void le_protocolo(Import& import, const Protocolo& protocolo) {
     const Field numero{"", "nProt", transform::as_read, Kind::mandatory, protocolo.sem_numero};
@@ -8,7 +60,12 @@ void le_protocolo(Import& import, const Protocolo& protocolo) {
 
     xml::Node inf_prot = find_path(import.document_element(), {protocolo.elemento, "infProt"});
     if (!inf_prot) import.abort(protocolo.sem_numero);
+    const auto c_stat = texto(inf_prot, "cStat");
+    const auto x_motivo = texto(inf_prot, "xMotivo");
+    import.set_protocolo_lido(
+        {utf8(texto(inf_prot, "nProt")), utf8(c_stat), utf8(x_motivo), utf8(texto(inf_prot, "tpAmb"))});
     read_field(import, inf_prot, numero);
+    verifica_situacao(import, protocolo, c_stat, x_motivo);
 
     inf_prot = find_path(import.document_element(), {protocolo.elemento, "infProt"});
     if (!inf_prot) import.abort(protocolo.sem_chave);

@@ -20,7 +20,7 @@ constexpr std::string_view sem_chave =
     "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da CTe.\r\n\nA Importação será Abortada.";
 // Also the message of a payer outside toma03 and toma3.
 
-const Protocolo protocolo{"protCTe", "chCTe", sem_protocolo, sem_chave};
+const Protocolo protocolo{"CTe", "protCTe", "chCTe", sem_protocolo, sem_chave};
 
 // Children of ide, before the route lines.
 const Field identificacao[] = {

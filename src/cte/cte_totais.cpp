@@ -6,6 +6,7 @@
 #include "common/fields.hpp"
 #include "common/messages.hpp"
 #include "common/numbers.hpp"
+#include "common/text.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
 namespace idf::cte {
@@ -63,8 +64,9 @@ void Tfrmimporta_arquivo_xml_cte::le_icms() {
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
-    // Nothing here stops the run: an error ends the list where it stands,
-    // with the lines already written kept.
+    // Nothing here stops the run: any error, a key whose text cannot be
+    // read included, ends the list where it stands, with the lines already
+    // written kept.
     try {
         const xml::Node primeira = find_path(document_element(), {"CTe", "infCte", "infCTeNorm", "infDoc", "infNFe"});
         if (!primeira) return;
@@ -76,6 +78,9 @@ void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
         // visited, whatever its name; only the ones holding a chave count.
         for (xml::Node node = primeira; node; node = xml::next_sibling(node)) {
             if (!xml::first_child(xml::child_nodes(node))) continue;
+            // The presence test is not guarded: an unreadable key ends
+            // the list rather than being skipped.
+            if (is_blank(xml::node_text(xml::child_by_name(xml::child_nodes(node), "chave")))) continue;
             const std::string chave = read_value(*this, node, "chave", upper);
             if (chave.empty()) continue;
             ++notas;

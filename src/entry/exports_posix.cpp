@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/regional.hpp"
+#include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "entry/headless_call.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
@@ -59,7 +60,7 @@ int importa_headless(idf::entry::Document document, const char* chave_acesso, co
         if (arguments.dialog_way()) chosen = idf::absolute_path(arguments.arquivo_xml);
         idf::HeadlessPlatform platform(base, idf::absolute_path(arguments.arquivo_saida), std::move(chosen));
         const idf::ImportResult result = run_import(document, platform, regional_settings, arguments);
-        store_result(result_json(result, result.arquivo_ini, platform.messages()));
+        store_result(idf::result_json(result, platform.messages()));
         return result.outcome == idf::Outcome::completed ? concluida : nao_concluida;
     } catch (...) {
         // Only an allocation failure gets here, before or after the import.

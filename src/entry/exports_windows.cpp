@@ -28,6 +28,7 @@
 
 #include "common/exchange_file.hpp"
 #include "common/messages.hpp"
+#include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "entry/headless_call.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
@@ -211,7 +212,9 @@ int importa_headless(Kind kind, const char* chave_acesso, const char* pasta_temp
             call.result = idf::ImportResult{};
         }
         const bool completed = call.result.outcome == idf::Outcome::completed;
-        store_result(result_json(call.result, ansi_to_utf8(call.result.arquivo_ini), platform.messages()));
+        // The path is ANSI here; the object is UTF-8.
+        call.result.arquivo_ini = ansi_to_utf8(call.result.arquivo_ini);
+        store_result(idf::result_json(call.result, platform.messages()));
         return completed ? concluida : nao_concluida;
     } catch (...) {
         forget_result();

@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstring>
-#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "common/text.hpp"
@@ -42,17 +41,6 @@ ImportResult run_import(Document document, Platform& platform, const Regional& r
                                                                     arguments.pasta_temporaria, modo_silencioso)
                                      : cte::importa_arquivo_xml_cte(platform, regional, arguments.chave_acesso,
                                                                     arguments.pasta_temporaria, modo_silencioso);
-}
-
-std::string result_json(const ImportResult& result, const std::string& arquivo_utf8,
-                        const std::vector<std::string>& messages) {
-    const bool completed = result.outcome == Outcome::completed;
-    nlohmann::ordered_json out;
-    out["resultado"] = completed ? "concluida" : "abortada";
-    out["arquivo"] = completed ? nlohmann::ordered_json(arquivo_utf8) : nlohmann::ordered_json(nullptr);
-    out["mensagens"] = messages;
-    out["problemas"] = result.lista_problemas;
-    return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 void store_result(std::string json) { last_result = std::move(json); }

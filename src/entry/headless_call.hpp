@@ -38,12 +38,8 @@ struct HeadlessArguments {
 ImportResult run_import(Document document, Platform& platform, const Regional& regional,
                         const HeadlessArguments& arguments);
 
-// The result object (UTF-8 JSON, without a line end): `arquivo_utf8` is the
-// exchange file's path when the import completed, else empty (null).
-std::string result_json(const ImportResult& result, const std::string& arquivo_utf8,
-                        const std::vector<std::string>& messages);
-
-// The calling thread's last result.
+// The calling thread's last result: the command-line tool's --json object
+// for the same import (result_json).
 void store_result(std::string json);
 void forget_result();
 // idf_ultimo_resultado: 0 copied, 1 buffer null or too small (or tamanho

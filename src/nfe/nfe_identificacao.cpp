@@ -19,7 +19,7 @@ constexpr std::string_view sem_protocolo =
 constexpr std::string_view sem_chave =
     "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da NFe.\r\n\nA Importação será Abortada.";
 
-const Protocolo protocolo{"protNFe", "chNFe", sem_protocolo, sem_chave};
+const Protocolo protocolo{"NFe", "protNFe", "chNFe", sem_protocolo, sem_chave};
 
 // Children of ide.
 const Field identificacao[] = {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/dates.hpp"
+#include "common/text.hpp"
 #include "core/core_support.hpp"
 
 namespace idf {
@@ -11,7 +12,7 @@ namespace {
 
 std::string convert_or_raise(const std::string& text, const Regional& regional) {
     try {
-        return converte_data(text, regional);
+        return converte_data(utf8_to_utf16(text), regional);
     } catch (const ConversionError&) {
         return "!";
     }
@@ -49,6 +50,17 @@ TEST(ConverteData, TakesYearMonthDayFromFixedPositions) {
         {"0001-01-01", "01/01/0001", "01/01/0001"},
         {"9999-12-31", "31/12/9999", "!"},
         {"0000-01-01", "!", "!"},
+        // The built text is read as it stands: blanks only after the year,
+        // and a year of one or two digits is that year.
+        {"23  -05-10", "10/05/0023", "10/05/0023"},
+        {"2023-05- 9", "!", "!"},
+        {"2024-3 -15", "!", "!"},
+        {"  99-12-31", "!", "!"},
+        {"2-05-10", "!", "!"},
+        // Positions count UTF-16 units: U+1F600 takes two, so the day is
+        // its second half and a digit.
+        {"2023-05\U0001F60010", "!", "!"},
+        {"2023-05-10\U0001F600", "10/05/2023", "10/05/2023"},
     };
     const Regional brazil = Regional::brazilian();
     const Regional month_first = test::point_month_first();
@@ -60,30 +72,30 @@ TEST(ConverteData, TakesYearMonthDayFromFixedPositions) {
 
 TEST(ConverteData, FollowsTheShortDateFormatAndSeparator) {
     // Month first without leading zeros: day 10 is read as the month.
-    EXPECT_EQ(converte_data("2023-05-10", Regional{',', "M/d/yyyy", '/'}), "10/5/2023");
-    EXPECT_EQ(converte_data("2023-05-03", Regional{',', "d/M/yyyy", '/'}), "3/5/2023");
-    EXPECT_EQ(converte_data("2023-05-03", Regional{',', "dd/MM/yy", '/'}), "03/05/23");
+    EXPECT_EQ(converte_data(u"2023-05-10", Regional{',', "M/d/yyyy", '/'}), "10/5/2023");
+    EXPECT_EQ(converte_data(u"2023-05-03", Regional{',', "d/M/yyyy", '/'}), "3/5/2023");
+    EXPECT_EQ(converte_data(u"2023-05-03", Regional{',', "dd/MM/yy", '/'}), "03/05/23");
     // Another separator: the built day/month/year text never converts.
     for (const Regional& other : {Regional{',', "dd.MM.yyyy", '.'}, Regional{',', "dd-MM-yyyy", '-'}}) {
-        EXPECT_THROW(converte_data("2023-05-10", other), ConversionError) << other.short_date_format;
+        EXPECT_THROW(converte_data(u"2023-05-10", other), ConversionError) << other.short_date_format;
     }
 }
 
-TEST(ShortDate, ReadsThreeNumbersWithOnlyBlanksAround) {
+TEST(ShortDate, ReadsThreeNumbersWithOnlyBlanksAfterThem) {
     const Regional brazil = Regional::brazilian();
-    const Date d = read_short_date(" 5 / 6 / 2023 ", brazil, 2023);
+    for (const std::u16string_view bad : {u" 5/6/2023", u"5 /6/2023", u"5/ 6/2023", u"5/6 /2023", u"5/6/ 2023",
+                                          u"5/6/2023x", u"5/6/2023 x", u"5/6", u"5-6-2023", u"5/6/12345", u"5/6/0"}) {
+        EXPECT_THROW(read_short_date(bad, brazil), ConversionError) << utf16_to_utf8(bad);
+    }
+    const Date d = read_short_date(u"5/6/2023  ", brazil);
     EXPECT_EQ(d.day, 5);
     EXPECT_EQ(d.month, 6);
     EXPECT_EQ(d.year, 2023);
-    EXPECT_THROW(read_short_date("5/6/2023x", brazil, 2023), ConversionError);
-    EXPECT_THROW(read_short_date("5/6", brazil, 2023), ConversionError);
-    EXPECT_THROW(read_short_date("5-6-2023", brazil, 2023), ConversionError);
-    EXPECT_THROW(read_short_date("5/6/12345", brazil, 2023), ConversionError);
-    // Two-digit years fall within fifty years of the current year.
-    EXPECT_EQ(read_short_date("1/1/23", brazil, 2023).year, 2023);
-    EXPECT_EQ(read_short_date("1/1/80", brazil, 2023).year, 1980);
-    EXPECT_EQ(read_short_date("1/1/72", brazil, 2023).year, 2072);
-    EXPECT_EQ(read_short_date("1/1/73", brazil, 2023).year, 1973);
+    // No century window: the result depends on the text alone.
+    EXPECT_EQ(read_short_date(u"1/1/23", brazil).year, 23);
+    EXPECT_EQ(read_short_date(u"1/1/9", brazil).year, 9);
+    EXPECT_EQ(read_short_date(u"29/2/4", brazil).year, 4);
+    EXPECT_THROW(read_short_date(u"29/2/1", brazil), ConversionError);
 }
 
 TEST(ShortDate, WritesTheFormatPattern) {

@@ -167,6 +167,7 @@ struct CorpusEntry {
     bool has_protocol = false;
     bool payer_known = false;  // in CTe/infCte/ide/toma03 or toma3
     int transported_nfe = 0;   // infDoc:infNFe=N
+    std::string c_stat;        // the protocol's status, when the features name it
 };
 
 std::vector<CorpusEntry> corpus_cte() {
@@ -180,15 +181,19 @@ std::vector<CorpusEntry> corpus_cte() {
         if (col.size() < 10 || !col[0].starts_with("cte/")) continue;
         const std::string& features = col[9];
         const auto nfe = features.find("infDoc:infNFe=");
-        out.push_back({col[0].substr(4), col[7] == "yes",
-                       features.find("; CTe;") != std::string::npos && (features.find("toma3=") != std::string::npos ||
-                                                                        features.find("toma03") != std::string::npos),
-                       nfe == std::string::npos ? 0 : std::stoi(features.substr(nfe + 14))});
+        const auto c_stat = features.find("cStat=");
+        out.push_back(
+            {col[0].substr(4), col[7] == "yes",
+             features.find("; CTe;") != std::string::npos &&
+                 (features.find("toma3=") != std::string::npos || features.find("toma03") != std::string::npos),
+             nfe == std::string::npos ? 0 : std::stoi(features.substr(nfe + 14)),
+             c_stat == std::string::npos ? "" : features.substr(c_stat + 6, features.find(';', c_stat) - c_stat - 6)});
     }
     return out;
 }
 
-// A document without protocol aborts on it; one whose payer is not in
+// A document without protocol aborts on it; one whose protocol does not
+// authorise use aborts with its status; one whose payer is not in
 // toma03 or toma3 (toma4, or a CT-e OS without CTe) aborts on the
 // identification; every other one gives the complete file.
 TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
@@ -202,6 +207,15 @@ TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
         SCOPED_TRACE(e.file);
         const std::string path = corpus_path("cte/" + e.file);
         const RunResult r = run_file(path, "Sim");
+        if (e.file == "spedda-cte300-cancelado-cstat101.xml") {
+            EXPECT_EQ(e.c_stat, "101");
+            EXPECT_FALSE(r.ini.has_value());
+            EXPECT_EQ(r.boxes, std::vector<std::string>{"Arquivo XML Inválido. " +
+                                                        aborta("O Protocolo não Autoriza o Uso da CTe (Situação 101 - "
+                                                               "Cancelamento de CT-e homologado).")});
+            continue;
+        }
+        EXPECT_TRUE(e.c_stat.empty() || e.c_stat == "100") << e.c_stat;
         if (!e.has_protocol || !e.payer_known) {
             EXPECT_EQ(r.result.outcome, Outcome::aborted);
             EXPECT_FALSE(r.ini.has_value());

@@ -37,6 +37,12 @@ TEST(CteIdentificacao, AbortConditionsInOrder) {
         {"nProt holding an element", with_protocol("<infProt><chCTe>1</chCTe><nProt><a/></nProt></infProt>"),
          msg_protocolo},
         {"blank chCTe", with_protocol("<infProt><chCTe> </chCTe><nProt>1</nProt></infProt>"), msg_chave},
+        // The status is checked between the number and the key; the
+        // shared check is tested in full with the NF-e.
+        {"denied use, blank chCTe",
+         with_protocol("<infProt><chCTe> </chCTe><nProt>1</nProt><cStat>110</cStat><xMotivo>Uso Denegado</xMotivo>"
+                       "</infProt>"),
+         "Arquivo XML Inválido. " + aborta("O Protocolo não Autoriza o Uso da CTe (Situação 110 - Uso Denegado).")},
         {"no ide",
          [] {
              CTe c;

@@ -101,13 +101,21 @@ TEST(CteNotasFiscais, TransportedKeys) {
          "<infNFe><chave> 3524 </chave></infNFe>",
          {"[NOTAS_FISCAIS]", "chave_1=35240612345678000190550010000000011000000011",
           "chave_2=3524061234567800019055001000000002100000002A", "chave_3= 3524 ", "[QUANTIDADE_NOTAS]", "Notas=3"}},
-        // Nodes without a readable, non-blank chave are skipped and not
-        // counted; every later sibling is visited, whatever its name.
+        // Nodes without a non-blank chave are skipped and not counted;
+        // every later sibling is visited, whatever its name.
         {"skipped nodes",
          "<infNF><chave>before</chave></infNF><infNFe><chave>aaa</chave></infNFe><infNFe><PIN>1</PIN></infNFe>"
-         "<infNFe/><!-- nota --><infNFe><chave> </chave></infNFe><infNFe><chave><x>1</x></chave></infNFe>"
-         "<infOutros><chave>bbb</chave></infOutros>",
+         "<infNFe/><!-- nota --><infNFe><chave> </chave></infNFe><infOutros><chave>bbb</chave></infOutros>",
          {"[NOTAS_FISCAIS]", "chave_1=AAA", "chave_2=BBB", "[QUANTIDADE_NOTAS]", "Notas=2"}},
+        // A key whose text cannot be read ends the list: the lines written
+        // stay, no count follows.
+        {"key split by a comment",
+         "<infNFe><chave>aaa</chave></infNFe><infNFe><chave>4118102254<!--x-->5265</chave></infNFe>"
+         "<infNFe><chave>ccc</chave></infNFe>",
+         {"[NOTAS_FISCAIS]", "chave_1=AAA"}},
+        {"key holding an element",
+         "<infNFe><chave><x>1</x></chave></infNFe><infNFe><chave>ccc</chave></infNFe>",
+         {"[NOTAS_FISCAIS]"}},
         {"no key at all", "<infNFe><PIN>1</PIN></infNFe>", {"[NOTAS_FISCAIS]", "[QUANTIDADE_NOTAS]", "Notas=0"}},
         {"paper invoices only", "<infNF><nDoc>1</nDoc><chave>x</chave></infNF>", {}},
     };

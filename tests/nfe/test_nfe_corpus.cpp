@@ -22,6 +22,18 @@ const std::string sem_dest =
 const std::string sem_cnpj_dest =
     "O Sistema não Conseguiu Ler o CNPJ do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
 
+// Documents whose protocol carries a status other than authorised use.
+const std::map<std::string, std::string> recusadas = {
+    {"nfephp-nfe310-cancelada-cstat101.xml", "101 - Cancelamento de NF-e homologado"},
+    {"nfephp-nfe310-prot-cstat135.xml", "135 - Evento registrado e vinculado a NF-e"},
+    {"wmix-nfe310-notaprocessada-fake.xml", "OK - jsoaosk"},
+};
+
+std::string recusada(const std::string& situacao) {
+    return "Arquivo XML Inválido. O Protocolo não Autoriza o Uso da NFe (Situação " + situacao +
+           ").\r\n\nA Importação será Abortada.";
+}
+
 // One import of a corpus file chosen in the open dialog.
 RunResult import_file(const std::string& path, std::string_view modo = "Sim") {
     return run_file(DocType::nfe, path, modo);
@@ -31,6 +43,7 @@ RunResult import_file(const std::string& path, std::string_view modo = "Sim") {
 struct Manifest {
     bool protocol = false;  // has_protocol
     std::string features;   // notable_features
+    std::string c_stat;     // the protocol's status, when the features name it
     int items = 0;
     int dups = 0;
 };
@@ -57,6 +70,11 @@ std::map<std::string, Manifest> read_manifest() {
         m.features = columns.at(9);
         m.items = feature_count(m.features, "items");
         m.dups = feature_count(m.features, "dup");
+        for (std::size_t from = 0; from < m.features.size();) {
+            const std::size_t end = std::min(m.features.find("; ", from), m.features.size());
+            if (m.features.compare(from, 6, "cStat=") == 0) m.c_stat = m.features.substr(from + 6, end - from - 6);
+            from = end + 2;
+        }
         out[columns.at(0).substr(4)] = m;
     }
     return out;
@@ -66,6 +84,9 @@ std::map<std::string, Manifest> read_manifest() {
 std::string expected_abort(const std::string& name, const Manifest& m) {
     // The placeholder's protocol has no nProt.
     if (!m.protocol || name == "spednfe-procnfe-allgroups-placeholder.xml") return sem_protocolo;
+    if (const auto r = recusadas.find(name); r != recusadas.end()) return recusada(r->second);
+    // Every other status in the corpus authorises use.
+    EXPECT_TRUE(m.c_stat.empty() || m.c_stat == "100" || m.c_stat == "150") << m.c_stat;
     if (m.features.find("no-dest") != std::string::npos) return sem_dest;
     // A recipient without CNPJ: a person, or a foreign buyer.
     if (m.features.find("CPF recipient") != std::string::npos || m.features.find("idEstrangeiro") != std::string::npos)
@@ -121,8 +142,8 @@ TEST(NfeCorpus, EveryDocumentImportsOrAbortsCleanly) {
                   m->second.dups);
         EXPECT_NE(std::find(lines.begin(), lines.end(), "Diretorio_Arquivo_XML=" + entry.path().string()), lines.end());
     }
-    EXPECT_EQ(completed, 36);
-    EXPECT_EQ(aborted, 37);
+    EXPECT_EQ(completed, 33);
+    EXPECT_EQ(aborted, 40);
 }
 
 TEST(NfeCorpus, FiftyItemDocumentPutsItemFiftyInTheSecondSection) {
@@ -141,7 +162,7 @@ TEST(NfeCorpus, FiftyItemDocumentPutsItemFiftyInTheSecondSection) {
 // by line; only the folder line depends on where the corpus lies.
 TEST(NfeCorpus, GoldenExchangeFiles) {
     for (const char* name :
-         {"nfelib-nfe400-reforma-tributaria", "nfelib-nfe400-26-1808-1687", "wmix-nfe310-notaprocessada-fake"}) {
+         {"nfelib-nfe400-reforma-tributaria", "nfelib-nfe400-26-1808-1687", "spedda-nfce400-cstat150"}) {
         SCOPED_TRACE(name);
         const std::string xml = corpus_path(std::string("nfe/") + name + ".xml");
         const auto golden = read_bytes(std::string(IDF_TESTS_DIR) + "/nfe/golden/" + name + ".ini");
@@ -167,6 +188,16 @@ TEST(NfeCorpus, GoldenExchangeFiles) {
                 }
         }
     }
+}
+
+// A processed-looking note whose protocol status is "OK" is no authorised
+// document: nothing is written.
+TEST(NfeCorpus, FakeProcessedNoteIsRefusedOnItsStatus) {
+    const RunResult r = import_file(corpus_path("nfe/wmix-nfe310-notaprocessada-fake.xml"), "");
+    EXPECT_EQ(r.result.outcome, Outcome::aborted);
+    EXPECT_FALSE(r.ini.has_value());
+    EXPECT_EQ(r.boxes, std::vector<std::string>{recusada("OK - jsoaosk")});
+    EXPECT_EQ(r.result.protocolo.cStat, "OK");
 }
 
 TEST(NfeCorpus, SearchWayFindsTheDocumentByItsKey) {

@@ -73,6 +73,49 @@ TEST(NfeIdentificacao, AbortsInOrderWithItsMessageAndLeavesNoFile) {
     }
 }
 
+// A protocol is refused, after its number and before its key, when its
+// status is present and is neither 100 nor 150.
+TEST(NfeIdentificacao, ProtocolWhoseStatusDoesNotAuthoriseUseIsRefused) {
+    const auto infprot = [](const std::string& inner) {
+        return with_protocolo("<protNFe><infProt><chNFe>" + std::string(chave) + "</chNFe>" + inner +
+                              "</infProt></protNFe>");
+    };
+    const auto recusa = [](const std::string& situacao) {
+        return "Arquivo XML Inválido. O Protocolo não Autoriza o Uso da NFe (Situação " + situacao +
+               ").\r\n\nA Importação será Abortada.";
+    };
+    const std::string m250(250, 'm');
+    const AbortCase refused[] = {
+        {"denied", infprot("<nProt>1</nProt><cStat>110</cStat><xMotivo>Uso Denegado</xMotivo>").xml(),
+         recusa("110 - Uso Denegado")},
+        {"trimmed", infprot("<nProt>1</nProt><cStat>\t301 </cStat><xMotivo> Irregular \n</xMotivo>").xml(),
+         recusa("301 - Irregular")},
+        {"blank reason", infprot("<nProt>1</nProt><cStat>302</cStat><xMotivo>  </xMotivo>").xml(), recusa("302")},
+        {"reason of 259 characters",
+         infprot("<nProt>1</nProt><cStat>101</cStat><xMotivo>" + m250 + "ção longo</xMotivo>").xml(),
+         recusa("101 - " + m250 + "ção l")},
+        {"not a number", infprot("<nProt>1</nProt><cStat>OK</cStat>").xml(), recusa("OK")},
+        {"before the key",
+         with_protocolo("<protNFe><infProt><nProt>1</nProt><cStat>135</cStat></infProt></protNFe>").xml(),
+         recusa("135")},
+        {"after the number", infprot("<cStat>110</cStat>").xml(), sem_protocolo},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        const RunResult r = run_xml(DocType::nfe, c.xml, Regional::brazilian(), "Sim");
+        EXPECT_FALSE(r.ini.has_value());
+        EXPECT_EQ(r.boxes, std::vector<std::string>{c.message});
+    }
+
+    // Authorised, out of time, missing, blank or unreadable status, and a
+    // test environment: imported.
+    for (const char* inner : {"<cStat>100</cStat>", "<cStat> 150\r\n</cStat>", "", "<cStat> </cStat>",
+                              "<cStat><x>110</x></cStat>", "<cStat>100</cStat><tpAmb>2</tpAmb>"}) {
+        SCOPED_TRACE(inner);
+        EXPECT_TRUE(run(infprot(std::string("<nProt>1</nProt>") + inner)).completed());
+    }
+}
+
 TEST(NfeIdentificacao, AccessKeyLayoutOfOddLengths) {
     struct Case {
         std::string ch_nfe;
@@ -83,6 +126,10 @@ TEST(NfeIdentificacao, AccessKeyLayoutOfOddLengths) {
         {std::string(chave) + "9", "Chave_Acesso=" + std::string(chave_formatada)},  // 45th character dropped
         {"123456", "Chave_Acesso=1234 56         "},                                 // all ten blanks stay
         {" 12345", "Chave_Acesso= 123 45         "},                                 // not trimmed
+        // U+1F600 takes two of the first four positions.
+        {"\xF0\x9F\x98\x80"
+         "1234567",
+         "Chave_Acesso=?12 3456 7        "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ch_nfe);
@@ -131,6 +178,15 @@ TEST(NfeIdentificacao, EmissionDateFromDEmiElseDhEmi) {
         {"<dEmi>2023-02-30</dEmi><dhEmi>2023-05-10T10:00:00-03:00</dhEmi>", "Data_Emissao=", problema},
         {"<dhEmi>2023-13-01T00:00:00</dhEmi>", "Data_Emissao=", problema},
         {"", "Data_Emissao=", problema},
+        // The built day/month/year is read as it stands: blanks only after
+        // the year, which is taken as written.
+        {"<dhEmi>23  -05-10</dhEmi>", "Data_Emissao=10/05/0023", ""},
+        {"<dhEmi>2023-05- 9</dhEmi>", "Data_Emissao=", problema},
+        {"<dhEmi>  99-12-31</dhEmi>", "Data_Emissao=", problema},
+        // U+1F600 takes two positions: the day is its second half and "1".
+        {"<dhEmi>2023-05\xF0\x9F\x98\x80"
+         "10</dhEmi>",
+         "Data_Emissao=", problema},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.datas);

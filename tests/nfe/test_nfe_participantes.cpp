@@ -162,6 +162,15 @@ TEST(NfeParticipantes, TruncationsIntegersAndMasks) {
         {"@fone", "11987654321", "Fone=", ""},  // a mobile number: no mask, no problem
         // Ten digits decide; the pieces come from the text as read.
         {"@fone", "11-3456-7890", "Fone=(011)-345-6-78", ""},
+        // Positions count UTF-16 units: U+1F600 takes two and becomes one "?".
+        {"@CEP",
+         "\xF0\x9F\x98\x80"
+         "12345678",
+         "CEP=?.123-456", ""},
+        {"@fone",
+         "\xF0\x9F\x98\x80"
+         "8133334444",
+         "Fone=(0?)8133-3344", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.child) + "=" + c.value);

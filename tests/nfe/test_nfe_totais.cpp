@@ -159,10 +159,12 @@ TEST(NfeVencimentos, TheThreeCasesOfCobr) {
          "<dup><nDup>001</nDup><dVenc>2024-03-15</dVenc><vDup>100.5</vDup></dup>"
          "<dup/>"
          "<dup><nDup> 002 </nDup><dVenc>2024-02-30</dVenc></dup>"
-         "<dup><dVenc> </dVenc><vDup>x</vDup></dup></cobr>",
+         "<dup><dVenc> </dVenc><vDup>x</vDup></dup>"
+         "<dup><nDup>4</nDup><dVenc>2024-3 -15</dVenc><vDup>1</vDup></dup></cobr>",
          {"", "[VENCIMENTOS]", "Numero_Duplicata_01=001", "Data_Vencimento_01=15/03/2024", "Valor_01=100,50", "",
           "Numero_Duplicata_02= 002 ", "Data_Vencimento_02=", "Valor_02=0,00", "",
-          "Numero_Duplicata_03=", "Data_Vencimento_03=", "Valor_03=0,00", ""}},
+          "Numero_Duplicata_03=", "Data_Vencimento_03=", "Valor_03=0,00", "", "Numero_Duplicata_04=4",
+          "Data_Vencimento_04=", "Valor_04=1,00", ""}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -28,11 +28,17 @@ ordered_json json_report(const ProcessResult& run) {
     EXPECT_TRUE(report.is_object());
     std::vector<std::string> members;
     for (const auto& item : report.items()) members.push_back(item.key());
-    EXPECT_EQ(members, (std::vector<std::string>{"resultado", "arquivo", "mensagens", "problemas"}));
+    EXPECT_EQ(members, (std::vector<std::string>{"resultado", "arquivo", "mensagens", "problemas", "protocolo"}));
     EXPECT_TRUE(report["resultado"].is_string());
     EXPECT_TRUE(report["arquivo"].is_string() || report["arquivo"].is_null());
     EXPECT_TRUE(report["mensagens"].is_array());
     EXPECT_TRUE(report["problemas"].is_string());
+    std::vector<std::string> protocol;
+    for (const auto& item : report["protocolo"].items()) {
+        protocol.push_back(item.key());
+        EXPECT_TRUE(item.value().is_string() || item.value().is_null()) << item.key();
+    }
+    EXPECT_EQ(protocol, (std::vector<std::string>{"nProt", "cStat", "xMotivo", "tpAmb"}));
     return report;
 }
 
@@ -144,6 +150,33 @@ TEST(Cli, NotFoundIsTheAbortPathWithExitOne) {
         cli({"cte", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str(), "--json"}, f.work.str());
     EXPECT_EQ(cte.exit_code, 1);
     EXPECT_EQ(json_report(cte)["mensagens"], ordered_json::array({std::string(msg::cte_nao_localizado)}));
+}
+
+TEST(Cli, ProtocolTextsAreReportedAsReadWhetherTheImportCompletesOrNot) {
+    Folders f;
+    const auto completed = json_report(
+        cli({"nfe", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str(), "--json"}, f.work.str()));
+    EXPECT_EQ(completed["protocolo"], ordered_json::parse(R"({"nProt": "126180042806970", "cStat": "100",
+                                      "xMotivo": "Autorizado o uso da NF-e", "tpAmb": "1"})"));
+
+    // Stopped before the protocol was read: every member is null.
+    const auto not_found = json_report(
+        cli({"nfe", "--chave", "0", "--pasta", f.xml.str(), "--saida", f.out.str(), "--json"}, f.work.str()));
+    for (const char* member : {"nProt", "cStat", "xMotivo", "tpAmb"})
+        EXPECT_TRUE(not_found["protocolo"][member].is_null()) << member;
+
+    // A refused protocol: texts untrimmed, a missing element null.
+    const std::string denied = f.work.write("denegada.xml", R"(<nfeProc><protNFe><infProt>
+<nProt>135000000000001</nProt><cStat> 110 </cStat><xMotivo>Uso Denegado</xMotivo></infProt></protNFe></nfeProc>)");
+    const auto run = cli({"nfe", "--arquivo", denied, "--saida", f.out.str(), "--json"}, f.work.str());
+    EXPECT_EQ(run.exit_code, 1);
+    const auto refused = json_report(run);
+    EXPECT_EQ(refused["resultado"], "abortada");
+    EXPECT_EQ(refused["protocolo"], ordered_json::parse(R"({"nProt": "135000000000001", "cStat": " 110 ",
+                                                             "xMotivo": "Uso Denegado", "tpAmb": null})"));
+    EXPECT_EQ(refused["mensagens"], ordered_json::array({"Arquivo XML Inválido. O Protocolo não Autoriza o Uso da NFe "
+                                                         "(Situação 110 - Uso Denegado).\r\n\nA Importação será "
+                                                         "Abortada."}));
 }
 
 TEST(Cli, WithoutJsonTheBoxesGoToStandardErrorInUtf8) {

@@ -1,0 +1,32 @@
+#include "common/result_json.hpp"
+
+#include <nlohmann/json.hpp>
+
+namespace idf {
+
+namespace {
+
+nlohmann::ordered_json text_or_null(const std::optional<std::string>& text) {
+    return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
+}
+
+}  // namespace
+
+std::string result_json(const ImportResult& result, const std::vector<std::string>& mensagens) {
+    const bool completed = result.outcome == Outcome::completed;
+    // The members in the order of the documented object.
+    nlohmann::ordered_json out;
+    out["resultado"] = completed ? "concluida" : "abortada";
+    out["arquivo"] = completed ? nlohmann::ordered_json(result.arquivo_ini) : nlohmann::ordered_json(nullptr);
+    out["mensagens"] = mensagens;
+    out["problemas"] = result.lista_problemas;
+    nlohmann::ordered_json protocolo;
+    protocolo["nProt"] = text_or_null(result.protocolo.nProt);
+    protocolo["cStat"] = text_or_null(result.protocolo.cStat);
+    protocolo["xMotivo"] = text_or_null(result.protocolo.xMotivo);
+    protocolo["tpAmb"] = text_or_null(result.protocolo.tpAmb);
+    out["protocolo"] = std::move(protocolo);
+    return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace idf
