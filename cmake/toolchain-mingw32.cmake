@@ -1,20 +1,5 @@
 # Cross-compiling the 32-bit Windows library with mingw-w64 from Debian:
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake
-# The win32 thread model keeps the DLL free of any threading runtime DLL.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(IDF_MINGW_TRIPLET i686-w64-mingw32)
-find_program(IDF_MINGW_CC NAMES ${IDF_MINGW_TRIPLET}-gcc-win32 ${IDF_MINGW_TRIPLET}-gcc REQUIRED)
-find_program(IDF_MINGW_CXX NAMES ${IDF_MINGW_TRIPLET}-g++-win32 ${IDF_MINGW_TRIPLET}-g++ REQUIRED)
-set(CMAKE_C_COMPILER ${IDF_MINGW_CC})
-set(CMAKE_CXX_COMPILER ${IDF_MINGW_CXX})
-set(CMAKE_RC_COMPILER ${IDF_MINGW_TRIPLET}-windres)
-set(CMAKE_AR ${IDF_MINGW_TRIPLET}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB ${IDF_MINGW_TRIPLET}-ranlib CACHE FILEPATH "")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${IDF_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

@@ -9,24 +9,77 @@ target_sources(idf_core PRIVATE
   src/platform/windows/ansi_windows.cpp)
 target_link_libraries(idf_core PUBLIC ole32 oleaut32)
 
+# Structured exceptions: a handler record on the stack (x86) or a scope in
+# the image's unwind tables (x64).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(IDF_SEH_GUARD src/platform/windows/seh_guard_x64.cpp)
+else()
+  set(IDF_SEH_GUARD src/platform/windows/seh_guard.cpp)
+endif()
 add_library(idf_platform_windows STATIC
   src/platform/windows/windows_platform.cpp
-  src/platform/windows/seh_guard.cpp)
+  ${IDF_SEH_GUARD})
 target_link_libraries(idf_platform_windows PUBLIC idf_core comdlg32 user32 kernel32)
 
 set(IDF_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-# Integracao_Docs_Fiscal.dll: exactly the two stdcall functions of the .def
-# file, by name and ordinal.
+# Integracao_Docs_Fiscal.dll: exactly the functions of the architecture's
+# .def file, by name and ordinal (32-bit: stdcall, exported undecorated).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(IDF_DEF_FILE ${CMAKE_CURRENT_SOURCE_DIR}/src/entry/Integracao_Docs_Fiscal-x64.def)
+else()
+  set(IDF_DEF_FILE ${CMAKE_CURRENT_SOURCE_DIR}/src/entry/Integracao_Docs_Fiscal.def)
+endif()
+# The version resource: file and product version from project(VERSION).
+enable_language(RC)
+math(EXPR IDF_ARCHITECTURE_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
+configure_file(src/entry/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.rc @ONLY)
 add_library(Integracao_Docs_Fiscal SHARED
   src/entry/exports_windows.cpp
-  src/entry/Integracao_Docs_Fiscal.def)
+  ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.rc
+  ${IDF_DEF_FILE})
 target_link_libraries(Integracao_Docs_Fiscal PRIVATE idf_platform_windows idf_nfe idf_cte)
 set_target_properties(Integracao_Docs_Fiscal PROPERTIES
   PREFIX ""
   OUTPUT_NAME Integracao_Docs_Fiscal
-  LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/entry/Integracao_Docs_Fiscal.def)
+  LINK_DEPENDS ${IDF_DEF_FILE})
 target_link_options(Integracao_Docs_Fiscal PRIVATE ${IDF_STATIC_RUNTIME} -Wl,--no-undefined)
+# The linker's own import library would name the 32-bit functions without
+# their @12: it goes aside, and the shipped ones are made from the .def file.
+set_target_properties(Integracao_Docs_Fiscal PROPERTIES ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/linker)
+
+# Import libraries, from the .def file: libIntegracao_Docs_Fiscal.dll.a
+# (MinGW) and Integracao_Docs_Fiscal.lib (the short import format of the
+# Microsoft tools). A 32-bit caller refers to a stdcall function by its
+# decorated name (_importa_arquivo_xml_nfe@12): the libraries list
+# name@12 and, with -k, have the loader look up the undecorated export.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${IDF_DEF_FILE})
+file(READ ${IDF_DEF_FILE} idf_def_text)
+string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)[ \t]*=[ \t]*([A-Za-z_][A-Za-z0-9_]*@[0-9]+)" "\\2" idf_implib_def_text
+       "${idf_def_text}")
+set(IDF_IMPLIB_DEF ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.implib.def)
+file(CONFIGURE OUTPUT ${IDF_IMPLIB_DEF} CONTENT "${idf_implib_def_text}" @ONLY)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(IDF_IMPLIB_MACHINE i386:x86-64)
+else()
+  set(IDF_IMPLIB_MACHINE i386)
+endif()
+find_program(IDF_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
+add_custom_command(
+  OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/libIntegracao_Docs_Fiscal.dll.a
+  COMMAND ${IDF_DLLTOOL} -d ${IDF_IMPLIB_DEF} -D Integracao_Docs_Fiscal.dll -k
+          -l ${CMAKE_CURRENT_BINARY_DIR}/libIntegracao_Docs_Fiscal.dll.a
+  DEPENDS ${IDF_IMPLIB_DEF}
+  COMMENT "MinGW import library libIntegracao_Docs_Fiscal.dll.a")
+add_custom_command(
+  OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.lib
+  COMMAND ${IDF_LLVM_DLLTOOL} -m ${IDF_IMPLIB_MACHINE} -d ${IDF_IMPLIB_DEF} -D Integracao_Docs_Fiscal.dll -k
+          -l ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.lib
+  DEPENDS ${IDF_IMPLIB_DEF}
+  COMMENT "Import library Integracao_Docs_Fiscal.lib")
+add_custom_target(idf_import_libraries ALL
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/libIntegracao_Docs_Fiscal.dll.a
+          ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.lib)
 
 if(IDF_BUILD_TESTS)
   # The host program that loads the DLL as a Windows program would.
@@ -38,6 +91,11 @@ if(IDF_BUILD_TESTS)
     target_link_options(idf_win_host PRIVATE ${IDF_STATIC_RUNTIME})
     add_dependencies(idf_win_host Integracao_Docs_Fiscal)
   endif()
+
+  # Prints a DLL's version resource as the system reads it.
+  add_executable(idf_version_info tests/windows/tools/version_info.c)
+  target_link_libraries(idf_version_info PRIVATE version)
+  target_link_options(idf_version_info PRIVATE ${IDF_STATIC_RUNTIME})
 
   # Dumps the tree the XML layer builds from a file, for the comparison of
   # the MSXML backend with the Linux one.

@@ -1,39 +1,47 @@
 #!/usr/bin/env bash
-# The Windows DLL, cross-built and tested under Wine (run from anywhere; as
-# root on Debian 12 after tests/windows/setup.sh):
-#   1. cross-build build-win with cmake/toolchain-mingw32.cmake: the DLL, the
-#      test host and the XML tree dumper;
-#   2. check the DLL with objdump: a 32-bit image exporting exactly
-#      importa_arquivo_xml_cte @1 and importa_arquivo_xml_nfe @2, importing
-#      system DLLs only;
-#   3. build-winref, a Linux build: the reference runner, the command-line
+# The Windows DLLs, 32- and 64-bit, cross-built and tested under Wine (run
+# from anywhere; as root on Debian 12 after tests/windows/setup.sh):
+#   bash tests/windows/run.sh [x86] [x64]     (both when none is named)
+#   1. build-winref, a Linux build: the reference runner, the command-line
 #      tool, the dumper and the unit tests of the entity-expansion check;
-#   4. the reference output of every case of cases.txt, as the Linux build
+#   2. the reference output of every case of cases.txt, as the Linux build
 #      writes it (checked against the command-line tool as well);
-#   5. a private Wine prefix (null graphics driver, no crash dialog);
+# then for each architecture (x86: build-win, x64: build-win64):
+#   3. cross-build with cmake/toolchain-mingw32.cmake or
+#      toolchain-mingw64.cmake: the DLL, the test host and the XML tree
+#      dumper;
+#   4. check the DLL with objdump: an image of the architecture exporting
+#      exactly the names and ordinals of its .def file, importing system DLLs
+#      only;
+#   5. a private Wine prefix (WINEARCH win32 or win64, null graphics driver,
+#      no crash dialog);
 #   6. the same XML trees from MSXML under Wine as from libxml2, for the
 #      whole corpus and the edge cases below;
 #   7. the test host under Wine, once per regional setting and once from a
 #      drive root, every run under `timeout`.
+# The documents come from the folder named by IDF_CORPUS_DIR; without it the
+# steps that need them are skipped (and say so).
 # Exit status 0 only when everything passed; the last line is
 # "N passed, M failed".
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-corpus=$(cd "$root/../shared/corpus" 2>/dev/null && pwd || true)
-win="$root/build-win"
+corpus=${IDF_CORPUS_DIR:+$(cd "$IDF_CORPUS_DIR" 2>/dev/null && pwd)}
 ref="$root/build-winref"
-work="$win/wine-run"
+work="$root/build-winref/wine-run"
 jobs=$(nproc 2>/dev/null || echo 2)
+archs=("$@")
+((${#archs[@]})) || archs=(x86 x64)
 passed=0
 failed=0
 
 ok() { passed=$((passed + 1)); }
 bad() { failed=$((failed + 1)); echo "FAIL: $*"; }
 check() { if eval "$1"; then ok; else bad "$2"; fi; }
+stop_wine() { [[ -n ${WINEPREFIX:-} ]] && timeout 30 wineserver -k >/dev/null 2>&1; }
 finish() {
-  [[ -n ${WINEPREFIX:-} ]] && timeout 30 wineserver -k >/dev/null 2>&1
+  stop_wine
   echo "$passed passed, $failed failed"
   ((failed == 0))
   exit
@@ -48,45 +56,165 @@ add_counts() {
   failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
 }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# "name@ordinal" of every export a .def file lists, sorted.
+def_exports() {
+  awk 'toupper($1) == "EXPORTS" {t = 1; next} t && /@[0-9]+/ {
+         sub(/;.*/, ""); n = split($0, w, /[ \t=]+/); name = w[1] == "" ? w[2] : w[1]
+         for (i = 1; i <= n; i++) if (w[i] ~ /^@[0-9]+$/) print name w[i] }' "$1" | sort | tr '\n' ' '
+}
 
-[[ -d $corpus ]] || { bad "corpus not found beside the repository (../shared/corpus)"; finish; }
+if [[ -z $corpus ]]; then
+  echo "skipped: the Wine runs of the test host and the XML comparison need the documents of IDF_CORPUS_DIR (not set or not a folder)"
+fi
+mkdir -p "$ref"
 
-# ---- 1. cross-build -----------------------------------------------------------
-echo "== cross-build ($win)"
-mkdir -p "$win" "$ref"
-if cmake -S "$root" -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" \
-     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIDF_BUILD_TESTS=ON >"$win/configure.log" 2>&1 &&
-   cmake --build "$win" -j "$jobs" >"$win/build.log" 2>&1; then
+
+# ---- 5. the Wine prefix of an architecture ---------------------------------------------
+prepare_prefix() {
+  echo "== Wine prefix ($WINEARCH)"
+  if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || { bad "wineboot ($WINEARCH)"; return 1; }
+  fi
+  reg 'HKCU\Software\Wine\Drivers' /v Graphics /d null &&
+    reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 &&
+    ok || bad "Wine registry set-up ($WINEARCH)"
+  # The desktop process started with the prefix has no graphics driver yet:
+  # restart the server so that every window from here on uses the null one.
+  timeout 60 wineserver -k >/dev/null 2>&1
+  timeout 60 wineserver -w >/dev/null 2>&1
+  ln -sfn "$win/approot" "$WINEPREFIX/dosdevices/y:"
+}
+reg() { timeout 60 "$wine" reg add "$@" /f >/dev/null 2>&1; }
+
+# ---- 6. the same trees from MSXML as from libxml2 -----------------------------------------
+xml_trees() {
+echo "== XML trees ($arch): MSXML under Wine against libxml2"
+x="$work/xml"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<a xmlns="urn:x">\n  <b>  x  </b>\n  <c> \t </c>\n  <d><![CDATA[10.5]]></d>\n  <e>t<!--c-->u</e>\n  <p:f xmlns:p="urn:x">pf</p:f>\n  <g>&amp;&#65;&#x263A;&lt;</g>\n  <h xmlns="urn:y"><i/></h>\n  <?pi data?>\n</a>\n<!-- after -->\n' >"$x/mixed.xml"
+printf '<?xml version="1.0" encoding="ISO-8859-1"?>\n<a>a\xe7\xe3o \xe9</a>\n' >"$x/latin1.xml"
+printf '<?xml version="1.0" encoding="windows-1252"?>\n<a>\x80 \x93x\x94</a>\n' >"$x/cp1252.xml"
+printf '\xef\xbb\xbf<a><b>bom</b></a>' >"$x/bom.xml"
+printf '\xff\xfe<\0a\0>\0\xe7\0\xe3\0<\0/\0a\0>\0' >"$x/utf16.xml"
+printf '<a><b>l1\r\nl2\rl3</b><c xml:space="preserve">  </c></a>' >"$x/linebreaks.xml"
+printf '<a>\n<b>unclosed</a>\n' >"$x/unclosed.xml"
+printf '<a>\xe7</a>' >"$x/bad-utf8.xml"
+printf '' >"$x/empty.xml"
+echo MARKER-NEVER-READ >"$x/marker.txt"
+printf '<!DOCTYPE a [<!ENTITY ext SYSTEM "marker.txt">]>\n<a><b>&ext;</b></a>\n' >"$x/external-entity.xml"
+printf '<!DOCTYPE a SYSTEM "http://127.0.0.1:9/never.dtd">\n<a><b>v</b></a>\n' >"$x/external-dtd.xml"
+cp "$data/hostil/0-bomba.xml" "$x/bomb.xml"
+deep() { local n=$1 i s=; for ((i = 0; i < n; i++)); do s+="<d>"; done; s+=x; for ((i = 0; i < n; i++)); do s+="</d>"; done; printf '%s' "$s"; }
+deep 256 >"$x/depth-256.xml"
+deep 257 >"$x/depth-257.xml"
+deep 258 >"$x/depth-258.xml"
+deep 20000 >"$x/depth-20000.xml"
+mkdir -p "$x/corpus"
+cp "$corpus"/nfe/*.xml "$corpus"/cte/*.xml "$x/corpus/"
+files=("$x"/*.xml "$x"/corpus/*)
+"$ref/idf_xml_dump" "$x/linux.txt" "${files[@]}"
+wfiles=()
+for f in "${files[@]}"; do wfiles+=("$(winpath "$f")"); done
+if timeout 300 "$wine" "$win/idf_xml_dump.exe" "$(winpath "$x/windows-$arch.txt")" "${wfiles[@]}" >"$x/wine-$arch.log" 2>&1; then
   ok
 else
-  cat "$win/configure.log" "$win/build.log" 2>/dev/null | tail -40
-  bad "cross-build"
-  finish
+  bad "the MSXML dumper did not finish under Wine"
 fi
-dll="$win/Integracao_Docs_Fiscal.dll"
-
-# ---- 2. the DLL's image ---------------------------------------------------------
-echo "== exports and imports"
-objdump=i686-w64-mingw32-objdump
-headers=$($objdump -p "$dll")
-check '[[ $($objdump -f "$dll") == *"file format pei-i386"* ]]' "not a 32-bit PE image"
-exports=$(awk '/^\[Ordinal\/Name Pointer\] Table/{t=1; next} t && /^\t\[/{print $NF} t && /^$/{t=0}' <<<"$headers" | sort | tr '\n' ' ')
-check '[[ $exports == "importa_arquivo_xml_cte importa_arquivo_xml_nfe " ]]' "exports: $exports"
-ordinals=$(awk '/Export Address Table -- Ordinal Base/{t=1; next} t && /\+base\[/{gsub(/[][]/," "); print $3} t && /^$/{t=0}' <<<"$headers" | tr '\n' ' ')
-check '[[ $ordinals == "1 2 " ]]' "ordinals: $ordinals"
-# The name table is sorted, so ordinal 1 must be the CT-e import.
-first=$(awk '/^\[Ordinal\/Name Pointer\] Table/{getline; print $NF}' <<<"$headers")
-check '[[ $first == importa_arquivo_xml_cte ]]' "ordinal 1 is $first"
-imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print toupper($3)}' | sort -u | tr '\n' ' ')
-echo "imports: $imports"
-allowed=" KERNEL32.DLL USER32.DLL COMDLG32.DLL OLE32.DLL OLEAUT32.DLL MSVCRT.DLL ADVAPI32.DLL GDI32.DLL SHELL32.DLL "
-for name in $imports; do
-  check '[[ $allowed == *" $name "* ]]' "imports a non-system DLL: $name"
+# Compare file by file ("#" lines hold the parsers' own messages).
+split_dump() { awk -v dir="$2" '/^== /{f=dir "/" substr($0, 4)} !/^#/{print > f}' "$1"; }
+rm -rf "$x/l" "$x/w-$arch"
+mkdir -p "$x/l" "$x/w-$arch"
+split_dump "$x/linux.txt" "$x/l"
+[[ -f $x/windows-$arch.txt ]] && split_dump "$x/windows-$arch.txt" "$x/w-$arch"
+for f in "$x"/l/*; do
+  n=$(basename "$f")
+  check 'cmp -s "$f" "$x/w-$arch/$n"' "XML tree of $n differs between MSXML ($arch) and libxml2: $(diff "$f" "$x/w-$arch/$n" 2>&1 | head -5 | tr '\n' ' ')"
 done
-check '[[ $($objdump -p "$win/idf_win_host.exe" | grep -c "DLL Name: .*Integracao") == 0 ]]' \
-  "the test host must load the DLL at run time, not link it"
+check '! grep -q MARKER "$x/windows-$arch.txt"' "an external entity was loaded by MSXML"
+echo "parser messages, libxml2 | MSXML:"
+paste -d'|' <(grep -A1 'PARSE ERROR' "$x/linux.txt" | grep '^#') <(grep -A1 'PARSE ERROR' "$x/windows-$arch.txt" | grep '^#') | head -10
 
-# ---- 3. the Linux reference build -----------------------------------------------
+}
+
+# ---- 7. the test host ------------------------------------------------------------------
+set_regional() {
+  read -r dec fmt sep <<<"$(regional "$1")"
+  reg 'HKCU\Control Panel\International' /v sDecimal /d "$dec" &&
+    reg 'HKCU\Control Panel\International' /v sShortDate /d "$fmt" &&
+    reg 'HKCU\Control Panel\International' /v sDate /d "$sep"
+}
+run_host() {  # group, executable (Windows path)
+  local log="$win/host-$1.log"
+  echo "== test host ($arch): $1"
+  set_regional "$1" || bad "regional settings for $1"
+  (cd "$work/elsewhere" && timeout 300 "$wine" "$2" "$1" "$(winpath "$data")") >"$log" 2>&1
+  local rc=$?
+  grep -E '^(FAIL|host:)' "$log"
+  ((rc == 124)) && bad "test host $1 ($arch): timed out"
+  add_counts "$log" "test host $1 ($arch)"
+  if ((rc != 0)) && ! grep -qE '^[0-9]+ passed, [1-9][0-9]* failed' "$log"; then bad "test host $1 ($arch): exit $rc"; tail -5 "$log"; fi
+}
+
+
+# ---- 3.-7. one architecture ---------------------------------------------------------------
+run_arch() {
+  arch=$1
+  local toolchain triplet format
+  case $arch in
+    x86) win="$root/build-win" toolchain=toolchain-mingw32.cmake triplet=i686-w64-mingw32 format=pei-i386
+         def="$root/src/entry/Integracao_Docs_Fiscal.def" wine=/usr/lib/wine/wine WINEARCH=win32 ;;
+    x64) win="$root/build-win64" toolchain=toolchain-mingw64.cmake triplet=x86_64-w64-mingw32 format=pei-x86-64
+         def="$root/src/entry/Integracao_Docs_Fiscal-x64.def" wine=/usr/lib/wine/wine64 WINEARCH=win64 ;;
+    *) bad "unknown architecture $arch (x86 or x64)"; return ;;
+  esac
+  export WINEARCH WINEPREFIX="$win/wineprefix" WINELOADER=$wine
+
+  echo "== cross-build ($win)"
+  mkdir -p "$win"
+  if cmake -S "$root" -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
+       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIDF_BUILD_TESTS=ON >"$win/configure.log" 2>&1 &&
+     cmake --build "$win" -j "$jobs" >"$win/build.log" 2>&1; then
+    ok
+  else
+    cat "$win/configure.log" "$win/build.log" 2>/dev/null | tail -40
+    bad "cross-build ($arch)"
+    return
+  fi
+  dll="$win/Integracao_Docs_Fiscal.dll"
+
+  echo "== exports and imports ($arch)"
+  objdump=$triplet-objdump
+  local headers exports expected imports name
+  headers=$($objdump -p "$dll")
+  check '[[ $($objdump -f "$dll") == *"file format $format"* ]]' "$arch: not a $format image"
+  # name@ordinal from the name table: an entry's index plus the ordinal base.
+  exports=$(awk '/^Ordinal Base/{base = $3} /^\[Ordinal\/Name Pointer\] Table/{t=1; next}
+                 t && /^\t\[/{gsub(/[][]/, " "); print $NF "@" $1 + base} t && /^$/{t=0}' <<<"$headers" |
+            sort | tr '\n' ' ')
+  expected=$(def_exports "$def")
+  check '[[ -n $expected && $exports == "$expected" ]]' "$arch exports: '$exports', the .def file lists '$expected'"
+  imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print toupper($3)}' | sort -u | tr '\n' ' ')
+  echo "imports: $imports"
+  local allowed=" KERNEL32.DLL USER32.DLL COMDLG32.DLL OLE32.DLL OLEAUT32.DLL MSVCRT.DLL ADVAPI32.DLL GDI32.DLL SHELL32.DLL "
+  for name in $imports; do
+    check '[[ $allowed == *" $name "* ]]' "$arch imports a non-system DLL: $name"
+  done
+  check '[[ $($objdump -p "$win/idf_win_host.exe" | grep -c "DLL Name: .*Integracao") == 0 ]]' \
+    "the test host must load the DLL at run time, not link it"
+
+  [[ -n $corpus ]] || return
+  rm -rf "$win/app" "$win/approot"
+  mkdir -p "$win/app" "$win/approot"
+  cp "$win/idf_win_host.exe" "$dll" "$win/app/"
+  cp "$win/idf_win_host.exe" "$dll" "$win/approot/"
+  prepare_prefix || return
+  xml_trees
+  run_host brasil "$(winpath "$win/app/idf_win_host.exe")"
+  run_host ponto "$(winpath "$win/app/idf_win_host.exe")"
+  run_host raiz 'Y:\idf_win_host.exe'
+  stop_wine
+}
+
+# ---- 1. the Linux reference build -----------------------------------------------
 echo "== Linux reference build ($ref)"
 if cmake -S "$here/reference" -B "$ref" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$ref/configure.log" 2>&1 &&
    cmake --build "$ref" -j "$jobs" --target idf_reference idf_xml_dump idf_entity_guard_tests integracao-docs-fiscal \
@@ -100,11 +228,13 @@ fi
 if "$ref/idf_entity_guard_tests" >"$ref/guard.log" 2>&1; then ok; else cat "$ref/guard.log"; bad "entity guard unit tests"; fi
 grep -E '^\[  (PASSED|FAILED)  \]' "$ref/guard.log"
 
-# ---- 4. data and references --------------------------------------------------------
+
+prepare_data() {
+# ---- 2. data and references --------------------------------------------------------
 echo "== data and Linux references ($work)"
 rm -rf "$work"
 data="$work/data"
-mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos} "$work/app" "$work/approot" "$work/elsewhere" "$work/xml"
+mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos} "$work/elsewhere" "$work/xml"
 cp "$here/cases.txt" "$data/"
 for f in nfelib-nfe400-35-1808-47428.xml nfelib-nfe400-26-1808-1687.xml spedda-nfe400-obscont.xml \
          nfedanfe-nfe400-bom.xml brdanfe-nfce400-crlf.xml; do cp "$corpus/nfe/$f" "$data/nfe/"; done
@@ -170,92 +300,16 @@ while IFS='|' read -r group name type way source key modo flags; do
     fi
   fi
 done <"$data/cases.txt"
-cp "$win/idf_win_host.exe" "$dll" "$work/app/"
-cp "$win/idf_win_host.exe" "$dll" "$work/approot/"
 
-# ---- 5. the Wine prefix --------------------------------------------------------------
-echo "== Wine prefix"
-export WINEPREFIX="$win/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-       LANG=C.UTF-8 LC_ALL=C.UTF-8
+}
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-  timeout 300 wineboot -i >/dev/null 2>&1 || { bad "wineboot"; finish; }
-fi
-reg() { timeout 60 wine reg add "$@" /f >/dev/null 2>&1; }
-reg 'HKCU\Software\Wine\Drivers' /v Graphics /d null &&
-  reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 &&
-  ok || bad "Wine registry set-up"
-# The desktop process started with the prefix has no graphics driver yet:
-# restart the server so that every window from here on uses the null one.
-timeout 60 wineserver -k >/dev/null 2>&1
-timeout 60 wineserver -w >/dev/null 2>&1
-ln -sfn "$work/approot" "$WINEPREFIX/dosdevices/y:"
-
-# ---- 6. the same trees from MSXML as from libxml2 -----------------------------------------
-echo "== XML trees: MSXML under Wine against libxml2"
-x="$work/xml"
-printf '<?xml version="1.0" encoding="UTF-8"?>\n<a xmlns="urn:x">\n  <b>  x  </b>\n  <c> \t </c>\n  <d><![CDATA[10.5]]></d>\n  <e>t<!--c-->u</e>\n  <p:f xmlns:p="urn:x">pf</p:f>\n  <g>&amp;&#65;&#x263A;&lt;</g>\n  <h xmlns="urn:y"><i/></h>\n  <?pi data?>\n</a>\n<!-- after -->\n' >"$x/mixed.xml"
-printf '<?xml version="1.0" encoding="ISO-8859-1"?>\n<a>a\xe7\xe3o \xe9</a>\n' >"$x/latin1.xml"
-printf '<?xml version="1.0" encoding="windows-1252"?>\n<a>\x80 \x93x\x94</a>\n' >"$x/cp1252.xml"
-printf '\xef\xbb\xbf<a><b>bom</b></a>' >"$x/bom.xml"
-printf '\xff\xfe<\0a\0>\0\xe7\0\xe3\0<\0/\0a\0>\0' >"$x/utf16.xml"
-printf '<a><b>l1\r\nl2\rl3</b><c xml:space="preserve">  </c></a>' >"$x/linebreaks.xml"
-printf '<a>\n<b>unclosed</a>\n' >"$x/unclosed.xml"
-printf '<a>\xe7</a>' >"$x/bad-utf8.xml"
-printf '' >"$x/empty.xml"
-echo MARKER-NEVER-READ >"$x/marker.txt"
-printf '<!DOCTYPE a [<!ENTITY ext SYSTEM "marker.txt">]>\n<a><b>&ext;</b></a>\n' >"$x/external-entity.xml"
-printf '<!DOCTYPE a SYSTEM "http://127.0.0.1:9/never.dtd">\n<a><b>v</b></a>\n' >"$x/external-dtd.xml"
-cp "$data/hostil/0-bomba.xml" "$x/bomb.xml"
-deep() { local n=$1 i s=; for ((i = 0; i < n; i++)); do s+="<d>"; done; s+=x; for ((i = 0; i < n; i++)); do s+="</d>"; done; printf '%s' "$s"; }
-deep 256 >"$x/depth-256.xml"
-deep 257 >"$x/depth-257.xml"
-deep 258 >"$x/depth-258.xml"
-deep 20000 >"$x/depth-20000.xml"
-mkdir -p "$x/corpus"
-cp "$corpus"/nfe/*.xml "$corpus"/cte/*.xml "$x/corpus/"
-files=("$x"/*.xml "$x"/corpus/*)
-"$ref/idf_xml_dump" "$x/linux.txt" "${files[@]}"
-wfiles=()
-for f in "${files[@]}"; do wfiles+=("$(winpath "$f")"); done
-if timeout 300 wine "$win/idf_xml_dump.exe" "$(winpath "$x/windows.txt")" "${wfiles[@]}" >"$x/wine.log" 2>&1; then
-  ok
-else
-  bad "the MSXML dumper did not finish under Wine"
-fi
-# Compare file by file ("#" lines hold the parsers' own messages).
-split_dump() { awk -v dir="$2" '/^== /{f=dir "/" substr($0, 4)} !/^#/{print > f}' "$1"; }
-mkdir -p "$x/l" "$x/w"
-split_dump "$x/linux.txt" "$x/l"
-[[ -f $x/windows.txt ]] && split_dump "$x/windows.txt" "$x/w"
-for f in "$x"/l/*; do
-  n=$(basename "$f")
-  check 'cmp -s "$f" "$x/w/$n"' "XML tree of $n differs between MSXML and libxml2: $(diff "$f" "$x/w/$n" 2>&1 | head -5 | tr '\n' ' ')"
+[[ -n $corpus ]] && prepare_data
+for a in "${archs[@]}"; do
+  SECONDS=0
+  run_arch "$a"
+  echo "== $a: ${SECONDS}s"
 done
-check '! grep -q MARKER "$x/windows.txt"' "an external entity was loaded by MSXML"
-echo "parser messages, libxml2 | MSXML:"
-paste -d'|' <(grep -A1 'PARSE ERROR' "$x/linux.txt" | grep '^#') <(grep -A1 'PARSE ERROR' "$x/windows.txt" | grep '^#') | head -10
-
-# ---- 7. the test host ------------------------------------------------------------------
-set_regional() {
-  read -r dec fmt sep <<<"$(regional "$1")"
-  reg 'HKCU\Control Panel\International' /v sDecimal /d "$dec" &&
-    reg 'HKCU\Control Panel\International' /v sShortDate /d "$fmt" &&
-    reg 'HKCU\Control Panel\International' /v sDate /d "$sep"
-}
-run_host() {  # group, executable (Windows path)
-  local log="$work/host-$1.log"
-  echo "== test host: $1"
-  set_regional "$1" || bad "regional settings for $1"
-  (cd "$work/elsewhere" && timeout 300 wine "$2" "$1" "$(winpath "$data")") >"$log" 2>&1
-  local rc=$?
-  grep -E '^(FAIL|host:)' "$log"
-  ((rc == 124)) && bad "test host $1: timed out"
-  add_counts "$log" "test host $1"
-  if ((rc != 0)) && ! grep -qE '^[0-9]+ passed, [1-9][0-9]* failed' "$log"; then bad "test host $1: exit $rc"; tail -5 "$log"; fi
-}
-run_host brasil "$(winpath "$work/app/idf_win_host.exe")"
-run_host ponto "$(winpath "$work/app/idf_win_host.exe")"
-run_host raiz 'Y:\idf_win_host.exe'
 
 finish

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross-build and its Wine tests need on Debian 12:
-# the 32-bit mingw-w64 compiler, a 32-bit Wine, and the Linux build that
-# writes the reference output. Idempotent, non-interactive, run as root.
+# the 32- and 64-bit mingw-w64 compilers, 32- and 64-bit Wine, and the Linux build that
+# writes the reference output; llvm-14 for llvm-dlltool (import libraries in
+# the Microsoft format). Idempotent, non-interactive, run as root.
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
@@ -9,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 need=()
-for p in g++-mingw-w64-i686 wine wine32:i386 cmake ninja-build g++ pkg-config libxml2-dev nlohmann-json3-dev \
+for p in g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm-14 cmake ninja-build g++ pkg-config libxml2-dev nlohmann-json3-dev \
          libcli11-dev libgtest-dev; do
   installed "$p" || need+=("$p")
 done

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -86,10 +87,12 @@ TEST(EntityGuard, AttributeDefaultsCountOncePerElement) {
 }
 
 TEST(EntityGuard, RealDocumentsPass) {
+    const char* corpus = std::getenv("IDF_CORPUS_DIR");
+    if (!corpus || !*corpus) GTEST_SKIP() << "IDF_CORPUS_DIR is not set: the real documents are not available";
     const char* files[] = {"nfe/nfelib-nfe400-35-1808-47428.xml", "nfe/nfedanfe-nfe400-bom.xml",
                            "cte/spedda-cte300-hom-31nfe.xml", "cte/nfelib-cte300-35-1906-52203-multimodal.xml"};
     for (const char* name : files) {
-        std::ifstream in(std::string(IDF_CORPUS_DIR) + "/" + name, std::ios::binary);
+        std::ifstream in(std::string(corpus) + "/" + name, std::ios::binary);
         ASSERT_TRUE(in) << name;
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_FALSE(check_entity_expansion(bytes)) << name;
