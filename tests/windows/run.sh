@@ -1,26 +1,32 @@
 #!/usr/bin/env bash
-# The Windows DLLs, 32- and 64-bit, cross-built and tested under Wine (run
-# from anywhere; as root on Debian 12 after tests/windows/setup.sh):
+# The Windows DLLs, 32- and 64-bit, as shipped, tested under Wine; the
+# release archives; the examples (run from anywhere; as root on Debian 12
+# after tests/windows/setup.sh):
 #   bash tests/windows/run.sh [x86] [x64]     (both when none is named)
 #   1. build-winref, a Linux build: the reference runner, the command-line
 #      tool, the dumper and the unit tests of the entity-expansion check;
 #   2. the reference output of every case of cases.txt, as the Linux build
 #      writes it (checked against the command-line tool as well);
-# then for each architecture (x86: build-win, x64: build-win64):
-#   3. cross-build with cmake/toolchain-mingw32.cmake or
-#      toolchain-mingw64.cmake: the DLL, the test host and the XML tree
-#      dumper;
-#   4. check the DLL with objdump: an image of the architecture exporting
-#      exactly the names and ordinals of its .def file, importing system DLLs
-#      only;
-#   5. a private Wine prefix (WINEARCH win32 or win64, null graphics driver,
-#      no crash dialog);
-#   6. the same XML trees from MSXML under Wine as from libxml2, for the
+#   3. `scripts/package.sh`: the three release archives, their contents
+#      checked and unpacked; the Windows test programs are built beside the
+#      archived DLLs (build-package/win32, win64);
+# then for each architecture, with the DLL taken from its archive:
+#   4. objdump: an image of the architecture exporting exactly the names and
+#      ordinals of its .def file, importing system DLLs only; the members of
+#      both import libraries;
+#   5. the C examples built against each import library and without one;
+#   6. a private Wine prefix (build-wine/x86 win32, build-wine/x64 win64,
+#      null graphics driver, no crash dialog);
+#   7. the version resource as Windows reads it; the C examples run;
+#   8. the same XML trees from MSXML under Wine as from libxml2, for the
 #      whole corpus and the edge cases below;
-#   7. the test host under Wine, once per regional setting and once from a
-#      drive root, every run under `timeout`.
-# The documents come from the folder named by IDF_CORPUS_DIR; without it the
-# steps that need them are skipped (and say so).
+#   9. the test host under Wine, once per regional setting and once from a
+#      drive root, every run under `timeout`;
+# and last:
+#  10. the Pascal, C# and Python examples against the Linux library of the
+#      Linux archive.
+# The documents come from the folder named by IDF_CORPUS_DIR; without it
+# steps 2, 8 and 9 are skipped (and say so).
 # Exit status 0 only when everything passed; the last line is
 # "N passed, M failed".
 set -uo pipefail
@@ -63,13 +69,20 @@ def_exports() {
          for (i = 1; i <= n; i++) if (w[i] ~ /^@[0-9]+$/) print name w[i] }' "$1" | sort | tr '\n' ' '
 }
 
+regional() {  # decimal, short date format, date separator of a group
+  case $1 in
+    ponto) echo ". M/d/yyyy /" ;;
+    *) echo ", dd/MM/yyyy /" ;;
+  esac
+}
+
 if [[ -z $corpus ]]; then
   echo "skipped: the Wine runs of the test host and the XML comparison need the documents of IDF_CORPUS_DIR (not set or not a folder)"
 fi
 mkdir -p "$ref"
 
 
-# ---- 5. the Wine prefix of an architecture ---------------------------------------------
+# ---- 6. the Wine prefix of an architecture ------------------------------------------------
 prepare_prefix() {
   echo "== Wine prefix ($WINEARCH)"
   if [[ ! -f $WINEPREFIX/system.reg ]]; then
@@ -82,11 +95,10 @@ prepare_prefix() {
   # restart the server so that every window from here on uses the null one.
   timeout 60 wineserver -k >/dev/null 2>&1
   timeout 60 wineserver -w >/dev/null 2>&1
-  ln -sfn "$win/approot" "$WINEPREFIX/dosdevices/y:"
 }
 reg() { timeout 60 "$wine" reg add "$@" /f >/dev/null 2>&1; }
 
-# ---- 6. the same trees from MSXML as from libxml2 -----------------------------------------
+# ---- 8. the same trees from MSXML as from libxml2 ---------------------------------------
 xml_trees() {
 echo "== XML trees ($arch): MSXML under Wine against libxml2"
 x="$work/xml"
@@ -114,7 +126,7 @@ files=("$x"/*.xml "$x"/corpus/*)
 "$ref/idf_xml_dump" "$x/linux.txt" "${files[@]}"
 wfiles=()
 for f in "${files[@]}"; do wfiles+=("$(winpath "$f")"); done
-if timeout 300 "$wine" "$win/idf_xml_dump.exe" "$(winpath "$x/windows-$arch.txt")" "${wfiles[@]}" >"$x/wine-$arch.log" 2>&1; then
+if timeout 300 "$wine" "$build/idf_xml_dump.exe" "$(winpath "$x/windows-$arch.txt")" "${wfiles[@]}" >"$x/wine-$arch.log" 2>&1; then
   ok
 else
   bad "the MSXML dumper did not finish under Wine"
@@ -135,7 +147,7 @@ paste -d'|' <(grep -A1 'PARSE ERROR' "$x/linux.txt" | grep '^#') <(grep -A1 'PAR
 
 }
 
-# ---- 7. the test host ------------------------------------------------------------------
+# ---- 9. the test host -----------------------------------------------------------------
 set_regional() {
   read -r dec fmt sep <<<"$(regional "$1")"
   reg 'HKCU\Control Panel\International' /v sDecimal /d "$dec" &&
@@ -155,31 +167,25 @@ run_host() {  # group, executable (Windows path)
 }
 
 
-# ---- 3.-7. one architecture ---------------------------------------------------------------
+# ---- 4.-9. one architecture -----------------------------------------------------------
 run_arch() {
   arch=$1
-  local toolchain triplet format
+  local bits triplet format def_symbols name_type
   case $arch in
-    x86) win="$root/build-win" toolchain=toolchain-mingw32.cmake triplet=i686-w64-mingw32 format=pei-i386
-         def="$root/src/entry/Integracao_Docs_Fiscal.def" wine=/usr/lib/wine/wine WINEARCH=win32 ;;
-    x64) win="$root/build-win64" toolchain=toolchain-mingw64.cmake triplet=x86_64-w64-mingw32 format=pei-x86-64
-         def="$root/src/entry/Integracao_Docs_Fiscal-x64.def" wine=/usr/lib/wine/wine64 WINEARCH=win64 ;;
+    x86) bits=32 triplet=i686-w64-mingw32 format=pei-i386 wine=/usr/lib/wine/wine WINEARCH=win32 name_type=undecorate ;;
+    x64) bits=64 triplet=x86_64-w64-mingw32 format=pei-x86-64 wine=/usr/lib/wine/wine64 WINEARCH=win64 name_type=name ;;
     *) bad "unknown architecture $arch (x86 or x64)"; return ;;
   esac
+  build="$root/build-package/win$bits"         # the test programs, built with the archived DLL
+  pkg="$unpacked/Integracao_Docs_Fiscal-$version-win$bits"
+  win="$root/build-wine/$arch"
   export WINEARCH WINEPREFIX="$win/wineprefix" WINELOADER=$wine
-
-  echo "== cross-build ($win)"
-  mkdir -p "$win"
-  if cmake -S "$root" -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
-       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIDF_BUILD_TESTS=ON >"$win/configure.log" 2>&1 &&
-     cmake --build "$win" -j "$jobs" >"$win/build.log" 2>&1; then
-    ok
-  else
-    cat "$win/configure.log" "$win/build.log" 2>/dev/null | tail -40
-    bad "cross-build ($arch)"
+  if [[ ! -f $pkg/Integracao_Docs_Fiscal.dll || ! -f $build/idf_win_host.exe ]]; then
+    bad "$arch: no archived DLL or test programs"
     return
   fi
-  dll="$win/Integracao_Docs_Fiscal.dll"
+  dll="$pkg/Integracao_Docs_Fiscal.dll"
+  mkdir -p "$win"
 
   echo "== exports and imports ($arch)"
   objdump=$triplet-objdump
@@ -190,7 +196,7 @@ run_arch() {
   exports=$(awk '/^Ordinal Base/{base = $3} /^\[Ordinal\/Name Pointer\] Table/{t=1; next}
                  t && /^\t\[/{gsub(/[][]/, " "); print $NF "@" $1 + base} t && /^$/{t=0}' <<<"$headers" |
             sort | tr '\n' ' ')
-  expected=$(def_exports "$def")
+  expected=$(def_exports "$pkg/Integracao_Docs_Fiscal.def")
   check '[[ -n $expected && $exports == "$expected" ]]' "$arch exports: '$exports', the .def file lists '$expected'"
   imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print toupper($3)}' | sort -u | tr '\n' ' ')
   echo "imports: $imports"
@@ -198,20 +204,183 @@ run_arch() {
   for name in $imports; do
     check '[[ $allowed == *" $name "* ]]' "$arch imports a non-system DLL: $name"
   done
-  check '[[ $($objdump -p "$win/idf_win_host.exe" | grep -c "DLL Name: .*Integracao") == 0 ]]' \
+  check '[[ $($objdump -p "$build/idf_win_host.exe" | grep -c "DLL Name: .*Integracao") == 0 ]]' \
     "the test host must load the DLL at run time, not link it"
 
-  [[ -n $corpus ]] || return
-  rm -rf "$win/app" "$win/approot"
-  mkdir -p "$win/app" "$win/approot"
-  cp "$win/idf_win_host.exe" "$dll" "$win/app/"
-  cp "$win/idf_win_host.exe" "$dll" "$win/approot/"
+  echo "== import libraries ($arch)"
+  # What a caller's object refers to: _name@12 on x86 (stdcall), name on x64.
+  local symbols=() export_name internal
+  while read -r export_name internal; do
+    if [[ $arch == x86 ]]; then symbols+=("_$internal" "__imp__$internal"); else symbols+=("$export_name" "__imp_$export_name"); fi
+  done < <(awk 'toupper($1) == "EXPORTS" {t = 1; next} t && /@[0-9]+/ {
+                  sub(/;.*/, ""); gsub(/=/, " = "); n = split($0, w, /[ \t]+/); i = w[1] == "" ? 2 : 1
+                  print w[i], (w[i + 1] == "=" ? w[i + 2] : w[i]) }' "$pkg/Integracao_Docs_Fiscal.def")
+  local lib_symbols mingw_symbols readobj
+  lib_symbols=$(llvm-nm "$pkg/Integracao_Docs_Fiscal.lib" 2>&1 | awk '$2 == "T" {print $3}' | sort | tr '\n' ' ')
+  mingw_symbols=$($triplet-nm "$pkg/libIntegracao_Docs_Fiscal.dll.a" 2>&1 | awk '$2 == "T" || $2 == "I" {print $3}' |
+                  grep importa | sort | tr '\n' ' ')
+  expected=$(printf '%s\n' "${symbols[@]}" | sort | tr '\n' ' ')
+  check '[[ $lib_symbols == "$expected" ]]' "$arch Integracao_Docs_Fiscal.lib members: '$lib_symbols', expected '$expected'"
+  check '[[ $mingw_symbols == "$expected" ]]' "$arch libIntegracao_Docs_Fiscal.dll.a: '$mingw_symbols', expected '$expected'"
+  readobj=$(llvm-readobj "$pkg/Integracao_Docs_Fiscal.lib" 2>&1)
+  check '[[ $(grep -c "Name type: $name_type" <<<"$readobj") == $((${#symbols[@]} / 2)) ]]' \
+    "$arch Integracao_Docs_Fiscal.lib: every import must be of name type '$name_type'"
+
+  echo "== C examples ($arch)"
+  local ex="$win/examples" cc=$triplet-gcc-win32 flags=(-std=c99 -Wall -Wextra -Werror -O2 -I"$pkg/include")
+  rm -rf "$ex"
+  mkdir -p "$ex"
+  cp "$dll" "$ex/"
+  if $cc "${flags[@]}" "$pkg/examples/c/import_linked.c" -L"$pkg" -lIntegracao_Docs_Fiscal -o "$ex/linked_mingw.exe" &&
+     $cc "${flags[@]}" "$pkg/examples/c/import_linked.c" "$pkg/Integracao_Docs_Fiscal.lib" -o "$ex/linked_msvc_lib.exe" &&
+     $cc "${flags[@]}" "$pkg/examples/c/import_loaded.c" -o "$ex/loaded.exe"; then
+    ok
+  else
+    bad "$arch: the C examples did not build"
+    return
+  fi
+  for name in linked_mingw linked_msvc_lib; do
+    check '$objdump -p "$ex/$name.exe" | awk "/DLL Name: Integracao_Docs_Fiscal.dll/{t=1} t && /importa_arquivo_xml_nfe\$/{f=1} END{exit !f}"' \
+      "$arch $name.exe: no import of importa_arquivo_xml_nfe from Integracao_Docs_Fiscal.dll"
+  done
+
   prepare_prefix || return
-  xml_trees
-  run_host brasil "$(winpath "$win/app/idf_win_host.exe")"
-  run_host ponto "$(winpath "$win/app/idf_win_host.exe")"
-  run_host raiz 'Y:\idf_win_host.exe'
+
+  echo "== version resource ($arch)"
+  local info want
+  info=$(timeout 120 "$wine" "$build/idf_version_info.exe" "$(winpath "$dll")" 2>&1 | tr -d '\r')
+  want="FILEVERSION=$version.0
+PRODUCTVERSION=$version.0
+FILETYPE=DLL
+FileDescription=Imports authorised NF-e and CT-e into Integracao_Docs_Fiscal.ini ($bits-bit)
+FileVersion=$version
+InternalName=Integracao_Docs_Fiscal
+OriginalFilename=Integracao_Docs_Fiscal.dll
+ProductName=Integracao_Docs_Fiscal
+ProductVersion=$version"
+  check '[[ $info == "$want" ]]' "$arch version resource: $(diff <(echo "$want") <(echo "$info") | tr '\n' ' ')"
+
+  echo "== C examples under Wine ($arch)"
+  set_regional brasil || bad "regional settings for the examples"
+  local out rc
+  for name in linked_mingw linked_msvc_lib loaded; do
+    rm -f "$ex/Integracao_Docs_Fiscal.ini"
+    out=$(cd "$work/elsewhere" && timeout 120 "$wine" "$(winpath "$ex/$name.exe")" nfe "$sample_key" "$(winpath "$root/samples")" Sim 2>&1 | tr -d '\r')
+    rc=$?
+    check '[[ $rc == 0 && $out == "exchange file: "* ]] && cmp -s "$ex/Integracao_Docs_Fiscal.ini" "$sample_ref_windows"' \
+      "$arch $name.exe: exit $rc, '$out', or an exchange file unlike the Linux build's"
+    out=$(cd "$work/elsewhere" && timeout 120 "$wine" "$(winpath "$ex/$name.exe")" nfe "${sample_key%?}9" "$(winpath "$root/samples")" Sim 2>&1 | tr -d '\r')
+    rc=$?
+    check '[[ $rc == 1 && ! -e $ex/Integracao_Docs_Fiscal.ini ]]' "$arch $name.exe, a key not found: exit $rc, '$out'"
+  done
+
+  if [[ -n $corpus ]]; then
+    rm -rf "$win/app" "$win/approot"
+    mkdir -p "$win/app" "$win/approot"
+    cp "$build/idf_win_host.exe" "$dll" "$win/app/"
+    cp "$build/idf_win_host.exe" "$dll" "$win/approot/"
+    ln -sfn "$win/approot" "$WINEPREFIX/dosdevices/y:"
+    xml_trees
+    run_host brasil "$(winpath "$win/app/idf_win_host.exe")"
+    run_host ponto "$(winpath "$win/app/idf_win_host.exe")"
+    run_host raiz 'Y:\idf_win_host.exe'
+  fi
   stop_wine
+}
+
+# ---- 3. the release archives -----------------------------------------------------------
+# Lists what an archive must hold besides the examples.
+check_archives() {
+  local name=Integracao_Docs_Fiscal-$version bits listing want f
+  echo "== release archives ($dist)"
+  rm -rf "$unpacked"
+  mkdir -p "$unpacked"
+  for bits in 32 64; do
+    local zip="$dist/$name-win$bits.zip" def=Integracao_Docs_Fiscal.def
+    [[ $bits == 64 ]] && def=Integracao_Docs_Fiscal-x64.def
+    if [[ ! -f $zip ]]; then bad "no $name-win$bits.zip"; continue; fi
+    listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
+    want=$( {
+      printf '%s\n' Integracao_Docs_Fiscal.dll Integracao_Docs_Fiscal.lib libIntegracao_Docs_Fiscal.dll.a \
+        Integracao_Docs_Fiscal.def include/integracao_docs_fiscal.h README.md
+      for f in CHANGELOG.md docs/exchange-file.md; do [[ -f $root/$f ]] && echo "$f"; done
+      (cd "$root" && find examples -type f)
+    } | sed "s|^|$name-win$bits/|" | sort)
+    check '[[ $listing == "$want" ]]' "$name-win$bits.zip holds: $(diff <(echo "$want") <(echo "$listing") | grep '^[<>]' | tr '\n' ' ')"
+    unzip -q "$zip" -d "$unpacked"
+    local top="$unpacked/$name-win$bits"
+    check 'cmp -s "$top/Integracao_Docs_Fiscal.def" "$root/src/entry/$def" &&
+           cmp -s "$top/include/integracao_docs_fiscal.h" "$root/include/integracao_docs_fiscal.h"' \
+      "$name-win$bits.zip: the .def file or the header differs from the sources"
+  done
+  local tgz="$dist/$name-linux-x86_64.tar.gz"
+  if [[ -f $tgz ]]; then
+    listing=$(tar -tvzf "$tgz" | awk '{t = substr($1, 1, 1); $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print t " " $0}')
+    for f in "- $name-linux-x86_64/bin/integracao-docs-fiscal" "- $name-linux-x86_64/include/integracao_docs_fiscal.h" \
+             "l $name-linux-x86_64/lib/libintegracao_docs_fiscal.so -> libintegracao_docs_fiscal.so.1" \
+             "l $name-linux-x86_64/lib/libintegracao_docs_fiscal.so.1 -> libintegracao_docs_fiscal.so.$version" \
+             "- $name-linux-x86_64/lib/libintegracao_docs_fiscal.so.$version" \
+             "- $name-linux-x86_64/lib/cmake/IntegracaoDocsFiscal/IntegracaoDocsFiscalConfig.cmake" \
+             "- $name-linux-x86_64/lib/cmake/IntegracaoDocsFiscal/IntegracaoDocsFiscalConfigVersion.cmake" \
+             "- $name-linux-x86_64/lib/pkgconfig/integracao_docs_fiscal.pc"; do
+      check 'grep -qxF "$f" <<<"$listing"' "$name-linux-x86_64.tar.gz lacks '$f'"
+    done
+    tar -xzf "$tgz" -C "$unpacked"
+    linux_lib="$unpacked/$name-linux-x86_64/lib"
+  elif [[ ! -f $root/cmake/install.cmake ]]; then
+    # Until the project has install rules the Linux archive cannot be made:
+    # the Linux examples use the library of the package build.
+    echo "skipped: the Linux archive (no install rules yet)"
+    linux_lib="$unpacked/linux-lib"
+    mkdir -p "$linux_lib"
+    cp "$root/build-package/linux/libintegracao_docs_fiscal.so" "$linux_lib/" &&
+      ln -sfn libintegracao_docs_fiscal.so "$linux_lib/libintegracao_docs_fiscal.so.1"
+  else
+    bad "no $name-linux-x86_64.tar.gz"
+  fi
+}
+
+# ---- 10. the Pascal, C# and Python examples against the Linux library ------------------
+# Each host's executable is copied into a folder of its own, where the
+# library writes the exchange file (beside the executable).
+linux_examples() {
+  [[ -n ${linux_lib:-} && -f $linux_lib/libintegracao_docs_fiscal.so.1 ]] || { bad "no Linux library for the examples"; return; }
+  local ex="$root/build-package/examples-linux" out rc host
+  echo "== Pascal, C# and Python examples (Linux)"
+  rm -rf "$ex"
+  mkdir -p "$ex"/{pascal,csharp,python}
+  if fpc -v0 -FU"$ex/pascal" -Fl"$linux_lib" -o"$ex/pascal/importa" "$root/examples/pascal/importa.pas" >"$ex/pascal.log" 2>&1; then ok
+  else cat "$ex/pascal.log"; bad "the Pascal example did not build"; fi
+  if mcs -warnaserror -out:"$ex/csharp/Importa.exe" "$root/examples/csharp/Importa.cs" "$root/examples/csharp/IntegracaoDocsFiscal.cs" \
+       >"$ex/csharp.log" 2>&1; then ok
+  else cat "$ex/csharp.log"; bad "the C# example did not build"; fi
+  cp "$root/examples/csharp/Importa.exe.config" "$ex/csharp/"
+  cp "$(readlink -f /usr/bin/mono)" "$ex/csharp/mono"
+  # The system's interpreter (a version manager's python3 may be a script).
+  cp "$(readlink -f /usr/bin/python3)" "$ex/python/python3"
+  run_example() {  # folder, key, command...
+    local folder=$1 key=$2; shift 2
+    rm -f "$folder/Integracao_Docs_Fiscal.ini"
+    out=$(cd "$work_linux" && LD_LIBRARY_PATH="$linux_lib" timeout 120 "$@" nfe "$key" "$root/samples" Sim 2>&1)
+    rc=$?
+  }
+  local work_linux="$ex"
+  for host in pascal csharp python; do
+    local cmd
+    case $host in
+      pascal) cmd=("$ex/pascal/importa") ;;
+      csharp) cmd=("$ex/csharp/mono" "$ex/csharp/Importa.exe") ;;
+      python) cmd=("$ex/python/python3" "$root/examples/python/importa.py") ;;
+    esac
+    run_example "$ex/$host" "$sample_key" "${cmd[@]}"
+    check '[[ $rc == 0 && $out == "exchange file: $ex/$host/Integracao_Docs_Fiscal.ini"* ]] &&
+           cmp -s "$ex/$host/Integracao_Docs_Fiscal.ini" "$sample_ref"' \
+      "$host example: exit $rc, '$(head -3 <<<"$out")', or an exchange file unlike the tool's"
+    # The C# and Python examples print the file read as CP1252.
+    [[ $host != pascal ]] && check 'grep -qx "Complemento=Galpão 2" <<<"$out"' "$host example: the CP1252 text was not read back"
+    run_example "$ex/$host" "${sample_key%?}9" "${cmd[@]}"
+    check '[[ $rc == 1 && ! -e $ex/$host/Integracao_Docs_Fiscal.ini ]]' "$host example, a key not found: exit $rc, '$out'"
+  done
 }
 
 # ---- 1. the Linux reference build -----------------------------------------------
@@ -267,12 +436,6 @@ for f in nfelib-nfe400-35-1808-47449.xml nfephp-nfe200-unsigned.xml; do cp "$cor
 cp "$corpus/cte/brdanfe-cte103-42-1107-225.xml" "$data/avulsos/"
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
 
-regional() {  # decimal, short date format, date separator of a group
-  case $1 in
-    ponto) echo ". M/d/yyyy /" ;;
-    *) echo ", dd/MM/yyyy /" ;;
-  esac
-}
 while IFS='|' read -r group name type way source key modo flags; do
   [[ -z $group || $group == \#* ]] && continue
   out="$data/expected/$group/$name"
@@ -303,13 +466,41 @@ done <"$data/cases.txt"
 
 }
 
+
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 [[ -n $corpus ]] && prepare_data
+mkdir -p "$work/elsewhere"
+
+# ---- the archives, and the reference for the sample document ------------------------------------
+version=$(sed -nE 's/^project\(Integracao_Docs_Fiscal VERSION ([0-9]+\.[0-9]+\.[0-9]+).*/\1/p' "$root/CMakeLists.txt")
+dist="$root/build-package/dist"
+unpacked="$root/build-package/unpacked"
+SECONDS=0
+echo "== bash scripts/package.sh (with the Windows test programs)"
+if IDF_PACKAGE_TESTS=ON bash "$root/scripts/package.sh" "$dist"; then ok; else bad "scripts/package.sh"; fi
+echo "== archives: ${SECONDS}s"
+check_archives
+sample_key=35240612345678000195550010000012341000012345
+cli=$(ls "$ref"/idf/integracao-docs-fiscal "$ref"/idf/src/cli/integracao-docs-fiscal 2>/dev/null | head -1)
+sample_ref="$work/sample/Integracao_Docs_Fiscal.ini"
+mkdir -p "$work/sample"
+rm -f "$sample_ref"
+"$cli" nfe --chave "$sample_key" --pasta "$root/samples" --silencioso --saida "$work/sample" >/dev/null 2>&1
+check '[[ -f $sample_ref ]]' "the command-line tool did not import the sample document"
+# Under Wine the document's path is the Windows one.
+sample_ref_windows="$work/sample/windows.ini"
+DOC="$(winpath "$root/samples")\\nfe-exemplo.xml" LC_ALL=C \
+  awk '/^Diretorio_Arquivo_XML=/ {print "Diretorio_Arquivo_XML=" ENVIRON["DOC"] "\r"; next} {print}' \
+  "$sample_ref" >"$sample_ref_windows"
+
 for a in "${archs[@]}"; do
   SECONDS=0
   run_arch "$a"
   echo "== $a: ${SECONDS}s"
 done
+SECONDS=0
+linux_examples
+echo "== Linux examples: ${SECONDS}s"
 
 finish

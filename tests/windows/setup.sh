@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what the Windows cross-build and its Wine tests need on Debian 12:
-# the 32- and 64-bit mingw-w64 compilers, 32- and 64-bit Wine, and the Linux build that
-# writes the reference output; llvm-14 for llvm-dlltool (import libraries in
-# the Microsoft format). Idempotent, non-interactive, run as root.
+# Installs what tests/windows/run.sh needs on Debian 12: the 32- and 64-bit
+# mingw-w64 compilers, 32- and 64-bit Wine, the Linux build that writes the
+# reference output, llvm-14 (llvm-dlltool: import libraries in the Microsoft
+# format), zip and unzip (release archives), and the example hosts: Free
+# Pascal, Mono (with its CP1252 encoding) and Python. Idempotent,
+# non-interactive, run as root.
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
@@ -11,7 +13,7 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install o
 
 need=()
 for p in g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm-14 cmake ninja-build g++ pkg-config libxml2-dev nlohmann-json3-dev \
-         libcli11-dev libgtest-dev; do
+         libcli11-dev libgtest-dev zip unzip fpc mono-mcs mono-runtime libmono-i18n-west4.0-cil python3; do
   installed "$p" || need+=("$p")
 done
 

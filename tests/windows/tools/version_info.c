@@ -36,7 +36,7 @@ int main(int argc, char **argv) {
 
     WORD *translation = NULL;
     if (!VerQueryValueA(data, "\\VarFileInfo\\Translation", (void **)&translation, &length) || length < 4) return 1;
-    static const char *const names[] = {"FileDescription", "FileVersion",  "InternalName",
+    static const char *const names[] = {"FileDescription",  "FileVersion", "InternalName",
                                         "OriginalFilename", "ProductName", "ProductVersion"};
     for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
         char query[128];
