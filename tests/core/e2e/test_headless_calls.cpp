@@ -6,6 +6,7 @@
 // other's file.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -21,6 +22,14 @@ namespace fs = std::filesystem;
 
 const std::string ini_name = "Integracao_Docs_Fiscal.ini";
 
+// The real documents come from the folder named by IDF_CORPUS_DIR; the
+// tests that import them are skipped without it.
+#define SKIP_WITHOUT_REAL_DOCUMENTS()                                                                      \
+    do {                                                                                                   \
+        const char* dir = std::getenv("IDF_CORPUS_DIR");                                                   \
+        if (!dir || !*dir) GTEST_SKIP() << "reads the real documents: set IDF_CORPUS_DIR to their folder"; \
+    } while (false)
+
 // The host copied into a folder of its own; its current folder is another.
 struct Host {
     TempDir home;
@@ -31,6 +40,9 @@ struct Host {
     Host() {
         fs::copy_file(IDF_HEADLESS_HOST_PATH, exe);
         fs::permissions(exe, fs::perms::owner_all);
+    }
+    // An NF-e and a CT-e in the folder of downloaded files.
+    void add_documents() const {
         copy_corpus(xml, nfe_document, "nota.xml");
         copy_corpus(xml, cte_document, "conhecimento.xml");
     }
@@ -74,7 +86,9 @@ TEST(HeadlessCalls, InvalidArgumentsReturnTwoAndTouchNothing) {
 }
 
 TEST(HeadlessCalls, ImportsThatDoNotCompleteReturnOneAndLeaveNoFile) {
+    SKIP_WITHOUT_REAL_DOCUMENTS();
     Host host;
+    host.add_documents();
     const std::string bad = host.work.write("ruim.xml", "<nfeProc>\n<protNFe>\n</nfeProc>\n");
     struct Case {
         const char* type;
@@ -100,7 +114,9 @@ TEST(HeadlessCalls, ImportsThatDoNotCompleteReturnOneAndLeaveNoFile) {
 }
 
 TEST(HeadlessCalls, FileAndResultEqualTheToolsForTheSameImport) {
+    SKIP_WITHOUT_REAL_DOCUMENTS();
     Host host;
+    host.add_documents();
     copy_corpus(host.work, nfe_document, "escolhida.xml");
     // The NF-e without its emission date: completed, with a problem report.
     std::string xml = read_bytes(corpus_path(nfe_document)).value();
@@ -142,7 +158,9 @@ TEST(HeadlessCalls, FileAndResultEqualTheToolsForTheSameImport) {
 TEST(HeadlessCalls, CurrentFolderNeverChangesDuringALongSearch) {
     // Files that carry the key outside their protocol are parsed in full,
     // one after the other, before the wanted one, whose name sorts last.
+    SKIP_WITHOUT_REAL_DOCUMENTS();
     Host host;
+    host.add_documents();
     TempDir many;
     const std::string padding = "<obs>" + std::string(20000, 'x') + "</obs>";
     for (int i = 0; i < 300; ++i)
@@ -180,7 +198,9 @@ TEST(HeadlessCalls, ResultCopyProtocol) {
 }
 
 TEST(HeadlessCalls, EachThreadKeepsItsOwnLastResult) {
+    SKIP_WITHOUT_REAL_DOCUMENTS();
     Host host;
+    host.add_documents();
     TempDir out2;
     const std::string ini2 = out2.str() + "/" + ini_name;
     const auto r =
@@ -199,7 +219,9 @@ TEST(HeadlessCalls, EachThreadKeepsItsOwnLastResult) {
 TEST(HeadlessCalls, TwoProcessesNeverSeeEachOthersFile) {
     // Two host processes of one installation import different documents
     // at the same time, each to its own output path, again and again.
+    SKIP_WITHOUT_REAL_DOCUMENTS();
     Host host;
+    host.add_documents();
     constexpr int runs = 300;
     struct Side {
         const char* type;
