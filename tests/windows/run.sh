@@ -218,7 +218,7 @@ run_arch() {
   local lib_symbols mingw_symbols readobj
   lib_symbols=$(llvm-nm "$pkg/Integracao_Docs_Fiscal.lib" 2>&1 | awk '$2 == "T" {print $3}' | sort | tr '\n' ' ')
   mingw_symbols=$($triplet-nm "$pkg/libIntegracao_Docs_Fiscal.dll.a" 2>&1 | awk '$2 == "T" || $2 == "I" {print $3}' |
-                  grep importa | sort | tr '\n' ' ')
+                  grep -E 'importa|ultimo_resultado' | sort | tr '\n' ' ')
   expected=$(printf '%s\n' "${symbols[@]}" | sort | tr '\n' ' ')
   check '[[ $lib_symbols == "$expected" ]]' "$arch Integracao_Docs_Fiscal.lib members: '$lib_symbols', expected '$expected'"
   check '[[ $mingw_symbols == "$expected" ]]' "$arch libIntegracao_Docs_Fiscal.dll.a: '$mingw_symbols', expected '$expected'"
