@@ -29,6 +29,7 @@ target_include_directories(idf_core SYSTEM PRIVATE ${idf_json_include})
 
 add_library(idf_platform_windows STATIC
   src/platform/windows/windows_platform.cpp
+  src/platform/headless_platform.cpp
   ${IDF_SEH_GUARD})
 target_link_libraries(idf_platform_windows PUBLIC idf_core comdlg32 user32 kernel32)
 
@@ -47,6 +48,7 @@ math(EXPR IDF_ARCHITECTURE_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
 configure_file(src/entry/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.rc @ONLY)
 add_library(Integracao_Docs_Fiscal SHARED
   src/entry/exports_windows.cpp
+  src/entry/headless_call.cpp
   ${CMAKE_CURRENT_BINARY_DIR}/Integracao_Docs_Fiscal.rc
   ${IDF_DEF_FILE})
 target_link_libraries(Integracao_Docs_Fiscal PRIVATE idf_platform_windows idf_nfe idf_cte)

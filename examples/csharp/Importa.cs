@@ -1,5 +1,8 @@
 // Imports one NF-e or CT-e and prints the exchange file.
 //   Importa.exe nfe|cte CHAVE PASTA [MODO_SILENCIOSO]
+//   Importa.exe --saida ARQUIVO nfe|cte CHAVE PASTA
+// The second form uses the call for hosts without a desktop: the exchange
+// file goes to ARQUIVO and the result object is printed first.
 using System;
 using System.IO;
 
@@ -7,9 +10,11 @@ public static class Importa
 {
     public static int Main(string[] args)
     {
+        if (args.Length == 5 && args[0] == "--saida" && (args[2] == "nfe" || args[2] == "cte"))
+            return Headless(args[1], args[2], args[3], args[4]);
         if (args.Length < 3 || args.Length > 4 || (args[0] != "nfe" && args[0] != "cte"))
         {
-            Console.Error.WriteLine("usage: Importa.exe nfe|cte CHAVE PASTA [MODO_SILENCIOSO]");
+            Console.Error.WriteLine("usage: Importa.exe [--saida ARQUIVO] nfe|cte CHAVE PASTA [MODO_SILENCIOSO]");
             return 2;
         }
         string modo = args.Length == 4 ? args[3] : "";
@@ -26,6 +31,19 @@ public static class Importa
         }
         Console.WriteLine("exchange file: " + path);
         foreach (string line in IntegracaoDocsFiscal.ReadExchangeFile(path))
+            Console.WriteLine(line);
+        return 0;
+    }
+
+    static int Headless(string saida, string tipo, string chave, string pasta)
+    {
+        int code = tipo == "nfe" ? IntegracaoDocsFiscal.idf_importa_nfe(chave, pasta, null, saida)
+                                 : IntegracaoDocsFiscal.idf_importa_cte(chave, pasta, null, saida);
+        Console.WriteLine("idf_importa_" + tipo + ": " + code);
+        Console.WriteLine(IntegracaoDocsFiscal.UltimoResultado());
+        if (code != 0) return code;
+        Console.WriteLine("exchange file: " + saida);
+        foreach (string line in IntegracaoDocsFiscal.ReadExchangeFile(saida))
             Console.WriteLine(line);
         return 0;
     }

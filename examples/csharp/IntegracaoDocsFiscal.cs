@@ -28,6 +28,34 @@ public static class IntegracaoDocsFiscal
     public static extern void importa_arquivo_xml_cte(string chave_acesso, string pasta_temporaria,
                                                       string modo_silencioso);
 
+    // The calls for hosts without a desktop: no window, the current folder
+    // left alone, the exchange file at arquivo_saida. They return 0
+    // (completed), 1 (not completed) or 2 (invalid arguments).
+    [DllImport(Library, EntryPoint = "idf_importa_nfe", CallingConvention = CallingConvention.StdCall,
+               CharSet = CharSet.Ansi, ExactSpelling = true)]
+    public static extern int idf_importa_nfe(string chave_acesso, string pasta_temporaria, string arquivo_xml,
+                                             string arquivo_saida);
+
+    [DllImport(Library, EntryPoint = "idf_importa_cte", CallingConvention = CallingConvention.StdCall,
+               CharSet = CharSet.Ansi, ExactSpelling = true)]
+    public static extern int idf_importa_cte(string chave_acesso, string pasta_temporaria, string arquivo_xml,
+                                             string arquivo_saida);
+
+    [DllImport(Library, EntryPoint = "idf_ultimo_resultado", CallingConvention = CallingConvention.StdCall,
+               ExactSpelling = true)]
+    static extern int idf_ultimo_resultado(byte[] buffer, ref int tamanho);
+
+    // The calling thread's last result: a JSON object (UTF-8), or null when
+    // the thread has none.
+    public static string UltimoResultado()
+    {
+        int size = 0;
+        if (idf_ultimo_resultado(null, ref size) != 1) return null;
+        byte[] buffer = new byte[size];
+        if (idf_ultimo_resultado(buffer, ref size) != 0) return null;
+        return Encoding.UTF8.GetString(buffer, 0, size - 1);
+    }
+
     // The exchange file is written in the folder of the process's executable
     // (the .exe of a .NET Framework program; dotnet.exe or the apphost under
     // .NET; the mono binary under Mono).

@@ -71,7 +71,8 @@ public:
     // Lists the files of `folder` as the search for the document does:
     // a wildcard in the last component replaces the mask "*.xml"; plain
     // files only, hidden and system files left out; sorted ignoring case.
-    // The folder becomes the process's current folder. nullopt when the
+    // The folder becomes the process's current folder, unless the
+    // platform was made with SearchFolder::leaves_current. nullopt when the
     // folder does not exist or cannot be read.
     virtual std::optional<DirectoryListing> list_directory(const std::string& folder) = 0;
 
@@ -94,6 +95,11 @@ public:
     // ANSI code page.
     virtual std::string host_to_ansi(std::string_view text) = 0;
 };
+
+// Whether the search makes its folder the process's current folder, as the
+// classic calls do (their hosts may rely on it), or leaves the current
+// folder alone, for hosts whose other threads rely on theirs.
+enum class SearchFolder { becomes_current, leaves_current };
 
 // DOM text (UTF-16) converted to the ANSI code page; characters the code
 // page cannot hold become its default character.

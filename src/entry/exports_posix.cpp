@@ -1,15 +1,21 @@
 // The exported functions of the shared library on Linux.
 //
-// Each call copies its three arguments (a null pointer is the empty text),
-// runs one import and returns nothing. Calls are serialised: the library
-// holds one import at a time. Nothing, exception or otherwise, leaves these
-// functions.
+// Each classic call copies its three arguments (a null pointer is the empty
+// text), runs one import and returns nothing. The idf_* calls run the same
+// import on a headless platform: nothing shown, the current folder left
+// alone, the exchange file at the caller's path, the result kept for the
+// calling thread. All calls are serialised: the library holds one import
+// at a time. Nothing, exception or otherwise, leaves these functions.
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "common/regional.hpp"
+#include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "entry/headless_call.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "platform/headless_platform.hpp"
 #include "platform/posix_platform.hpp"
 
 #define IDF_EXPORT extern "C" __attribute__((visibility("default")))
@@ -39,6 +45,30 @@ void run_serialised(const char* chave_acesso, const char* pasta_temporaria, cons
     }
 }
 
+int importa_headless(idf::entry::Document document, const char* chave_acesso, const char* pasta_temporaria,
+                     const char* arquivo_xml, const char* arquivo_saida) noexcept {
+    using namespace idf::entry;
+    try {
+        const HeadlessArguments arguments(chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+        if (!arguments.valid()) {
+            forget_result();
+            return argumentos_invalidos;
+        }
+        const std::lock_guard<std::mutex> lock(import_mutex);
+        idf::PosixPlatform base(idf::SearchFolder::leaves_current);
+        std::optional<std::string> chosen;
+        if (arguments.dialog_way()) chosen = idf::absolute_path(arguments.arquivo_xml);
+        idf::HeadlessPlatform platform(base, idf::absolute_path(arguments.arquivo_saida), std::move(chosen));
+        const idf::ImportResult result = run_import(document, platform, regional_settings, arguments);
+        store_result(idf::result_json(result, platform.messages()));
+        return result.outcome == idf::Outcome::completed ? concluida : nao_concluida;
+    } catch (...) {
+        // Only an allocation failure gets here, before or after the import.
+        forget_result();
+        return nao_concluida;
+    }
+}
+
 }  // namespace
 
 IDF_EXPORT void importa_arquivo_xml_nfe(const char* chave_acesso, const char* pasta_temporaria,
@@ -55,4 +85,22 @@ IDF_EXPORT void importa_arquivo_xml_cte(const char* chave_acesso, const char* pa
                    [](idf::Platform& platform, const std::string& c, const std::string& p, const std::string& m) {
                        idf::cte::importa_arquivo_xml_cte(platform, regional_settings, c, p, m);
                    });
+}
+
+IDF_EXPORT int idf_importa_cte(const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
+                               const char* arquivo_saida) {
+    return importa_headless(idf::entry::Document::cte, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+}
+
+IDF_EXPORT int idf_importa_nfe(const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
+                               const char* arquivo_saida) {
+    return importa_headless(idf::entry::Document::nfe, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+}
+
+IDF_EXPORT int idf_ultimo_resultado(char* buffer, int* tamanho) {
+    try {
+        return idf::entry::copy_result(buffer, tamanho);
+    } catch (...) {
+        return 1;
+    }
 }

@@ -13,16 +13,26 @@
 // done so, and only then uninitialised again. Calls are serialised; a call
 // made from inside a running one on the same thread (from a window
 // procedure while a box is up) returns at once.
+//
+// The idf_* calls run the same import on a headless platform: no window of
+// any kind, the current folder left alone, the exchange file at the
+// caller's path, and the result kept for the calling thread. They share
+// the lock, the COM scope and the structured-exception guard.
 #include <windows.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "common/exchange_file.hpp"
 #include "common/messages.hpp"
+#include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "entry/headless_call.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "platform/headless_platform.hpp"
 #include "platform/windows/seh_guard.hpp"
 #include "platform/windows/windows_platform.hpp"
 
@@ -99,10 +109,12 @@ void run_import(void* context) {
 
 // The abort path after a structured exception: the import's own objects
 // were abandoned, so the files are closed here, the user is told and the
-// exchange file is removed.
-void abort_after_fault(idf::win::WindowsPlatform& platform, unsigned long code) {
+// exchange file is removed. `files` holds the open files; `platform` shows
+// the message and knows the exchange file (the same object, or the
+// headless platform over it).
+void abort_after_fault(idf::win::WindowsPlatform& files, idf::Platform& platform, unsigned long code) {
     try {
-        platform.close_open_files();
+        files.close_open_files();
         char number[16];
         std::snprintf(number, sizeof number, "0x%08lX", code);
         platform.mensagem_atencao(std::string(idf::msg::erro_inesperado) + "Exceção " + number + "." +
@@ -120,7 +132,106 @@ void importa(Kind kind, const char* chave_acesso, const char* pasta_temporaria, 
         const ComScope com;
         idf::win::WindowsPlatform platform;
         Call call{kind, {chave_acesso, pasta_temporaria, modo_silencioso}, &platform};
-        if (const unsigned long code = idf::win::run_guarded(run_import, &call)) abort_after_fault(platform, code);
+        if (const unsigned long code = idf::win::run_guarded(run_import, &call))
+            abort_after_fault(platform, platform, code);
+    } catch (...) {
+    }
+}
+
+// ---- the calls for hosts without a desktop -------------------------------
+
+struct HeadlessCall {
+    Kind kind;
+    const char* arguments[4];
+    std::optional<idf::entry::HeadlessArguments> copied;
+    idf::HeadlessPlatform* platform = nullptr;
+    idf::ImportResult result;
+};
+
+// Copies the arguments under the guard: a pointer that cannot be read is
+// an invalid argument.
+void copy_headless_arguments(void* context) {
+    auto& call = *static_cast<HeadlessCall*>(context);
+    try {
+        call.copied.emplace(call.arguments[0], call.arguments[1], call.arguments[2], call.arguments[3]);
+    } catch (...) {
+    }
+}
+
+void run_headless_import(void* context) {
+    auto& call = *static_cast<HeadlessCall*>(context);
+    try {
+        call.result =
+            idf::entry::run_import(call.kind == Kind::nfe ? idf::entry::Document::nfe : idf::entry::Document::cte,
+                                   *call.platform, regional_settings, *call.copied);
+    } catch (...) {
+    }
+}
+
+std::string absolute(const std::string& path) { return idf::win::full_path(path).value_or(path); }
+
+// A text in the ANSI code page as UTF-8, for the result object.
+std::string ansi_to_utf8(const std::string& text) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) return {};
+    const int size = static_cast<int>(text.size());
+    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (units <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), units);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return {};
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
+int importa_headless(Kind kind, const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
+                     const char* arquivo_saida) noexcept {
+    using namespace idf::entry;
+    try {
+        HeadlessCall call{
+            kind, {chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida}, std::nullopt, nullptr, {}};
+        if (idf::win::run_guarded(copy_headless_arguments, &call) != 0 || !call.copied || !call.copied->valid()) {
+            forget_result();
+            return argumentos_invalidos;
+        }
+        const ImportLock lock;
+        if (lock.reentered()) {
+            // Inside a running call of this thread: nothing can run.
+            forget_result();
+            return nao_concluida;
+        }
+        const ComScope com;
+        idf::win::WindowsPlatform base(idf::SearchFolder::leaves_current);
+        std::optional<std::string> chosen;
+        if (call.copied->dialog_way()) chosen = absolute(call.copied->arquivo_xml);
+        idf::HeadlessPlatform platform(base, absolute(call.copied->arquivo_saida), std::move(chosen));
+        call.platform = &platform;
+        if (const unsigned long code = idf::win::run_guarded(run_headless_import, &call)) {
+            abort_after_fault(base, platform, code);
+            call.result = idf::ImportResult{};
+        }
+        const bool completed = call.result.outcome == idf::Outcome::completed;
+        // The path is ANSI here; the object is UTF-8.
+        call.result.arquivo_ini = ansi_to_utf8(call.result.arquivo_ini);
+        store_result(idf::result_json(call.result, platform.messages()));
+        return completed ? concluida : nao_concluida;
+    } catch (...) {
+        forget_result();
+        return nao_concluida;
+    }
+}
+
+struct ResultCopy {
+    char* buffer;
+    int* tamanho;
+    int code;
+};
+
+void copy_last_result(void* context) {
+    auto& copy = *static_cast<ResultCopy*>(context);
+    try {
+        copy.code = idf::entry::copy_result(copy.buffer, copy.tamanho);
     } catch (...) {
     }
 }
@@ -137,6 +248,23 @@ __stdcall void importa_arquivo_xml_nfe(const char* chave_acesso, const char* pas
 __stdcall void importa_arquivo_xml_cte(const char* chave_acesso, const char* pasta_temporaria,
                                        const char* modo_silencioso) {
     importa(Kind::cte, chave_acesso, pasta_temporaria, modo_silencioso);
+}
+
+__stdcall int idf_importa_cte(const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
+                              const char* arquivo_saida) {
+    return importa_headless(Kind::cte, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+}
+
+__stdcall int idf_importa_nfe(const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
+                              const char* arquivo_saida) {
+    return importa_headless(Kind::nfe, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+}
+
+// A buffer or size that cannot be written ends the copy with 1.
+__stdcall int idf_ultimo_resultado(char* buffer, int* tamanho) {
+    ResultCopy copy{buffer, tamanho, 1};
+    if (idf::win::run_guarded(copy_last_result, &copy) != 0) return 1;
+    return copy.code;
 }
 
 }  // extern "C"

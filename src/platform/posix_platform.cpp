@@ -262,8 +262,8 @@ std::optional<DirectoryListing> PosixPlatform::list_directory(const std::string&
 
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    if (::chdir(folder.c_str()) != 0) return std::nullopt;
-    std::unique_ptr<DIR, DirCloser> dir(::opendir("."));
+    if (search_folder_ == SearchFolder::becomes_current && ::chdir(folder.c_str()) != 0) return std::nullopt;
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
     if (!dir) return std::nullopt;
 
     DirectoryListing listing;

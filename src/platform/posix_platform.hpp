@@ -7,6 +7,9 @@ namespace idf {
 
 class PosixPlatform : public Platform {
 public:
+    explicit PosixPlatform(SearchFolder search_folder = SearchFolder::becomes_current)
+        : search_folder_(search_folder) {}
+
     // Prints the box text to standard error (there is no desktop to show
     // a box on); override for another channel.
     void mensagem_atencao(std::string_view text) override;
@@ -24,6 +27,9 @@ public:
     std::optional<std::string> read_file(const std::string& path) override;
     // Arguments and paths are UTF-8 here.
     std::string host_to_ansi(std::string_view text) override;
+
+private:
+    SearchFolder search_folder_;
 };
 
 // The folder of the executable that the symbolic link `link` names

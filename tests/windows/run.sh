@@ -243,7 +243,8 @@ run_arch() {
   cp "$dll" "$ex/"
   if $cc "${flags[@]}" "$pkg/examples/c/import_linked.c" -L"$pkg" -lIntegracao_Docs_Fiscal -o "$ex/linked_mingw.exe" &&
      $cc "${flags[@]}" "$pkg/examples/c/import_linked.c" "$pkg/Integracao_Docs_Fiscal.lib" -o "$ex/linked_msvc_lib.exe" &&
-     $cc "${flags[@]}" "$pkg/examples/c/import_loaded.c" -o "$ex/loaded.exe"; then
+     $cc "${flags[@]}" "$pkg/examples/c/import_loaded.c" -o "$ex/loaded.exe" &&
+     $cc "${flags[@]}" "$pkg/examples/c/import_headless.c" -L"$pkg" -lIntegracao_Docs_Fiscal -o "$ex/headless.exe"; then
     ok
   else
     bad "$arch: the C examples did not build"
@@ -283,6 +284,18 @@ ProductVersion=$version"
     rc=$?
     check '[[ $rc == 1 && ! -e $ex/Integracao_Docs_Fiscal.ini ]]' "$arch $name.exe, a key not found: exit $rc, '$out'"
   done
+  # The call for hosts without a desktop: the same file at the path given,
+  # nothing beside the executable, the result object printed.
+  rm -f "$ex/Integracao_Docs_Fiscal.ini" "$ex/saida.ini"
+  out=$(cd "$work/elsewhere" && timeout 120 "$wine" "$(winpath "$ex/headless.exe")" nfe "$sample_key" "$(winpath "$root/samples")" "$(winpath "$ex/saida.ini")" 2>&1 | tr -d '\r')
+  rc=$?
+  check '[[ $rc == 0 && $out == *"{\"resultado\":\"concluida\","* && ! -e $ex/Integracao_Docs_Fiscal.ini ]] &&
+         cmp -s "$ex/saida.ini" "$sample_ref_windows"' \
+    "$arch headless.exe: exit $rc, '$out', or an exchange file unlike the Linux build's"
+  out=$(cd "$work/elsewhere" && timeout 120 "$wine" "$(winpath "$ex/headless.exe")" nfe "${sample_key%?}9" "$(winpath "$root/samples")" "$(winpath "$ex/saida.ini")" 2>&1 | tr -d '\r')
+  rc=$?
+  check '[[ $rc == 1 && $out == *"{\"resultado\":\"abortada\","* && ! -e $ex/saida.ini ]]' \
+    "$arch headless.exe, a key not found: exit $rc, '$out'"
 
   if [[ -n $corpus ]]; then
     rm -rf "$win/app" "$win/approot"
@@ -390,6 +403,14 @@ linux_examples() {
     [[ $host != pascal ]] && check 'grep -qx "Complemento=Galpão 2" <<<"$out"' "$host example: the CP1252 text was not read back"
     run_example "$ex/$host" "${sample_key%?}9" "${cmd[@]}"
     check '[[ $rc == 1 && ! -e $ex/$host/Integracao_Docs_Fiscal.ini ]]' "$host example, a key not found: exit $rc, '$out'"
+    # The call for hosts without a desktop, in the C# and Python examples.
+    [[ $host == pascal ]] && continue
+    rm -f "$ex/$host/saida.ini" "$ex/$host/Integracao_Docs_Fiscal.ini"
+    out=$(cd "$work_linux" && LD_LIBRARY_PATH="$linux_lib" timeout 120 "${cmd[@]}" --saida "$ex/$host/saida.ini" nfe "$sample_key" "$root/samples" 2>&1)
+    rc=$?
+    check '[[ $rc == 0 && $out == *"{\"resultado\":\"concluida\","* && ! -e $ex/$host/Integracao_Docs_Fiscal.ini ]] &&
+           cmp -s "$ex/$host/saida.ini" "$sample_ref"' \
+      "$host example --saida: exit $rc, '$(head -3 <<<"$out")', or an exchange file unlike the tool's"
   done
 }
 

@@ -194,6 +194,10 @@ std::string current_directory() {
     return out;
 }
 
+bool is_drive_root(std::string_view path) { return path.size() == 3 && path[1] == ':' && path[2] == '\\'; }
+
+}  // namespace
+
 std::optional<std::string> full_path(const std::string& path) {
     const DWORD n = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
     if (n == 0) return std::nullopt;
@@ -203,10 +207,6 @@ std::optional<std::string> full_path(const std::string& path) {
     out.resize(got);
     return out;
 }
-
-bool is_drive_root(std::string_view path) { return path.size() == 3 && path[1] == ':' && path[2] == '\\'; }
-
-}  // namespace
 
 std::string module_folder(std::string_view module_path) {
     const std::size_t slash = module_path.rfind('\\');
@@ -310,7 +310,7 @@ std::optional<DirectoryListing> WindowsPlatform::list_directory(const std::strin
 
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
-    if (!SetCurrentDirectoryA(folder.c_str())) return std::nullopt;
+    if (search_folder_ == SearchFolder::becomes_current && !SetCurrentDirectoryA(folder.c_str())) return std::nullopt;
 
     DirectoryListing listing;
     listing.folder = folder;
@@ -358,7 +358,8 @@ std::optional<std::string> WindowsPlatform::read_file(const std::string& path) {
     // A file larger than the XML layer parses is read only far enough for
     // it to tell: a huge file under an .xml name never fills the memory.
     constexpr ULONGLONG limit = xml::Document::max_file_size + 1;
-    std::string bytes(static_cast<std::size_t>(std::min<ULONGLONG>(static_cast<ULONGLONG>(size.QuadPart), limit)), '\0');
+    std::string bytes(static_cast<std::size_t>(std::min<ULONGLONG>(static_cast<ULONGLONG>(size.QuadPart), limit)),
+                      '\0');
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD got = 0;

@@ -2,6 +2,7 @@
 // the system, as a 32-bit host program loads the library.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,8 @@ struct OpenOutput {
 
 class WindowsPlatform : public Platform {
 public:
-    WindowsPlatform() = default;
+    explicit WindowsPlatform(SearchFolder search_folder = SearchFolder::becomes_current)
+        : search_folder_(search_folder) {}
     ~WindowsPlatform() override;
     WindowsPlatform(const WindowsPlatform&) = delete;
     WindowsPlatform& operator=(const WindowsPlatform&) = delete;
@@ -49,7 +51,14 @@ public:
 
     // The output files not yet committed or dropped.
     std::vector<OpenOutput> open_files;
+
+private:
+    SearchFolder search_folder_;
 };
+
+// The path made absolute against the current folder (GetFullPathNameA);
+// nullopt when that fails.
+std::optional<std::string> full_path(const std::string& path);
 
 // The folder part of an executable's path: everything before the last
 // backslash, keeping it after a drive colon ("C:\Host.exe" gives "C:\").

@@ -117,4 +117,29 @@ private:
     std::int32_t refcount_;
 };
 
+// ---- the calls for hosts without a desktop ---------------------------------
+
+using HeadlessFn = int(__stdcall*)(const char*, const char*, const char*, const char*);
+
+struct HeadlessRun {
+    int code = -1;                   // what idf_importa_* returned
+    std::vector<Seen> seen;          // windows of any kind during the call
+    std::optional<std::string> ini;  // the file at the output path afterwards
+    bool folder_kept = false;        // the current folder was the same after the call
+    int result_code = -1;            // idf_ultimo_resultado with a buffer of the size it asked for
+    std::string result;              // the object it copied
+};
+
+// One call of idf_importa_nfe or idf_importa_cte (by name), watched, with
+// its result read back.
+HeadlessRun call_headless(HMODULE dll, Watcher& watcher, HWND window, const std::string& type, const char* chave,
+                          const char* pasta, const char* xml, const std::wstring& out);
+
+// The "mensagens" member as the result object writes these texts (UTF-8).
+std::string json_messages(const std::vector<std::string>& texts);
+
+// The three exports by name and ordinal, invalid arguments and the copy
+// protocol of idf_ultimo_resultado.
+void headless_exports(HMODULE dll, Watcher& watcher, HWND window, const std::wstring& data);
+
 }  // namespace host

@@ -218,6 +218,35 @@ void run_case(Host& h, const Case& c) {
     if (c.way == "chave" && r.ini)
         results.check(lstrcmpiW(current_folder().c_str(), folder.c_str()) == 0, test,
                       "current folder is the searched one: " + printable(current_folder()));
+
+    // The same import through the call for hosts without a desktop: the same
+    // file at the path given, no window at all, the current folder kept.
+    const std::string idf_test = test + "/idf";
+    SetCurrentDirectoryW(h.start_folder.c_str());
+    const auto beside_the_executable = read_bytes(h.exchange);
+    CreateDirectoryW((h.data + L"\\saida").c_str(), nullptr);
+    const std::wstring out = h.data + L"\\saida\\" + from_utf8(h.group + "-" + c.name) + L".ini";
+    write_bytes(out, "[OLD]\r\n");
+    const std::string xml = c.way == "arquivo" ? ansi(plan.path) : "";
+    const HeadlessRun run =
+        call_headless(h.lib.module, h.watcher, h.window, c.type, key.c_str(), pasta.c_str(), xml.c_str(), out);
+    results.check(run.seen.empty(), idf_test, "windows seen: " + std::to_string(run.seen.size()));
+    results.check(run.folder_kept, idf_test, "the current folder kept: " + printable(current_folder()));
+    results.check(run.code == (want.ini ? 0 : 1), idf_test, "returned " + std::to_string(run.code));
+    results.check(
+        run.ini.has_value() == want.ini.has_value(), idf_test,
+        std::string("file ") + (run.ini ? "present" : "absent") + ", Linux " + (want.ini ? "present" : "absent"));
+    if (run.ini && want.ini) compare_ini(idf_test, *run.ini, *want.ini, folder);
+    results.check(read_bytes(h.exchange) == beside_the_executable, idf_test, "nothing written beside the executable");
+    results.check(
+        run.result_code == 0 &&
+            run.result.rfind(want.ini ? "{\"resultado\":\"concluida\"," : "{\"resultado\":\"abortada\",", 0) == 0,
+        idf_test, "result [" + run.result + "]");
+    // Never silent: with "Sim" the classic call hid some of these texts.
+    if (c.modo.empty())
+        results.check(run.result.find("\"mensagens\":" + json_messages(want.boxes) + ",") != std::string::npos,
+                      idf_test, "the boxes of the Linux build as the result's messages: " + run.result);
+    DeleteFileW(out.c_str());
 }
 
 // ---- cases only a Windows host can see ------------------------------------
@@ -596,6 +625,7 @@ int main(int argc, char** argv) {
     for (const Case& c : cases) run_case(h, c);
 
     if (h.group == "brasil") {
+        headless_exports(h.lib.module, h.watcher, h.window, h.data);
         dialog_cancelled(h);
         null_pointers(h);
         exact_messages(h);

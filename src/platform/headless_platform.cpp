@@ -1,0 +1,30 @@
+#include "platform/headless_platform.hpp"
+
+namespace idf {
+
+HeadlessPlatform::HeadlessPlatform(Platform& base, std::string exchange_file, std::optional<std::string> chosen_file,
+                                   bool show_boxes)
+    : base_(base),
+      exchange_file_(std::move(exchange_file)),
+      chosen_file_(std::move(chosen_file)),
+      show_boxes_(show_boxes) {}
+
+void HeadlessPlatform::mensagem_atencao(std::string_view text) {
+    messages_.emplace_back(text);
+    if (show_boxes_) base_.mensagem_atencao(text);
+}
+
+std::string HeadlessPlatform::exchange_folder() {
+#ifdef _WIN32
+    const std::size_t separator = exchange_file_.find_last_of("\\/");
+    // "C:\file" and "\file": the root keeps its separator.
+    const bool root = separator == 0 || (separator == 2 && exchange_file_[1] == ':');
+#else
+    const std::size_t separator = exchange_file_.rfind('/');
+    const bool root = separator == 0;
+#endif
+    if (separator == std::string::npos) return {};
+    return exchange_file_.substr(0, root ? separator + 1 : separator);
+}
+
+}  // namespace idf

@@ -1,0 +1,52 @@
+// A platform for imports that nobody watches: the boxes are collected
+// instead of shown, the open-file dialog is answered by a file named
+// beforehand, and the exchange file goes to a path named by the caller.
+// Everything else is the wrapped platform's.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/platform.hpp"
+
+namespace idf {
+
+class HeadlessPlatform final : public Platform {
+public:
+    // `exchange_file` is the exchange file's full path; `chosen_file` the
+    // dialog's answer (nullopt: the user cancels). With `show_boxes` the
+    // boxes are also shown by `base`.
+    HeadlessPlatform(Platform& base, std::string exchange_file, std::optional<std::string> chosen_file,
+                     bool show_boxes = false);
+
+    // The texts of the boxes, in order (UTF-8).
+    const std::vector<std::string>& messages() const { return messages_; }
+
+    void mensagem_atencao(std::string_view text) override;
+    std::optional<std::string> open_file_dialog() override { return chosen_file_; }
+    // The folder part of the exchange file's path.
+    std::string exchange_folder() override;
+    std::optional<std::string> exchange_file_path() override { return exchange_file_; }
+
+    std::string join_path(std::string_view folder, std::string_view name) override {
+        return base_.join_path(folder, name);
+    }
+    std::optional<DirectoryListing> list_directory(const std::string& folder) override {
+        return base_.list_directory(folder);
+    }
+    bool file_exists(const std::string& path) override { return base_.file_exists(path); }
+    bool delete_file(const std::string& path) override { return base_.delete_file(path); }
+    std::unique_ptr<OutputFile> create_file(const std::string& path) override { return base_.create_file(path); }
+    std::optional<std::string> read_file(const std::string& path) override { return base_.read_file(path); }
+    std::string host_to_ansi(std::string_view text) override { return base_.host_to_ansi(text); }
+
+private:
+    Platform& base_;
+    std::string exchange_file_;
+    std::optional<std::string> chosen_file_;
+    bool show_boxes_;
+    std::vector<std::string> messages_;
+};
+
+}  // namespace idf
