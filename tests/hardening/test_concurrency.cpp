@@ -186,6 +186,7 @@ TEST(ConcurrencyHost, TwoThreadsManyCallsInThisProcess) {
 }
 
 TEST(Concurrency, TwoThreadsCallingTheExportedFunctions) {
+    IDF_REQUIRE_CORPUS();
     test::TempDir place;
     const fs::path copy = place.path() / "host";
     fs::copy_file(fs::read_symlink("/proc/self/exe"), copy);

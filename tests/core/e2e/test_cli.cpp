@@ -63,6 +63,7 @@ TEST(Cli, HelpAndVersionExitWithZero) {
 }
 
 TEST(Cli, UsageErrorsExitWithTwoAndImportNothing) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     const std::vector<std::vector<std::string>> cases = {
         {},
@@ -85,6 +86,7 @@ TEST(Cli, UsageErrorsExitWithTwoAndImportNothing) {
 }
 
 TEST(Cli, SearchWayCompletesWithExitZeroAndTheFileInSaida) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     const auto run =
         cli({"nfe", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str(), "--json"}, f.work.str());
@@ -109,6 +111,7 @@ TEST(Cli, SearchWayCompletesWithExitZeroAndTheFileInSaida) {
 }
 
 TEST(Cli, ExchangeFileDefaultsToTheFolderCurrentWhenTheToolStarts) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     // A relative --pasta: the search moves into it, the file does not.
     fs::create_directory(f.work.path() / "xml");
@@ -121,6 +124,7 @@ TEST(Cli, ExchangeFileDefaultsToTheFolderCurrentWhenTheToolStarts) {
 }
 
 TEST(Cli, DialogWayImportsTheChosenFile) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     copy_corpus(f.work, nfe_document, "escolhido.xml");
     // A relative file name is taken from the current folder.
@@ -133,6 +137,7 @@ TEST(Cli, DialogWayImportsTheChosenFile) {
 }
 
 TEST(Cli, NotFoundIsTheAbortPathWithExitOne) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     f.out.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\n");
     const std::string other_key = "35180834128745000152550010000474281920007498";
@@ -154,6 +159,7 @@ TEST(Cli, NotFoundIsTheAbortPathWithExitOne) {
 }
 
 TEST(Cli, WithoutJsonTheBoxesGoToStandardErrorInUtf8) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     const auto run = cli({"nfe", "--chave", "0", "--pasta", f.xml.str(), "--saida", f.out.str()}, f.work.str());
     EXPECT_EQ(run.exit_code, 1);
@@ -185,6 +191,7 @@ TEST(Cli, MessagesOnTheTerminalArePlainText) {
 }
 
 TEST(Cli, SilentModeHidesTheNotFoundMessage) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     for (const bool json : {false, true}) {
         std::vector<std::string> args{"nfe",       "--chave", "0",         "--pasta",
@@ -201,6 +208,7 @@ TEST(Cli, SilentModeHidesTheNotFoundMessage) {
 }
 
 TEST(Cli, ProblemsAreReportedAfterTheFileIsCompleted) {
+    IDF_REQUIRE_CORPUS();
     // The authorised NF-e without its emission date: one problem line.
     Folders f;
     std::string xml = read_bytes(corpus_path(nfe_document)).value();
@@ -238,6 +246,7 @@ TEST(Cli, ProblemsAreReportedAfterTheFileIsCompleted) {
 }
 
 TEST(Cli, FilesThatCannotBeImportedExitWithOne) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     const std::string bad = f.work.write("ruim.xml", "<nfeProc>\n<protNFe>\n</nfeProc>\n");
     struct Case {
@@ -270,6 +279,7 @@ TEST(Cli, FilesThatCannotBeImportedExitWithOne) {
 }
 
 TEST(Cli, ExchangeFolderThatCannotTakeTheFileGivesTheCreationMessage) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     const auto run = cli({"nfe", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str() + "/nao-existe",
                           "--json", "--silencioso"},
@@ -281,6 +291,7 @@ TEST(Cli, ExchangeFolderThatCannotTakeTheFileGivesTheCreationMessage) {
 }
 
 TEST(Cli, CteImportReplacesTheNfeFile) {
+    IDF_REQUIRE_CORPUS();
     Folders f;
     copy_corpus(f.xml, cte_document, "conhecimento.xml");
     ASSERT_EQ(cli({"nfe", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str()}, f.work.str()).exit_code,
