@@ -168,6 +168,7 @@ TEST(Cli, WithoutJsonTheBoxesGoToStandardErrorInUtf8) {
 }
 
 TEST(Cli, MessagesOnTheTerminalArePlainText) {
+    IDF_REQUIRE_CORPUS();
     // A parse error quotes the start of the line it stopped on: here one
     // that clears the screen, sets the window title and rings the bell.
     Folders f;
