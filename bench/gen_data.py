@@ -27,8 +27,8 @@ import random
 import re
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-CORPUS = os.environ.get("IDF_CORPUS_DIR") or os.path.normpath(os.path.join(HERE, "..", "..", "shared", "corpus"))
+# The folder of real documents (with MANIFEST.tsv), named by IDF_CORPUS_DIR.
+CORPUS = os.environ.get("IDF_CORPUS_DIR", "")
 
 # The item source for the large invoice: minified, 21 items of ~1.2 KB.
 ITEMS_SOURCE = "nfe/edocpdf-nfe400-35-1808-47450-min.xml"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The speed figures: builds a Release binary (build-bench), generates the
-# data from the corpus under a temporary folder, and prints each figure as a
+# data from the real documents of the folder named by IDF_CORPUS_DIR under a
+# temporary folder, and prints each figure as a
 # ratio of two measurements taken in the same run, with its target:
 #   1. locating: the search of 5,000 files against `cat` of the same files;
 #   2. converting: one 990-item NF-e against `xmllint --noout`, and its
@@ -10,14 +11,16 @@
 #      memory against the file size.
 # Then the in-process micro-benchmarks (Google Benchmark).
 #
-#   bench/run.sh                # from the repository root
-#   IDF_BENCH_RUNS=21 bench/run.sh
+#   IDF_CORPUS_DIR=/path/to/corpus bench/run.sh   # from the repository root
+#   IDF_BENCH_RUNS=21 IDF_CORPUS_DIR=... bench/run.sh
 # Exit status 1 when a target is not met.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${IDF_BENCH_BUILD:-$root/build-bench}
 runs=${IDF_BENCH_RUNS:-15}
+[[ -n ${IDF_CORPUS_DIR:-} && -f ${IDF_CORPUS_DIR:-}/MANIFEST.tsv ]] ||
+  { echo "the data is made from the real documents: set IDF_CORPUS_DIR to their folder (with MANIFEST.tsv)"; exit 2; }
 command -v xmllint >/dev/null || { echo "xmllint is needed (apt-get install libxml2-utils)"; exit 2; }
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DIDF_BUILD_TESTS=OFF -DIDF_BUILD_BENCH=ON >/dev/null

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzzers (clang, AddressSanitizer + UndefinedBehaviorSanitizer,
-# libFuzzer) and runs each for a bounded time, seeded from the corpus of real
-# documents and from fuzz/seeds. Fails when any of them finds a crash, a
-# leak, undefined behaviour, a hang or a sanity failure.
+# libFuzzer) and runs each for a bounded time, seeded from fuzz/seeds and,
+# when IDF_CORPUS_DIR names the folder of real documents, from those too.
+# Fails when any of them finds a crash, a leak, undefined behaviour, a hang
+# or a sanity failure.
 #
 #   fuzz/run.sh                      # from the repository root
 #   IDF_FUZZ_SECONDS=300 fuzz/run.sh # longer runs
@@ -14,14 +15,19 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${IDF_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${IDF_FUZZ_SECONDS:-60}
-corpus=${IDF_CORPUS_DIR:-$root/../shared/corpus}
+seeds=("$root/fuzz/seeds")
+if [[ -n ${IDF_CORPUS_DIR:-} ]]; then
+  seeds+=("$IDF_CORPUS_DIR/nfe" "$IDF_CORPUS_DIR/cte")
+else
+  echo "== seeds from fuzz/seeds only (IDF_CORPUS_DIR is not set)"
+fi
 
 echo "== configuring and building the fuzzers in $build"
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1 -D_GLIBCXX_ASSERTIONS" \
-  -DIDF_SANITIZE=ON -DIDF_BUILD_FUZZERS=ON -DIDF_BUILD_TESTS=OFF \
+  -DIDF_SANITIZE=ON -DIDF_BUILD_FUZZERS=ON -DIDF_BUILD_TESTS=OFF -DIDF_WERROR=ON \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >"$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; echo "0 passed, 1 failed"; exit 1; }
 targets=(fuzz_import_nfe fuzz_import_cte fuzz_key_precheck)
@@ -42,7 +48,7 @@ for target in "${targets[@]}"; do
   work=$(mktemp -d)
   echo "== $target for ${budget[$target]} s"
   # The first folder receives the new inputs; the seeds stay untouched.
-  if "$build/fuzz/$target" "$work" "$root/fuzz/seeds" "$corpus/nfe" "$corpus/cte" \
+  if "$build/fuzz/$target" "$work" "${seeds[@]}" \
       -dict="$root/fuzz/xml.dict" -max_total_time="${budget[$target]}" -timeout=10 -rss_limit_mb=2048 \
       -max_len=262144 -print_final_stats=1 -artifact_prefix="$build/findings/$target-" \
       >"$build/$target.log" 2>&1; then

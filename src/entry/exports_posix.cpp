@@ -14,11 +14,14 @@
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "entry/headless_call.hpp"
+#include "integracao_docs_fiscal.h"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/headless_platform.hpp"
 #include "platform/posix_platform.hpp"
 
-#define IDF_EXPORT extern "C" __attribute__((visibility("default")))
+// The definitions match the public header's declarations (built with
+// IDF_BUILDING_LIBRARY: default visibility, the rest of the library hidden).
+#define IDF_EXPORT extern "C" IDF_API
 
 namespace {
 

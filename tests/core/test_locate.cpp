@@ -422,6 +422,7 @@ TEST(Search, ChNFeThatIsNotPlainTextIsPassedOver) {
 }
 
 TEST(Search, CorpusFolderFindsEachAuthorisedDocumentByItsKey) {
+    IDF_REQUIRE_CORPUS();
     // A folder holding every real NF-e of the corpus that has a protocol.
     test::TempDir dir;
     const std::pair<std::string, std::string> documents[] = {

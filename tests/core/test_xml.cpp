@@ -419,6 +419,7 @@ TEST(Safety, AbsurdNestingFailsAsAParseError) {
 }
 
 TEST(Corpus, RealDocumentsKeepTheirStructure) {
+    IDF_REQUIRE_CORPUS();
     const auto bytes = test::read_bytes(test::corpus_path("nfe/nfelib-nfe400-35-1808-47428.xml"));
     ASSERT_TRUE(bytes);
     Document doc;

@@ -147,6 +147,7 @@ TEST(CteDocumento, SyntheticDocumentByteForByte) {
 // lies: the expected files stop after "Diretorio_Arquivo_XML=" and the
 // path and the line end are added here.
 TEST(CteDocumento, RealDocumentsMatchTheirExpectedFiles) {
+    IDF_REQUIRE_CORPUS();
     for (const std::string_view name : {"brdanfe-cte103-42-1107-225", "spedda-cte300-hom-31nfe"}) {
         SCOPED_TRACE(name);
         const std::string path = corpus_path("cte/" + std::string(name) + ".xml");
@@ -197,6 +198,7 @@ std::vector<CorpusEntry> corpus_cte() {
 // toma03 or toma3 (toma4, or a CT-e OS without CTe) aborts on the
 // identification; every other one gives the complete file.
 TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
+    IDF_REQUIRE_CORPUS();
     const std::vector<CorpusEntry> entries = corpus_cte();
     std::size_t xml_files = 0;
     for (const auto& f : std::filesystem::directory_iterator(corpus_path("cte")))

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <initializer_list>
 #include <thread>
 
 #include "common/messages.hpp"
@@ -66,15 +67,23 @@ std::string chosen_by_full_parse(DocType type, std::string_view key, const std::
 
 namespace {
 
+using namespace std::string_view_literals;
+
 std::string doc(std::string_view head, std::string_view root, std::string_view ns, std::string_view inner,
                 std::string_view protocol, std::string_view key_name, std::string_view key_markup) {
-    std::string out(head);
-    out += "<" + std::string(root) + " xmlns=\"" + std::string(ns) + "\" versao=\"4.00\">";
-    out += inner;
-    out += "<" + std::string(protocol) + " versao=\"4.00\"><infProt><tpAmb>1</tpAmb><" + std::string(key_name) + ">";
-    out += key_markup;
-    out += "</" + std::string(key_name) + "><cStat>100</cStat></infProt></" + std::string(protocol) + ">";
-    out += "</" + std::string(root) + ">";
+    // Appended piece by piece: no temporary strings built by prepending.
+    std::string out;
+    for (const std::string_view piece : {head,       "<"sv,
+                                         root,       " xmlns=\""sv,
+                                         ns,         "\" versao=\"4.00\">"sv,
+                                         inner,      "<"sv,
+                                         protocol,   " versao=\"4.00\"><infProt><tpAmb>1</tpAmb><"sv,
+                                         key_name,   ">"sv,
+                                         key_markup, "</"sv,
+                                         key_name,   "><cStat>100</cStat></infProt></"sv,
+                                         protocol,   "></"sv,
+                                         root,       ">"sv})
+        out += piece;
     return out;
 }
 
@@ -212,6 +221,6 @@ ChildOutcome run_in_child(const std::function<int()>& body, std::chrono::seconds
     return outcome;
 }
 
-std::string corpus_nfe() { return *read_bytes(corpus_path("nfe/nfelib-nfe400-35-1808-47686.xml")); }
+std::string corpus_nfe() { return read_bytes(corpus_path("nfe/nfelib-nfe400-35-1808-47686.xml")).value(); }
 
 }  // namespace idf::test

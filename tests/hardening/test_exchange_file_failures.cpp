@@ -31,6 +31,7 @@ const std::string create_failed(msg::erro_criar_arquivo);
 const std::string write_failed(msg::erro_gravar_arquivo);
 
 TEST(ExchangeFile, CannotBeCreatedGivesTheCreationMessageAndNothingElse) {
+    IDF_REQUIRE_CORPUS();
     struct Case {
         const char* what;
         std::function<std::string(const test::TempDir&)> exchange_dir;
@@ -87,6 +88,7 @@ private:
 };
 
 TEST(ExchangeFile, DiskFullWhileWritingGivesTheWriteMessageAndLeavesNoFile) {
+    IDF_REQUIRE_CORPUS();
     test::TempDir root;
     const std::string disk = root.str() + "/disco";
     fs::create_directory(disk);
@@ -107,6 +109,7 @@ TEST(ExchangeFile, DiskFullWhileWritingGivesTheWriteMessageAndLeavesNoFile) {
 }
 
 TEST(ExchangeFile, WriteOrCloseFailureGivesTheWriteMessageAndLeavesNoFile) {
+    IDF_REQUIRE_CORPUS();
     struct Case {
         const char* what;
         std::optional<std::size_t> capacity;
@@ -144,6 +147,7 @@ TEST(ExchangeFile, WriteOrCloseFailureGivesTheWriteMessageAndLeavesNoFile) {
 }
 
 TEST(ExchangeFile, OldFileIsGoneAfterEveryImportThatDoesNotComplete) {
+    IDF_REQUIRE_CORPUS();
     const std::string old_file = "[IDENTIFICACAO]\r\nChave_Acesso=antiga\r\n";
     struct Case {
         const char* what;

@@ -89,6 +89,7 @@ std::string quadratic_blowup() {
 }
 
 TEST(HostileInput, EntityExpansionBombsArePassedOver) {
+    IDF_REQUIRE_CORPUS();
     for (const auto& [what, bytes] :
          {std::pair{"billion laughs", billion_laughs()}, std::pair{"quadratic blow-up", quadratic_blowup()}}) {
         SCOPED_TRACE(what);
@@ -172,6 +173,7 @@ TEST(HostileInput, NetworkReferencesAreNeverFetched) {
 }
 
 TEST(HostileInput, DeepNestingIsPassedOver) {
+    IDF_REQUIRE_CORPUS();
     std::string deep = "<?xml version=\"1.0\"?>";
     for (int i = 0; i < 100000; ++i) deep += "<a>";
     deep += K;
@@ -183,6 +185,7 @@ TEST(HostileInput, DeepNestingIsPassedOver) {
 }
 
 TEST(HostileInput, HundredMegabyteFile) {
+    IDF_REQUIRE_CORPUS();
     // Millions of small elements with the key in the protocol: far above
     // any authorised document, it is refused as too large without being
     // parsed (or even read) in full, and the real file after it is found.
@@ -215,6 +218,7 @@ TEST(HostileInput, HundredMegabyteFile) {
 }
 
 TEST(HostileInput, LargestFileParsedStaysWithinBoundedMemory) {
+    IDF_REQUIRE_CORPUS();
     // Just under the size limit, made of small nodes (denser than any fiscal
     // document), with the key: it is parsed in full and imported, in bounded
     // memory.
@@ -232,6 +236,7 @@ TEST(HostileInput, LargestFileParsedStaysWithinBoundedMemory) {
 }
 
 TEST(HostileInput, HugeSparseFileIsNotReadInFull) {
+    IDF_REQUIRE_CORPUS();
     // Four gigabytes of nothing, taking no disk: passed over without
     // reading it all into memory.
     test::TempDir dir;
@@ -353,6 +358,7 @@ std::string attribute_defaults(int count) {
 }
 
 TEST(HostileInput, EveryFileCostsTimeAndMemoryInProportionToItsSize) {
+    IDF_REQUIRE_CORPUS();
     const std::vector<std::pair<const char*, std::function<std::string()>>> cases = {
         {"160,000 attributes on one element", [] { return attributes_on_one_element(160000); }},
         {"100,000 namespaces declared on one element", [] { return namespaces_on_one_element(100000); }},
@@ -413,6 +419,7 @@ TEST(HostileInput, EveryFileCostsTimeAndMemoryInProportionToItsSize) {
 std::string truncated(std::size_t keep) { return test::corpus_nfe().substr(0, keep); }
 
 TEST(HostileInput, BrokenFilesArePassedOver) {
+    IDF_REQUIRE_CORPUS();
     const std::string real = test::corpus_nfe();
     std::string invalid_utf8 = real;
     invalid_utf8.replace(invalid_utf8.find("Alimentos"), 3, "\xFF\xFE\xC3");
@@ -447,6 +454,7 @@ TEST(HostileInput, BrokenFilesArePassedOver) {
 }
 
 TEST(HostileInput, Utf16WithoutByteOrderMarkEndsCleanly) {
+    IDF_REQUIRE_CORPUS();
     // The parser recognises UTF-16 from "<?" and reads the file; with
     // another key it is passed over, with the wanted key it is imported.
     const std::string decl = R"(<?xml version="1.0" encoding="UTF-16"?>)";
@@ -458,6 +466,7 @@ TEST(HostileInput, Utf16WithoutByteOrderMarkEndsCleanly) {
 }
 
 TEST(HostileInput, SpecialFilesAreNotListed) {
+    IDF_REQUIRE_CORPUS();
     test::TempDir dir;
     fs::create_directory(dir.path() / "x.xml");
     fs::create_directory(dir.path() / "y.XML");
@@ -497,6 +506,7 @@ TEST(HostileInput, ChosenSpecialFilesEndOnTheAbortPath) {
 }
 
 TEST(HostileInput, KeyOfTenThousandCharacters) {
+    IDF_REQUIRE_CORPUS();
     const std::string long_key(10000, '7');
     test::TempDir dir;
     dir.write("a.xml", test::nfe_doc(std::string(9999, '7')));
@@ -513,6 +523,7 @@ TEST(HostileInput, KeyOfTenThousandCharacters) {
 }
 
 TEST(HostileInput, PathsWithNonAsciiCharacters) {
+    IDF_REQUIRE_CORPUS();
     test::TempDir root;
     const fs::path folder = root.path() / "Pasta Temporária" / "Notas de Março ç";
     fs::create_directories(folder);

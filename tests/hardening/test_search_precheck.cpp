@@ -277,6 +277,7 @@ TEST(SearchPrecheck, ChoosesTheFileThatAFullParseChooses) {
 // (the QR code of an NFC-e) or a character reference (an accent written as
 // "&#227;"), which is what makes a large folder fast.
 TEST(SearchPrecheck, CorpusFilesPassForTheirOwnKeyAndMostAreSkippedForAnother) {
+    IDF_REQUIRE_CORPUS();
     int documents = 0;
     int skipped = 0;
     const KeyPrecheck absent("35991199999999999999550010000000011000000019");

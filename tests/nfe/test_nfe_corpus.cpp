@@ -95,6 +95,7 @@ std::string expected_abort(const std::string& name, const Manifest& m) {
 }
 
 TEST(NfeCorpus, EveryDocumentImportsOrAbortsCleanly) {
+    IDF_REQUIRE_CORPUS();
     // Carriers without address, city or state.
     const std::map<std::string, std::string> problems = {
         {"nfephp-nfe200-43-1410-866051.xml",
@@ -147,6 +148,7 @@ TEST(NfeCorpus, EveryDocumentImportsOrAbortsCleanly) {
 }
 
 TEST(NfeCorpus, FiftyItemDocumentPutsItemFiftyInTheSecondSection) {
+    IDF_REQUIRE_CORPUS();
     const RunResult r = import_file(corpus_path("nfe/brdanfe-nfe310-50itens-crlf.xml"));
     ASSERT_EQ(r.result.outcome, Outcome::completed);
     const Lines lines = split_lines(*r.ini);
@@ -161,6 +163,7 @@ TEST(NfeCorpus, FiftyItemDocumentPutsItemFiftyInTheSecondSection) {
 // The exchange files of three documents, read against the documents line
 // by line; only the folder line depends on where the corpus lies.
 TEST(NfeCorpus, GoldenExchangeFiles) {
+    IDF_REQUIRE_CORPUS();
     for (const char* name :
          {"nfelib-nfe400-reforma-tributaria", "nfelib-nfe400-26-1808-1687", "spedda-nfce400-cstat150"}) {
         SCOPED_TRACE(name);
@@ -201,6 +204,7 @@ TEST(NfeCorpus, FakeProcessedNoteIsRefusedOnItsStatus) {
 }
 
 TEST(NfeCorpus, SearchWayFindsTheDocumentByItsKey) {
+    IDF_REQUIRE_CORPUS();
     TempDir dir;
     for (const char* name : {"nfelib-nfe400-26-1808-1687.xml", "nfelib-nfe400-reforma-tributaria.xml"})
         dir.write(name, read_bytes(corpus_path(std::string("nfe/") + name)).value());

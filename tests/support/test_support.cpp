@@ -1,5 +1,7 @@
 #include "support/test_support.hpp"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -34,7 +36,19 @@ std::optional<std::string> read_bytes(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::string corpus_path(std::string_view relative) { return std::string(IDF_CORPUS_DIR) + "/" + std::string(relative); }
+const char* corpus_dir() {
+    const char* dir = std::getenv("IDF_CORPUS_DIR");
+    return dir && *dir ? dir : nullptr;
+}
+
+std::string corpus_path(std::string_view relative) {
+    const char* dir = corpus_dir();
+    if (!dir) {
+        ADD_FAILURE() << "a test reads the real documents without IDF_REQUIRE_CORPUS()";
+        return "/nonexistent/IDF_CORPUS_DIR/" + std::string(relative);
+    }
+    return std::string(dir) + "/" + std::string(relative);
+}
 
 std::vector<std::string> split_lines(std::string_view cp1252) {
     std::vector<std::string> lines;

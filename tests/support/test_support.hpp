@@ -80,7 +80,12 @@ RunResult run_search(DocType type, std::string_view chave, std::string_view fold
 // Reads a file's bytes (empty optional when missing).
 std::optional<std::string> read_bytes(const std::string& path);
 
-// The corpus of real documents (read only).
+// The folder of real documents named by the environment variable
+// IDF_CORPUS_DIR (read only); null when the variable is unset or empty.
+const char* corpus_dir();
+
+// A file of that folder. A test that calls it starts with
+// IDF_REQUIRE_CORPUS(); without the folder the call fails the test.
 std::string corpus_path(std::string_view relative);
 
 // Splits CP1252 text with CR LF line ends into UTF-8 lines; a final CR LF
@@ -88,3 +93,11 @@ std::string corpus_path(std::string_view relative);
 std::vector<std::string> split_lines(std::string_view cp1252);
 
 }  // namespace idf::test
+
+// Skips the running test (from its body or its fixture's SetUp) when the
+// real documents are not available.
+#define IDF_REQUIRE_CORPUS()                                                                \
+    do {                                                                                    \
+        if (!::idf::test::corpus_dir())                                                     \
+            GTEST_SKIP() << "reads the real documents: set IDF_CORPUS_DIR to their folder"; \
+    } while (false)

@@ -27,8 +27,7 @@ static int load(void) {
     return nfe_fn && cte_fn;
 }
 #else
-void importa_arquivo_xml_nfe(const char* chave_acesso, const char* pasta_temporaria, const char* modo_silencioso);
-void importa_arquivo_xml_cte(const char* chave_acesso, const char* pasta_temporaria, const char* modo_silencioso);
+#include "integracao_docs_fiscal.h"
 static import_fn nfe_fn = importa_arquivo_xml_nfe;
 static import_fn cte_fn = importa_arquivo_xml_cte;
 

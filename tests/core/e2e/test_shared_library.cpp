@@ -42,6 +42,7 @@ struct Host {
 };
 
 TEST(SharedLibrary, ExchangeFileLandsBesideTheHostExecutable) {
+    IDF_REQUIRE_CORPUS();
     for (const char* built : {IDF_C_HOST_PATH, IDF_C_HOST_DLOPEN_PATH}) {
         Host host(built);
         const auto run = host.call({"nfe", nfe_key, host.xml.str(), ""});
@@ -57,6 +58,7 @@ TEST(SharedLibrary, ExchangeFileLandsBesideTheHostExecutable) {
 }
 
 TEST(SharedLibrary, NotFoundShowsTheMessageAndLeavesNoFile) {
+    IDF_REQUIRE_CORPUS();
     Host host;
     const std::string old = host.home.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\n");
     const auto run = host.call({"cte", nfe_key, host.xml.str(), ""});
@@ -73,6 +75,7 @@ TEST(SharedLibrary, NotFoundShowsTheMessageAndLeavesNoFile) {
 }
 
 TEST(SharedLibrary, NullArgumentsTakeTheDialogWayWhichCancelsHere) {
+    IDF_REQUIRE_CORPUS();
     Host host;
     host.home.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\n");
     const auto run = host.call({"nfe", "(null)", "(null)", "(null)", "cte", "(null)", "(null)", "(null)"});
@@ -82,6 +85,7 @@ TEST(SharedLibrary, NullArgumentsTakeTheDialogWayWhichCancelsHere) {
 }
 
 TEST(SharedLibrary, SuccessiveCallsOfBothTypesAreIndependent) {
+    IDF_REQUIRE_CORPUS();
     Host host;
     // NF-e, then CT-e: the CT-e file replaces the NF-e file; then an NF-e
     // call that finds nothing leaves no file at all.
@@ -98,6 +102,7 @@ TEST(SharedLibrary, SuccessiveCallsOfBothTypesAreIndependent) {
 }
 
 TEST(SharedLibrary, ArgumentsAreOnlyRead) {
+    IDF_REQUIRE_CORPUS();
     // The host exits with 3 when its argument strings changed.
     Host host;
     EXPECT_EQ(host.call({"nfe", nfe_key, host.xml.str() + "/", "Sim"}).exit_code, 0);
