@@ -13,6 +13,7 @@
 #include "common/regional.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "entry/floating_point.hpp"
 #include "entry/headless_call.hpp"
 #include "integracao_docs_fiscal.h"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
@@ -35,6 +36,7 @@ std::string copy_argument(const char* text) { return text ? std::string(text) : 
 template <typename Run>
 void run_serialised(const char* chave_acesso, const char* pasta_temporaria, const char* modo_silencioso,
                     Run run) noexcept {
+    const idf::entry::HostFloatingPoint host_floating_point;
     try {
         const std::string chave = copy_argument(chave_acesso);
         const std::string pasta = copy_argument(pasta_temporaria);
@@ -51,6 +53,7 @@ void run_serialised(const char* chave_acesso, const char* pasta_temporaria, cons
 int importa_headless(idf::entry::Document document, const char* chave_acesso, const char* pasta_temporaria,
                      const char* arquivo_xml, const char* arquivo_saida) noexcept {
     using namespace idf::entry;
+    const HostFloatingPoint host_floating_point;
     try {
         const HeadlessArguments arguments(chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
         if (!arguments.valid()) {

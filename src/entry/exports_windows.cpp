@@ -30,6 +30,7 @@
 #include "common/messages.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "entry/floating_point.hpp"
 #include "entry/headless_call.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/headless_platform.hpp"
@@ -126,6 +127,7 @@ void abort_after_fault(idf::win::WindowsPlatform& files, idf::Platform& platform
 }
 
 void importa(Kind kind, const char* chave_acesso, const char* pasta_temporaria, const char* modo_silencioso) noexcept {
+    const idf::entry::HostFloatingPoint host_floating_point;
     try {
         const ImportLock lock;
         if (lock.reentered()) return;
@@ -188,6 +190,7 @@ std::string ansi_to_utf8(const std::string& text) {
 int importa_headless(Kind kind, const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
                      const char* arquivo_saida) noexcept {
     using namespace idf::entry;
+    const HostFloatingPoint host_floating_point;
     try {
         HeadlessCall call{
             kind, {chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida}, std::nullopt, nullptr, {}};

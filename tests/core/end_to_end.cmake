@@ -27,3 +27,13 @@ target_compile_definitions(idf_core_e2e_tests PRIVATE
 add_dependencies(idf_core_e2e_tests integracao-docs-fiscal integracao_docs_fiscal idf_c_host idf_c_host_dlopen
   idf_headless_host)
 gtest_discover_tests(idf_core_e2e_tests DISCOVERY_TIMEOUT 60 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+
+# A host with the floating-point traps of a Pascal program, against the
+# sample NF-e.
+add_executable(idf_fp_host ${CMAKE_CURRENT_LIST_DIR}/e2e/fp_host.c)
+target_link_libraries(idf_fp_host PRIVATE integracao_docs_fiscal m)
+file(READ ${PROJECT_SOURCE_DIR}/samples/nfe-exemplo.xml idf_sample_nfe)
+string(REGEX MATCH "<chNFe>([0-9]+)</chNFe>" idf_sample_key_match "${idf_sample_nfe}")
+add_test(NAME SharedLibrary.HostWithFloatingPointTrapsUnmasked
+  COMMAND idf_fp_host ${CMAKE_MATCH_1} ${PROJECT_SOURCE_DIR}/samples ${PROJECT_SOURCE_DIR}/samples/nfe-exemplo.xml
+          ${CMAKE_CURRENT_BINARY_DIR}/fp_host_saida.ini)
