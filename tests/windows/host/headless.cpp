@@ -16,14 +16,6 @@ Fn by_name(HMODULE dll, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
 
-std::string ansi(const std::wstring& text) {
-    const int n =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 }  // namespace
 
 HeadlessRun call_headless(HMODULE dll, Watcher& watcher, HWND window, const std::string& type, const char* chave,

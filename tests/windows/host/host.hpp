@@ -13,6 +13,8 @@ namespace host {
 
 // ---- text --------------------------------------------------------------
 std::wstring from_utf8(const std::string& text);
+// A text in the ANSI code page.
+std::string ansi(const std::wstring& text);
 std::string to_utf8(const std::wstring& text);
 // What a UTF-8 text looks like after the trip through the ANSI code page
 // that MessageBoxA makes.

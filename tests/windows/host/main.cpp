@@ -63,14 +63,6 @@ struct CallResult {
     int dialogs() const { return static_cast<int>(seen.size()) - boxes(); }
 };
 
-std::string ansi(const std::wstring& text) {
-    const int n =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 std::wstring windows_path(const std::wstring& data, const std::string& relative) {
     std::wstring out = data + L"\\" + from_utf8(relative);
     for (wchar_t& c : out)

@@ -16,6 +16,14 @@ std::wstring from_utf8(const std::string& text) {
     return out;
 }
 
+std::string ansi(const std::wstring& text) {
+    const int n =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
 std::string to_utf8(const std::wstring& text) {
     if (text.empty()) return {};
     const int n =
