@@ -28,7 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string K(test::corpus_nfe_key);
+const std::string K(test::sample_nfe_key);
 const std::string ini_name = "Integracao_Docs_Fiscal.ini";
 const std::string old_file = "[IDENTIFICACAO]\r\nChave_Acesso=antiga\r\n";
 
@@ -50,7 +50,7 @@ struct Scene {
     std::string expected;
     bool ready = false;
     explicit Scene(int decoys) {
-        const auto document = test::read_bytes(test::corpus_path("nfe/nfelib-nfe400-35-1808-47686.xml"));
+        const auto document = test::read_bytes(test::sample_nfe_path());
         if (!document) return;
         for (int i = 0; i < decoys; ++i)
             folder.write("a" + std::to_string(i) + ".xml", test::nfe_doc(std::string(test::key_b)));
@@ -62,8 +62,8 @@ struct Scene {
     }
 };
 
-#define REQUIRE_SCENE(scene) \
-    if (!(scene).ready) GTEST_SKIP() << "needs the corpus (IDF_CORPUS_DIR)"
+#define ASSERT_SCENE_READY(scene) \
+    if (!(scene).ready) FAIL() << "the sample document did not import"
 
 // The folder's entries other than the exchange file.
 std::vector<std::string> leftovers(const std::string& dir) {
@@ -75,7 +75,7 @@ std::vector<std::string> leftovers(const std::string& dir) {
 
 TEST(AtomicExchangeFile, AProcessKilledAnywhereLeavesTheOldFileTheNewOneOrNothing) {
     Scene scene(200);
-    REQUIRE_SCENE(scene);
+    ASSERT_SCENE_READY(scene);
     test::TempDir host;
     const std::string ini = host.str() + "/" + ini_name;
     std::mt19937 random(20261207);
@@ -102,7 +102,7 @@ TEST(AtomicExchangeFile, AProcessKilledAnywhereLeavesTheOldFileTheNewOneOrNothin
 
 TEST(AtomicExchangeFile, AWriteCutShortByTheFileSizeLimitLeavesNoFile) {
     Scene scene(0);
-    REQUIRE_SCENE(scene);
+    ASSERT_SCENE_READY(scene);
     // SIGXFSZ ignored, the write fails: the abort path. SIGXFSZ as it is by
     // default, the process dies in the middle of the write.
     for (const bool dies : {false, true}) {
@@ -136,7 +136,7 @@ TEST(AtomicExchangeFile, AWriteCutShortByTheFileSizeLimitLeavesNoFile) {
 
 TEST(AtomicExchangeFile, LinksAtTheNameOrAtTemporaryNamesAreNeverFollowed) {
     Scene scene(0);
-    REQUIRE_SCENE(scene);
+    ASSERT_SCENE_READY(scene);
     const std::string pid = std::to_string(::getpid());
     const std::vector<std::string> temporary_names = {
         "." + ini_name + "." + pid + ".0000000000000000.tmp",
@@ -181,7 +181,7 @@ TEST(AtomicExchangeFile, LinksAtTheNameOrAtTemporaryNamesAreNeverFollowed) {
 
 TEST(AtomicExchangeFile, ANameThatCannotBeDeletedIsTheCreationFailureAndNothingIsWritten) {
     Scene scene(0);
-    REQUIRE_SCENE(scene);
+    ASSERT_SCENE_READY(scene);
     // Another file mounted on the name: it cannot be deleted, though it
     // could be written through.
     test::TempDir host;
@@ -200,7 +200,7 @@ TEST(AtomicExchangeFile, ANameThatCannotBeDeletedIsTheCreationFailureAndNothingI
 
 TEST(AtomicExchangeFile, ASymlinkRacedOntoTheNameNeverRedirectsTheWrite) {
     Scene scene(0);
-    REQUIRE_SCENE(scene);
+    ASSERT_SCENE_READY(scene);
     test::TempDir host;
     test::TempDir elsewhere;
     const std::string target = elsewhere.write("alvo.txt", "intacto");

@@ -196,6 +196,7 @@ TEST(NfeCorpus, GoldenExchangeFiles) {
 // A processed-looking note whose protocol status is "OK" is no authorised
 // document: nothing is written.
 TEST(NfeCorpus, FakeProcessedNoteIsRefusedOnItsStatus) {
+    IDF_REQUIRE_CORPUS();
     const RunResult r = import_file(corpus_path("nfe/wmix-nfe310-notaprocessada-fake.xml"), "");
     EXPECT_EQ(r.result.outcome, Outcome::aborted);
     EXPECT_FALSE(r.ini.has_value());

@@ -88,6 +88,12 @@ const char* corpus_dir();
 // IDF_REQUIRE_CORPUS(); without the folder the call fails the test.
 std::string corpus_path(std::string_view relative);
 
+// The authorised NF-e kept in the repository (samples/nfe-exemplo.xml), a
+// document that imports on any machine, and its access key and protocol.
+std::string sample_nfe_path();
+inline constexpr std::string_view sample_nfe_key = "35240612345678000195550010000012341000012345";
+inline constexpr std::string_view sample_nfe_protocol = "135240000123456";
+
 // Splits CP1252 text with CR LF line ends into UTF-8 lines; a final CR LF
 // does not start another line.
 std::vector<std::string> split_lines(std::string_view cp1252);

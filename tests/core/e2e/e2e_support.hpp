@@ -47,16 +47,22 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
     return result;
 }
 
-// A copy of the corpus document `relative` in `dir`, under `name`.
-inline std::string copy_corpus(const TempDir& dir, const std::string& relative, const std::string& name) {
-    const auto bytes = read_bytes(corpus_path(relative));
-    if (!bytes) throw std::runtime_error("corpus file missing: " + relative);
+// A copy of the file `path` in `dir`, under `name`.
+inline std::string copy_document(const TempDir& dir, const std::string& path, const std::string& name) {
+    const auto bytes = read_bytes(path);
+    if (!bytes) throw std::runtime_error("document missing: " + path);
     return dir.write(name, *bytes);
 }
 
-// Authorised documents of the corpus that import completely.
-inline constexpr const char* nfe_document = "nfe/nfelib-nfe400-26-1808-1687.xml";
-inline constexpr const char* nfe_key = "26180875335849000115550010000016871192213331";
+// A copy of the corpus document `relative` in `dir`, under `name`.
+inline std::string copy_corpus(const TempDir& dir, const std::string& relative, const std::string& name) {
+    return copy_document(dir, corpus_path(relative), name);
+}
+
+// An authorised NF-e kept in the repository that imports completely.
+inline const std::string nfe_document = sample_nfe_path();
+inline constexpr const char* nfe_key = sample_nfe_key.data();
+// An authorised CT-e of the corpus that imports completely.
 inline constexpr const char* cte_document = "cte/spedda-cte300-hom-31nfe.xml";
 inline constexpr const char* cte_key = "41181028796029000140570260000000081486169211";
 

@@ -6,7 +6,6 @@
 // other's file.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,14 +21,6 @@ namespace fs = std::filesystem;
 
 const std::string ini_name = "Integracao_Docs_Fiscal.ini";
 
-// The real documents come from the folder named by IDF_CORPUS_DIR; the
-// tests that import them are skipped without it.
-#define SKIP_WITHOUT_REAL_DOCUMENTS()                                                                      \
-    do {                                                                                                   \
-        const char* dir = std::getenv("IDF_CORPUS_DIR");                                                   \
-        if (!dir || !*dir) GTEST_SKIP() << "reads the real documents: set IDF_CORPUS_DIR to their folder"; \
-    } while (false)
-
 // The host copied into a folder of its own; its current folder is another.
 struct Host {
     TempDir home;
@@ -43,7 +34,7 @@ struct Host {
     }
     // An NF-e and a CT-e in the folder of downloaded files.
     void add_documents() const {
-        copy_corpus(xml, nfe_document, "nota.xml");
+        copy_document(xml, nfe_document, "nota.xml");
         copy_corpus(xml, cte_document, "conhecimento.xml");
     }
     std::string ini() const { return out.str() + "/" + ini_name; }
@@ -86,7 +77,7 @@ TEST(HeadlessCalls, InvalidArgumentsReturnTwoAndTouchNothing) {
 }
 
 TEST(HeadlessCalls, ImportsThatDoNotCompleteReturnOneAndLeaveNoFile) {
-    SKIP_WITHOUT_REAL_DOCUMENTS();
+    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     const std::string bad = host.work.write("ruim.xml", "<nfeProc>\n<protNFe>\n</nfeProc>\n");
@@ -114,12 +105,12 @@ TEST(HeadlessCalls, ImportsThatDoNotCompleteReturnOneAndLeaveNoFile) {
 }
 
 TEST(HeadlessCalls, FileAndResultEqualTheToolsForTheSameImport) {
-    SKIP_WITHOUT_REAL_DOCUMENTS();
+    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
-    copy_corpus(host.work, nfe_document, "escolhida.xml");
+    copy_document(host.work, nfe_document, "escolhida.xml");
     // The NF-e without its emission date: completed, with a problem report.
-    std::string xml = read_bytes(corpus_path(nfe_document)).value();
+    std::string xml = read_bytes(nfe_document).value();
     xml.erase(xml.find("<dhEmi>"), xml.find("</dhEmi>") + 8 - xml.find("<dhEmi>"));
     const std::string no_date = host.work.write("sem-data.xml", xml);
     struct Case {
@@ -158,7 +149,7 @@ TEST(HeadlessCalls, FileAndResultEqualTheToolsForTheSameImport) {
 TEST(HeadlessCalls, CurrentFolderNeverChangesDuringALongSearch) {
     // Files that carry the key outside their protocol are parsed in full,
     // one after the other, before the wanted one, whose name sorts last.
-    SKIP_WITHOUT_REAL_DOCUMENTS();
+    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     TempDir many;
@@ -167,7 +158,7 @@ TEST(HeadlessCalls, CurrentFolderNeverChangesDuringALongSearch) {
         many.write("a" + std::to_string(1000 + i) + ".xml",
                    "<nfeProc><protNFe><infProt><chNFe>0</chNFe><xMotivo>" + std::string(nfe_key) +
                        "</xMotivo></infProt></protNFe>" + padding + "</nfeProc>");
-    copy_corpus(many, nfe_document, "z.xml");
+    copy_document(many, nfe_document, "z.xml");
     const auto r = host.call("nfe", nfe_key, many.str(), "", host.ini());
     EXPECT_EQ(r.exit_code, 0) << "the current folder changed during the call";
     EXPECT_EQ(code_of(r), "0");
@@ -198,7 +189,7 @@ TEST(HeadlessCalls, ResultCopyProtocol) {
 }
 
 TEST(HeadlessCalls, EachThreadKeepsItsOwnLastResult) {
-    SKIP_WITHOUT_REAL_DOCUMENTS();
+    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     TempDir out2;
@@ -219,7 +210,7 @@ TEST(HeadlessCalls, EachThreadKeepsItsOwnLastResult) {
 TEST(HeadlessCalls, TwoProcessesNeverSeeEachOthersFile) {
     // Two host processes of one installation import different documents
     // at the same time, each to its own output path, again and again.
-    SKIP_WITHOUT_REAL_DOCUMENTS();
+    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     constexpr int runs = 300;

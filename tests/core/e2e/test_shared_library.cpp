@@ -34,7 +34,7 @@ struct Host {
         exe = home.str() + "/host";
         fs::copy_file(built, exe);
         fs::permissions(exe, fs::perms::owner_all);
-        copy_corpus(xml, nfe_document, "nota.xml");
+        copy_document(xml, nfe_document, "nota.xml");
         copy_corpus(xml, cte_document, "conhecimento.xml");
     }
     std::string ini() const { return home.str() + "/Integracao_Docs_Fiscal.ini"; }
@@ -149,7 +149,7 @@ TEST(SharedLibrary, AHostWhoseFolderCannotBeDeterminedGetsTheCreationFailureAndN
     TempDir work;
     TempDir xml;
     TempDir capture;
-    copy_corpus(xml, nfe_document, "nota.xml");
+    copy_document(xml, nfe_document, "nota.xml");
     DeepFolder deep(base.str());
     ASSERT_TRUE(deep.built());
     const auto exe = read_bytes(IDF_C_HOST_PATH);
