@@ -54,16 +54,10 @@ inline std::string copy_document(const TempDir& dir, const std::string& path, co
     return dir.write(name, *bytes);
 }
 
-// A copy of the corpus document `relative` in `dir`, under `name`.
-inline std::string copy_corpus(const TempDir& dir, const std::string& relative, const std::string& name) {
-    return copy_document(dir, corpus_path(relative), name);
-}
-
-// An authorised NF-e kept in the repository that imports completely.
+// Authorised documents kept in the repository that import completely.
 inline const std::string nfe_document = sample_nfe_path();
 inline constexpr const char* nfe_key = sample_nfe_key.data();
-// An authorised CT-e of the corpus that imports completely.
-inline constexpr const char* cte_document = "cte/spedda-cte300-hom-31nfe.xml";
-inline constexpr const char* cte_key = "41181028796029000140570260000000081486169211";
+inline const std::string cte_document = std::string(IDF_TESTS_DIR) + "/data/cte-exemplo.xml";
+inline constexpr const char* cte_key = "35240612345678000190570010000001231000001238";
 
 }  // namespace idf::test

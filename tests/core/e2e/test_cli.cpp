@@ -322,9 +322,8 @@ TEST(Cli, ExchangeFolderThatCannotTakeTheFileGivesTheCreationMessage) {
 }
 
 TEST(Cli, CteImportReplacesTheNfeFile) {
-    IDF_REQUIRE_CORPUS();
     Folders f;
-    copy_corpus(f.xml, cte_document, "conhecimento.xml");
+    copy_document(f.xml, cte_document, "conhecimento.xml");
     ASSERT_EQ(cli({"nfe", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str()}, f.work.str()).exit_code,
               0);
     const auto nfe_file = read_bytes(f.ini());

@@ -35,7 +35,7 @@ struct Host {
     // An NF-e and a CT-e in the folder of downloaded files.
     void add_documents() const {
         copy_document(xml, nfe_document, "nota.xml");
-        copy_corpus(xml, cte_document, "conhecimento.xml");
+        copy_document(xml, cte_document, "conhecimento.xml");
     }
     std::string ini() const { return out.str() + "/" + ini_name; }
     ProcessResult run(const std::vector<std::string>& args) const { return run_process(exe, args, work.str()); }
@@ -77,7 +77,6 @@ TEST(HeadlessCalls, InvalidArgumentsReturnTwoAndTouchNothing) {
 }
 
 TEST(HeadlessCalls, ImportsThatDoNotCompleteReturnOneAndLeaveNoFile) {
-    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     const std::string bad = host.work.write("ruim.xml", "<nfeProc>\n<protNFe>\n</nfeProc>\n");
@@ -105,7 +104,6 @@ TEST(HeadlessCalls, ImportsThatDoNotCompleteReturnOneAndLeaveNoFile) {
 }
 
 TEST(HeadlessCalls, FileAndResultEqualTheToolsForTheSameImport) {
-    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     copy_document(host.work, nfe_document, "escolhida.xml");
@@ -149,7 +147,6 @@ TEST(HeadlessCalls, FileAndResultEqualTheToolsForTheSameImport) {
 TEST(HeadlessCalls, CurrentFolderNeverChangesDuringALongSearch) {
     // Files that carry the key outside their protocol are parsed in full,
     // one after the other, before the wanted one, whose name sorts last.
-    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     TempDir many;
@@ -189,7 +186,6 @@ TEST(HeadlessCalls, ResultCopyProtocol) {
 }
 
 TEST(HeadlessCalls, EachThreadKeepsItsOwnLastResult) {
-    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     TempDir out2;
@@ -210,7 +206,6 @@ TEST(HeadlessCalls, EachThreadKeepsItsOwnLastResult) {
 TEST(HeadlessCalls, TwoProcessesNeverSeeEachOthersFile) {
     // Two host processes of one installation import different documents
     // at the same time, each to its own output path, again and again.
-    IDF_REQUIRE_CORPUS();
     Host host;
     host.add_documents();
     constexpr int runs = 300;

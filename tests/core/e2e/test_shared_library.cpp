@@ -35,14 +35,13 @@ struct Host {
         fs::copy_file(built, exe);
         fs::permissions(exe, fs::perms::owner_all);
         copy_document(xml, nfe_document, "nota.xml");
-        copy_corpus(xml, cte_document, "conhecimento.xml");
+        copy_document(xml, cte_document, "conhecimento.xml");
     }
     std::string ini() const { return home.str() + "/Integracao_Docs_Fiscal.ini"; }
     ProcessResult call(const std::vector<std::string>& args) const { return run_process(exe, args, work.str()); }
 };
 
 TEST(SharedLibrary, ExchangeFileLandsBesideTheHostExecutable) {
-    IDF_REQUIRE_CORPUS();
     for (const char* built : {IDF_C_HOST_PATH, IDF_C_HOST_DLOPEN_PATH}) {
         Host host(built);
         const auto run = host.call({"nfe", nfe_key, host.xml.str(), ""});
@@ -58,7 +57,6 @@ TEST(SharedLibrary, ExchangeFileLandsBesideTheHostExecutable) {
 }
 
 TEST(SharedLibrary, NotFoundShowsTheMessageAndLeavesNoFile) {
-    IDF_REQUIRE_CORPUS();
     Host host;
     const std::string old = host.home.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\n");
     const auto run = host.call({"cte", nfe_key, host.xml.str(), ""});
@@ -75,7 +73,6 @@ TEST(SharedLibrary, NotFoundShowsTheMessageAndLeavesNoFile) {
 }
 
 TEST(SharedLibrary, NullArgumentsTakeTheDialogWayWhichCancelsHere) {
-    IDF_REQUIRE_CORPUS();
     Host host;
     host.home.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\n");
     const auto run = host.call({"nfe", "(null)", "(null)", "(null)", "cte", "(null)", "(null)", "(null)"});
@@ -85,7 +82,6 @@ TEST(SharedLibrary, NullArgumentsTakeTheDialogWayWhichCancelsHere) {
 }
 
 TEST(SharedLibrary, SuccessiveCallsOfBothTypesAreIndependent) {
-    IDF_REQUIRE_CORPUS();
     Host host;
     // NF-e, then CT-e: the CT-e file replaces the NF-e file; then an NF-e
     // call that finds nothing leaves no file at all.
@@ -102,7 +98,6 @@ TEST(SharedLibrary, SuccessiveCallsOfBothTypesAreIndependent) {
 }
 
 TEST(SharedLibrary, ArgumentsAreOnlyRead) {
-    IDF_REQUIRE_CORPUS();
     // The host exits with 3 when its argument strings changed.
     Host host;
     EXPECT_EQ(host.call({"nfe", nfe_key, host.xml.str() + "/", "Sim"}).exit_code, 0);
