@@ -221,6 +221,6 @@ ChildOutcome run_in_child(const std::function<int()>& body, std::chrono::seconds
     return outcome;
 }
 
-std::string corpus_nfe() { return read_bytes(corpus_path("nfe/nfelib-nfe400-35-1808-47686.xml")).value(); }
+std::string sample_nfe() { return read_bytes(sample_nfe_path()).value(); }
 
 }  // namespace idf::test

@@ -67,8 +67,8 @@ struct ChildOutcome {
 };
 ChildOutcome run_in_child(const std::function<int()>& body, std::chrono::seconds limit);
 
-// The real NF-e of the corpus used as the file to be found.
-std::string corpus_nfe();
-inline constexpr std::string_view corpus_nfe_key = "35180834128745000152550010000476861118934859";
+// The authorised NF-e kept in the repository, used as the file to be found
+// (its key is sample_nfe_key).
+std::string sample_nfe();
 
 }  // namespace idf::test

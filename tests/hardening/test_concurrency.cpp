@@ -30,9 +30,8 @@ using ImportFunction = void (*)(const char*, const char*, const char*);
 constexpr const char* host_variable = "IDF_CONCURRENCY_HOST";
 constexpr int calls_per_thread = 60;
 
-const std::string nfe_key(test::corpus_nfe_key);
-constexpr const char* cte_file = "cte/nfephp-cte104-35-1212-1616-crlf.xml";
-constexpr const char* cte_key = "35121268252816000146570010000016161002008470";
+const std::string nfe_key(test::sample_nfe_key);
+const char* const cte_key = test::sample_cte_key.data();
 
 // Standard error, where the library's boxes go on Linux, caught in a file.
 class CapturedStderr {
@@ -119,8 +118,8 @@ TEST(ConcurrencyHost, TwoThreadsManyCallsInThisProcess) {
     // running at the same time would pull from under the first.
     test::TempDir nfe_folder;
     test::TempDir cte_folder;
-    nfe_folder.write("z-nota.xml", test::corpus_nfe());
-    cte_folder.write("z-conhecimento.xml", *test::read_bytes(test::corpus_path(cte_file)));
+    nfe_folder.write("z-nota.xml", test::sample_nfe());
+    cte_folder.write("z-conhecimento.xml", *test::read_bytes(test::sample_cte_path()));
     for (int i = 0; i < 20; ++i) {
         // Appended, not prepended to a temporary: GCC 12 at -O3 warns about the latter.
         const std::string name = std::string("a").append(std::to_string(i)).append(".xml");
@@ -189,7 +188,6 @@ TEST(ConcurrencyHost, TwoThreadsManyCallsInThisProcess) {
 }
 
 TEST(Concurrency, TwoThreadsCallingTheExportedFunctions) {
-    IDF_REQUIRE_CORPUS();
     test::TempDir place;
     const fs::path copy = place.path() / "host";
     fs::copy_file(fs::read_symlink("/proc/self/exe"), copy);

@@ -26,12 +26,11 @@ namespace {
 namespace fs = std::filesystem;
 using test::DocType;
 
-const std::string K(test::corpus_nfe_key);
+const std::string K(test::sample_nfe_key);
 const std::string create_failed(msg::erro_criar_arquivo);
 const std::string write_failed(msg::erro_gravar_arquivo);
 
 TEST(ExchangeFile, CannotBeCreatedGivesTheCreationMessageAndNothingElse) {
-    IDF_REQUIRE_CORPUS();
     struct Case {
         const char* what;
         std::function<std::string(const test::TempDir&)> exchange_dir;
@@ -50,7 +49,7 @@ TEST(ExchangeFile, CannotBeCreatedGivesTheCreationMessageAndNothingElse) {
             SCOPED_TRACE(std::string(c.what) + ", modo_silencioso \"" + modo + "\"");
             test::TempDir host;
             test::TempDir folder;
-            folder.write("nota.xml", test::corpus_nfe());
+            folder.write("nota.xml", test::sample_nfe());
             test::RecordingPlatform platform(c.exchange_dir(host));
             const ImportResult result =
                 nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, folder.str(), modo);
@@ -88,17 +87,27 @@ private:
 };
 
 TEST(ExchangeFile, DiskFullWhileWritingGivesTheWriteMessageAndLeavesNoFile) {
-    IDF_REQUIRE_CORPUS();
     test::TempDir root;
     const std::string disk = root.str() + "/disco";
     fs::create_directory(disk);
     const SmallDisk small(disk);
     if (!small.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(small.error());
 
-    // An old, small exchange file fits; the new one (a 41-item invoice)
+    // An old, small exchange file fits; the new one (a 40-item invoice)
     // does not.
+    std::string invoice = test::sample_nfe();
+    const std::size_t first = invoice.find("<det ");
+    const std::size_t end = invoice.find("</det>") + 6;
+    const std::string item = invoice.substr(first, end - first);
+    std::string items;
+    for (int i = 1; i <= 40; ++i) {
+        std::string numbered = item;
+        numbered.replace(numbered.find("nItem=\"1\""), 9, "nItem=\"" + std::to_string(i) + "\"");
+        items += numbered;
+    }
+    invoice.replace(first, invoice.rfind("</det>") + 6 - first, items);
     test::TempDir folder;
-    folder.write("nota.xml", test::corpus_nfe());
+    folder.write("nota.xml", invoice);
     test::TestPlatform platform(disk);
     std::ofstream(disk + "/Integracao_Docs_Fiscal.ini") << "[IDENTIFICACAO]\r\nantigo=1\r\n";
     const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, folder.str(), "");
@@ -109,7 +118,6 @@ TEST(ExchangeFile, DiskFullWhileWritingGivesTheWriteMessageAndLeavesNoFile) {
 }
 
 TEST(ExchangeFile, WriteOrCloseFailureGivesTheWriteMessageAndLeavesNoFile) {
-    IDF_REQUIRE_CORPUS();
     struct Case {
         const char* what;
         std::optional<std::size_t> capacity;
@@ -125,7 +133,7 @@ TEST(ExchangeFile, WriteOrCloseFailureGivesTheWriteMessageAndLeavesNoFile) {
     std::size_t full = 0;
     {
         MemoryPlatform platform;
-        platform.add_file("/pasta/nota.xml", test::corpus_nfe());
+        platform.add_file("/pasta/nota.xml", test::sample_nfe());
         ASSERT_EQ(nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, "/pasta", "").outcome,
                   Outcome::completed);
         full = platform.exchange_file()->size();
@@ -134,7 +142,7 @@ TEST(ExchangeFile, WriteOrCloseFailureGivesTheWriteMessageAndLeavesNoFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MemoryPlatform platform;
-        platform.add_file("/pasta/nota.xml", test::corpus_nfe());
+        platform.add_file("/pasta/nota.xml", test::sample_nfe());
         platform.add_file("/host/Integracao_Docs_Fiscal.ini", "antigo");
         platform.write_capacity = c.capacity;
         if (std::string_view(c.what) == "one byte short") platform.write_capacity = full - 1;
@@ -147,7 +155,6 @@ TEST(ExchangeFile, WriteOrCloseFailureGivesTheWriteMessageAndLeavesNoFile) {
 }
 
 TEST(ExchangeFile, OldFileIsGoneAfterEveryImportThatDoesNotComplete) {
-    IDF_REQUIRE_CORPUS();
     const std::string old_file = "[IDENTIFICACAO]\r\nChave_Acesso=antiga\r\n";
     struct Case {
         const char* what;
@@ -158,7 +165,7 @@ TEST(ExchangeFile, OldFileIsGoneAfterEveryImportThatDoesNotComplete) {
     };
     const std::vector<Case> cases = {
         {"not found", DocType::nfe, K, {{"outra.xml", test::nfe_doc(std::string(test::key_b))}}, std::nullopt},
-        {"not found, CT-e", DocType::cte, K, {{"nota.xml", test::corpus_nfe()}}, std::nullopt},
+        {"not found, CT-e", DocType::cte, K, {{"nota.xml", test::sample_nfe()}}, std::nullopt},
         {"empty folder", DocType::nfe, K, {}, std::nullopt},
         {"dialog cancelled", DocType::nfe, "", {}, std::nullopt},
         {"invalid file chosen", DocType::nfe, "", {}, std::string("<nfeProc>")},

@@ -52,6 +52,8 @@ std::string corpus_path(std::string_view relative) {
 
 std::string sample_nfe_path() { return std::string(IDF_TESTS_DIR) + "/../samples/nfe-exemplo.xml"; }
 
+std::string sample_cte_path() { return std::string(IDF_TESTS_DIR) + "/data/cte-exemplo.xml"; }
+
 std::vector<std::string> split_lines(std::string_view cp1252) {
     std::vector<std::string> lines;
     std::size_t pos = 0;

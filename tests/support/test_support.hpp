@@ -93,6 +93,9 @@ std::string corpus_path(std::string_view relative);
 std::string sample_nfe_path();
 inline constexpr std::string_view sample_nfe_key = "35240612345678000195550010000012341000012345";
 inline constexpr std::string_view sample_nfe_protocol = "135240000123456";
+// The same for a small authorised CT-e (tests/data/cte-exemplo.xml).
+std::string sample_cte_path();
+inline constexpr std::string_view sample_cte_key = "35240612345678000190570010000001231000001238";
 
 // Splits CP1252 text with CR LF line ends into UTF-8 lines; a final CR LF
 // does not start another line.

@@ -57,7 +57,7 @@ inline std::string copy_document(const TempDir& dir, const std::string& path, co
 // Authorised documents kept in the repository that import completely.
 inline const std::string nfe_document = sample_nfe_path();
 inline constexpr const char* nfe_key = sample_nfe_key.data();
-inline const std::string cte_document = std::string(IDF_TESTS_DIR) + "/data/cte-exemplo.xml";
-inline constexpr const char* cte_key = "35240612345678000190570010000001231000001238";
+inline const std::string cte_document = sample_cte_path();
+inline constexpr const char* cte_key = sample_cte_key.data();
 
 }  // namespace idf::test
