@@ -33,8 +33,8 @@ python3 "$root/bench/gen_data.py" folder "$data/folder" --count 5000 >"$data/key
 for n in 99 990 9900; do python3 "$root/bench/gen_data.py" items "$data/items-$n.xml" --items "$n" >/dev/null; done
 python3 "$root/bench/gen_data.py" items "$data/small.xml" --items 1 >/dev/null
 mkdir -p "$data/hostile"
-for spec in attributes:160000 names:1500000 items:350000 entities:530000 defaults:400000; do
-  python3 "$root/bench/gen_data.py" hostile "$data/hostile/${spec%%:*}.xml" --kind "${spec%%:*}" --count "${spec##*:}"
+for hostile in attributes:160000 names:1500000 items:350000 entities:530000 defaults:400000; do
+  python3 "$root/bench/gen_data.py" hostile "$data/hostile/${hostile%%:*}.xml" --kind "${hostile%%:*}" --count "${hostile##*:}"
 done
 
 echo "== whole calls (median of $runs runs each, compared commands alternating)"

@@ -97,8 +97,8 @@ step() {
   case $counter in
     line) count_line "$log" || rc=1 ;;
     junit:*)
-      local spec=${counter#junit:}
-      count_junit "${spec%%:*}" "$([[ $spec == *:* ]] && echo "${spec#*:}")" || rc=1
+      local junit_args=${counter#junit:}
+      count_junit "${junit_args%%:*}" "$([[ $junit_args == *:* ]] && echo "${junit_args#*:}")" || rc=1
       ;;
     none) ((rc == 0)) || failed=$((failed + 1)) ;;
   esac
