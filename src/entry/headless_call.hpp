@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "common/import.hpp"
 #include "common/platform.hpp"
