@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "common/key_precheck.hpp"
-#include "common/regional.hpp"
-#include "common/xml.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/memory_platform.hpp"
+#include "values/regional.hpp"
+#include "xml/tree.hpp"
 
 namespace {
 

@@ -6,7 +6,6 @@
 
 target_sources(idf_core PRIVATE
   src/platform/windows/xml_msxml.cpp
-  src/platform/windows/entity_guard.cpp
   src/platform/windows/ansi_windows.cpp)
 target_link_libraries(idf_core PUBLIC ole32 oleaut32)
 

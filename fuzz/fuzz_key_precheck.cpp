@@ -20,9 +20,9 @@
 
 #include "common/key_precheck.hpp"
 #include "common/platform.hpp"
-#include "common/text.hpp"
-#include "common/xml.hpp"
 #include "fuzz_support.hpp"
+#include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace {
 
@@ -35,14 +35,14 @@ void collect_texts(Node root, std::set<std::string>& texts) {
         const Node node = pending.back();
         pending.pop_back();
         if (node.type() != NodeType::element) continue;
-        const Node first = first_child(child_nodes(node));
+        const Node first = node.first_child();
         if (!first) continue;
-        if (!next_sibling(first) && (first.type() == NodeType::text || first.type() == NodeType::cdata)) {
-            const std::u16string text = node_text(node);
+        if (!first.next_sibling() && (first.type() == NodeType::text || first.type() == NodeType::cdata)) {
+            const std::u16string text = node.text();
             if (!idf::is_blank(text)) texts.insert(idf::to_ansi(text));
             continue;
         }
-        for (Node child = first; child; child = next_sibling(child)) pending.push_back(child);
+        for (Node child = first; child; child = child.next_sibling()) pending.push_back(child);
     }
 }
 

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "common/import.hpp"
-#include "common/regional.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/memory_platform.hpp"
+#include "values/regional.hpp"
 
 namespace idf::fuzz {
 

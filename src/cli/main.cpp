@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "common/regional.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/posix_platform.hpp"
+#include "values/regional.hpp"
 
 #ifndef IDF_VERSION
 #define IDF_VERSION "0.0.0"

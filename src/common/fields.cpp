@@ -1,8 +1,8 @@
 #include "common/fields.hpp"
 
-#include "common/dates.hpp"
-#include "common/numbers.hpp"
-#include "common/text.hpp"
+#include "values/dates.hpp"
+#include "values/numbers.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 
@@ -84,11 +84,11 @@ std::string read_value(Import& import, xml::Node parent, std::string_view child,
         return transform.amount ? formatted_zero(import.regional()) : std::string();
     };
     try {
-        xml::Node node = xml::child_by_name(xml::child_nodes(parent), child);
-        const std::u16string text = xml::node_text(node);
+        xml::Node node = parent.child(child);
+        const std::u16string text = node.text();
         if (is_blank(text))
             return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
-        return transform.apply(import, xml::node_text(node), transform.n);
+        return transform.apply(import, node.text(), transform.n);
     } catch (const DataError&) {
         return failure();
     }
@@ -104,7 +104,7 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
         bool unreadable = false;
         std::u16string text;
         try {
-            text = xml::node_text(xml::child_by_name(xml::child_nodes(parent), field.child));
+            text = parent.child(field.child).text();
         } catch (const DataError&) {
             unreadable = true;
         }
@@ -143,9 +143,9 @@ std::string read_identifying_number(Import& import, xml::Node parent, std::strin
 std::string le_valor_tag(const Import& import, xml::Node node, std::string_view tag, bool numeric, int decimals) {
     std::string result;
     try {
-        xml::Node child = xml::child_by_name(xml::child_nodes(node), tag);
-        if (is_blank(xml::node_text(child))) return {};
-        result = to_ansi(xml::node_text(child));
+        xml::Node child = node.child(tag);
+        if (is_blank(child.text())) return {};
+        result = to_ansi(child.text());
         if (numeric) result = formata_numero(result, decimals, import.regional());
     } catch (const DataError&) {
     }
@@ -156,7 +156,7 @@ xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> name
     xml::Node node = from;
     for (const std::string_view name : names) {
         if (!node) return {};
-        node = xml::find_child(xml::child_nodes(node), name);
+        node = node.find(name);
     }
     return node;
 }

@@ -1,7 +1,7 @@
 // The field read rules: how the section stages read the value of each key.
 //
 // A section is a table of Fields run by write_fields(). For each key:
-//  1. presence test: the text of the child (child_by_name + node_text); a
+//  1. presence test: the text of the child (Node::child, Node::text); a
 //     blank text gives the empty value (the zero amount for an amount) and
 //     skips step 2;
 //  2. guarded read: the text is read again, untrimmed, and transformed;
@@ -20,7 +20,7 @@
 #include <string_view>
 
 #include "common/import.hpp"
-#include "common/xml.hpp"
+#include "xml/tree.hpp"
 
 namespace idf {
 
@@ -99,7 +99,7 @@ std::string read_identifying_number(Import& import, xml::Node parent, std::strin
 // DataError.
 std::string le_valor_tag(const Import& import, xml::Node node, std::string_view tag, bool numeric, int decimals);
 
-// Finds a path of elements with find_child from `from`; none when any step
+// Finds a path of elements with Node::find from `from`; none when any step
 // is missing.
 xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> names);
 

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "common/messages.hpp"
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 

@@ -14,8 +14,8 @@
 
 #include "common/exchange_file.hpp"
 #include "common/platform.hpp"
-#include "common/regional.hpp"
-#include "common/xml.hpp"
+#include "values/regional.hpp"
+#include "xml/tree.hpp"
 
 namespace idf {
 

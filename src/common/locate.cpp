@@ -4,7 +4,7 @@
 #include "common/import.hpp"
 #include "common/key_precheck.hpp"
 #include "common/messages.hpp"
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 
@@ -13,14 +13,14 @@ namespace {
 // The access key held by the loaded document's protocol, in ANSI; empty
 // when the document has no protocol or no key.
 std::string protocol_key(Import& import, std::string_view protocol_name, std::string_view key_name) {
-    xml::Node protocol = xml::find_child(xml::child_nodes(import.document_element()), protocol_name);
+    xml::Node protocol = import.document_element().find(protocol_name);
     if (!protocol) return {};
-    xml::Node inf_prot = xml::find_child(xml::child_nodes(protocol), "infProt");
+    xml::Node inf_prot = protocol.find("infProt");
     if (!inf_prot) return {};
-    xml::Node key = xml::child_by_name(xml::child_nodes(inf_prot), key_name);
-    if (is_blank(xml::node_text(key))) return {};
+    xml::Node key = inf_prot.child(key_name);
+    if (is_blank(key.text())) return {};
     try {
-        return to_ansi(xml::node_text(key));
+        return to_ansi(key.text());
     } catch (const DataError&) {
         return {};
     }

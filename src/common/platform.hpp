@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/regional.hpp"
+#include "values/regional.hpp"
 
 namespace idf {
 

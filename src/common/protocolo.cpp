@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "common/messages.hpp"
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 
@@ -13,9 +13,9 @@ namespace {
 // missing or its text cannot be read (it holds more than text).
 std::optional<std::u16string> texto(xml::Node inf_prot, std::string_view child) {
     try {
-        const xml::Node node = xml::find_child(xml::child_nodes(inf_prot), child);
+        const xml::Node node = inf_prot.find(child);
         if (!node) return std::nullopt;
-        return xml::node_text(node);
+        return node.text();
     } catch (const xml::XmlDocError&) {
         return std::nullopt;
     }

@@ -4,8 +4,8 @@
 
 #include "common/fields.hpp"
 #include "common/messages.hpp"
-#include "common/text.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "values/text.hpp"
 
 namespace idf::cte {
 

@@ -4,9 +4,9 @@
 
 #include "common/fields.hpp"
 #include "common/messages.hpp"
-#include "common/numbers.hpp"
-#include "common/text.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
+#include "values/numbers.hpp"
+#include "values/text.hpp"
 
 namespace idf::cte {
 
@@ -53,7 +53,7 @@ void Tfrmimporta_arquivo_xml_cte::le_icms() {
     if (!icms_node) abort(sem_icms);
 
     for (const std::string_view nome : grupos_icms) {
-        const xml::Node grupo = xml::find_child(xml::child_nodes(icms_node), nome);
+        const xml::Node grupo = icms_node.find(nome);
         if (!grupo) continue;
         write_fields(*this, grupo, icms);
         return;
@@ -75,11 +75,11 @@ void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
         write_line("[NOTAS_FISCAIS]");
         // From the first infNFe on, every following child of infDoc is
         // visited, whatever its name; only the ones holding a chave count.
-        for (xml::Node node = primeira; node; node = xml::next_sibling(node)) {
-            if (!xml::first_child(xml::child_nodes(node))) continue;
+        for (xml::Node node = primeira; node; node = node.next_sibling()) {
+            if (!node.first_child()) continue;
             // The presence test is not guarded: an unreadable key ends
             // the list rather than being skipped.
-            if (is_blank(xml::node_text(xml::child_by_name(xml::child_nodes(node), "chave")))) continue;
+            if (is_blank(node.child("chave").text())) continue;
             const std::string chave = read_value(*this, node, "chave", upper);
             if (chave.empty()) continue;
             ++notas;

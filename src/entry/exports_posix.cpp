@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 
-#include "common/regional.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "entry/floating_point.hpp"
@@ -19,6 +18,7 @@
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/headless_platform.hpp"
 #include "platform/posix_platform.hpp"
+#include "values/regional.hpp"
 
 // The definitions match the public header's declarations (built with
 // IDF_BUILDING_LIBRARY: default visibility, the rest of the library hidden).

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <optional>
 
-#include "common/text.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "values/text.hpp"
 
 namespace idf::entry {
 

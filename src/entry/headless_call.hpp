@@ -7,7 +7,7 @@
 
 #include "common/import.hpp"
 #include "common/platform.hpp"
-#include "common/regional.hpp"
+#include "values/regional.hpp"
 
 namespace idf::entry {
 

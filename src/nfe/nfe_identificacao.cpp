@@ -4,8 +4,8 @@
 #include "common/fields.hpp"
 #include "common/messages.hpp"
 #include "common/protocolo.hpp"
-#include "common/text.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "values/text.hpp"
 
 namespace idf::nfe {
 
@@ -53,8 +53,8 @@ void Tfrmimporta_arquivo_xml_nfe::le_notas_referenciadas() {
     // From the first NFref on, every following child of ide is visited;
     // only the ones holding a refNFe write a line.
     for (xml::Node node = find_path(document_element(), {"NFe", "infNFe", "ide", "NFref"}); node;
-         node = xml::next_sibling(node)) {
-        if (!xml::first_child(xml::child_nodes(node))) continue;
+         node = node.next_sibling()) {
+        if (!node.first_child()) continue;
         const std::string chave = read_value(*this, node, "refNFe", upper);
         if (chave.empty()) continue;
         write_value("Nota_Fiscal_Referenciada_" + std::to_string(numero) + "=", chave);

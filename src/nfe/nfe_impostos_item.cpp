@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/fields.hpp"
-#include "common/text.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "values/text.hpp"
 
 namespace idf::nfe {
 
@@ -82,14 +82,14 @@ constexpr ItemLine cofins[] = {
     {"vCOFINS", "Valor_COFINS", 2},
 };
 
-xml::Node imposto_de(xml::Node det) { return xml::child_by_name(xml::child_nodes(det), "imposto"); }
+xml::Node imposto_de(xml::Node det) { return det.child("imposto"); }
 
 }  // namespace
 
 xml::Node Tfrmimporta_arquivo_xml_nfe::localiza_grupo_icms(xml::Node det) {
-    const xml::NodeList grupos = xml::child_nodes(xml::child_by_name(xml::child_nodes(imposto_de(det)), "ICMS"));
+    const xml::Node icms_node = imposto_de(det).child("ICMS");
     for (const std::string_view nome : grupos_icms)
-        if (const xml::Node grupo = xml::find_child(grupos, nome)) return grupo;
+        if (const xml::Node grupo = icms_node.find(nome)) return grupo;
     return {};
 }
 
@@ -123,8 +123,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_icms_item(xml::Node det) {
 
 void Tfrmimporta_arquivo_xml_nfe::le_tributo_item(xml::Node det, std::string_view tributo, std::string_view grupo,
                                                   std::span<const ItemLine> lines) {
-    const xml::NodeList grupos = xml::child_nodes(xml::child_by_name(xml::child_nodes(imposto_de(det)), tributo));
-    if (const xml::Node tributado = xml::find_child(grupos, grupo)) grava_item_linhas(lines, tributado);
+    if (const xml::Node tributado = imposto_de(det).child(tributo).find(grupo)) grava_item_linhas(lines, tributado);
 }
 
 void Tfrmimporta_arquivo_xml_nfe::le_impostos_item(xml::Node det) {

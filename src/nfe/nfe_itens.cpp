@@ -86,13 +86,13 @@ void Tfrmimporta_arquivo_xml_nfe::le_itens() {
     if (const xml::Node primeiro = find_path(document_element(), {"NFe", "infNFe", "det"})) {
         write_empty_line();
         write_line("[PRODUTOS_1]");
-        for (xml::Node det = primeiro; det; det = xml::next_sibling(det)) {
+        for (xml::Node det = primeiro; det; det = det.next_sibling()) {
             // The other children of infNFe (total, transp, ...) are passed
             // over, and so is a det written with a prefix.
-            if (xml::node_name(det) != "det") continue;
+            if (det.name() != "det") continue;
 
-            const xml::Node prod = xml::child_by_name(xml::child_nodes(det), "prod");
-            if (xml::first_child(xml::child_nodes(prod))) {
+            const xml::Node prod = det.child("prod");
+            if (prod.first_child()) {
                 ++numero_item_;
                 if (numero_item_ % itens_por_bloco == 0) {
                     ++numero_bloco_;

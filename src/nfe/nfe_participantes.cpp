@@ -5,8 +5,8 @@
 
 #include "common/fields.hpp"
 #include "common/messages.hpp"
-#include "common/text.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "values/text.hpp"
 
 namespace idf::nfe {
 
@@ -63,7 +63,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_emitente() {
     write_value("CNPJ_CPF=", numero);
     write_fields(*this, emit, emitente);
 
-    const xml::Node ender_emit = xml::find_child(xml::child_nodes(emit), "enderEmit");
+    const xml::Node ender_emit = emit.find("enderEmit");
     if (!ender_emit) abort(msg::sem_endereco_emitente);
     write_fields(*this, ender_emit, endereco_emitente);
 }

@@ -3,8 +3,8 @@
 
 #include "common/fields.hpp"
 #include "common/messages.hpp"
-#include "common/text.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "values/text.hpp"
 
 namespace idf::nfe {
 
@@ -84,8 +84,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_transportadora() {
     write_line("[TRANSPORTADORA]");
     const xml::Node transp = find_path(document_element(), {"NFe", "infNFe", "transp"});
     if (!transp) abort(sem_transportadora);
-    if (const xml::Node transporta = xml::find_child(xml::child_nodes(transp), "transporta"))
-        write_fields(*this, transporta, transportadora);
+    if (const xml::Node transporta = transp.find("transporta")) write_fields(*this, transporta, transportadora);
     write_field(*this, transp, modalidade_frete);
 }
 
@@ -97,15 +96,15 @@ void Tfrmimporta_arquivo_xml_nfe::le_vencimentos() {
         write_empty_line();
         return;
     }
-    if (!xml::first_child(xml::child_nodes(cobr))) return;
+    if (!cobr.first_child()) return;
 
     write_empty_line();
     write_line("[VENCIMENTOS]");
     // From the first dup (created empty, and so skipped, when there is
     // none) through every following child of cobr.
     int numero = 0;
-    for (xml::Node dup = xml::child_by_name(xml::child_nodes(cobr), "dup"); dup; dup = xml::next_sibling(dup)) {
-        if (!xml::first_child(xml::child_nodes(dup))) continue;
+    for (xml::Node dup = cobr.child("dup"); dup; dup = dup.next_sibling()) {
+        if (!dup.first_child()) continue;
         grava_duplicata(*this, dup, ++numero);
     }
 }

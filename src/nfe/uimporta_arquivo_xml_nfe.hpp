@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "common/import.hpp"
-#include "common/xml.hpp"
+#include "xml/tree.hpp"
 
 namespace idf::nfe {
 

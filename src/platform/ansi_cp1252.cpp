@@ -1,7 +1,7 @@
 // The ANSI code page where the system has no code page service: CP1252,
 // the code page of the Brazilian Portuguese systems served.
 #include "common/platform.hpp"
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "common/exchange_file.hpp"
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 

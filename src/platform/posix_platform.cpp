@@ -18,8 +18,8 @@
 #include <filesystem>
 #include <utility>
 
-#include "common/text.hpp"
-#include "common/xml.hpp"
+#include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace idf {
 

@@ -1,6 +1,6 @@
 #include "core/core_support.hpp"
 
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf::test {
 
@@ -34,8 +34,8 @@ FormRun search_folder(std::string_view chave, const std::string& pasta, std::str
     form.pasta_temporaria = pasta;
     form.modo_silencioso = modo_silencioso;
     form.stages = [](StageForm& f) {
-        const xml::Node marca = xml::child_by_name(xml::child_nodes(f.document_element()), "marca");
-        f.write_value("Marca=", to_ansi(xml::node_text(marca)));
+        const xml::Node marca = f.document_element().child("marca");
+        f.write_value("Marca=", to_ansi(marca.text()));
     };
     FormRun out;
     out.result = form.btnimportarClick();

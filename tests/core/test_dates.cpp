@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "common/dates.hpp"
-#include "common/text.hpp"
 #include "core/core_support.hpp"
+#include "values/dates.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 namespace {

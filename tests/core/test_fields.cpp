@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/fields.hpp"
-#include "common/text.hpp"
 #include "core/core_support.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 namespace {
@@ -23,7 +23,7 @@ std::string document_with(std::string_view dados) {
            std::string(dados) + "</dados></nfeProc>";
 }
 
-xml::Node dados(StageForm& form) { return xml::find_child(xml::child_nodes(form.document_element()), "dados"); }
+xml::Node dados(StageForm& form) { return form.document_element().find("dados"); }
 
 struct FieldRun {
     bool aborted = false;
@@ -301,9 +301,8 @@ TEST(LeValorTag, ReadsTextOrNumbersAndNeverFails) {
                     second = le_valor_tag(f, dados(f), "tag", c.numeric, c.decimals);
                     // The tag, found or created, stays the last child.
                     xml::Node last;
-                    for (xml::Node n = xml::first_child(xml::child_nodes(dados(f))); n; n = xml::next_sibling(n))
-                        last = n;
-                    left_last = last && xml::node_name(last) == "tag";
+                    for (xml::Node n = dados(f).first_child(); n; n = n.next_sibling()) last = n;
+                    left_last = last && last.name() == "tag";
                 },
                 regional);
             EXPECT_EQ(first, brazil ? c.brazil : c.point) << c.name;
@@ -320,7 +319,7 @@ TEST(FindPath, FollowsExistingElementsOnlyAndCreatesNothing) {
         EXPECT_TRUE(find_path(dados(f), {"a", "b", "c"}));
         EXPECT_FALSE(find_path(dados(f), {"a", "x", "c"}));
         EXPECT_FALSE(find_path(dados(f), {"x"}));
-        EXPECT_FALSE(xml::find_child(xml::child_nodes(dados(f)), "x"));
+        EXPECT_FALSE(dados(f).find("x"));
         EXPECT_FALSE(find_path(xml::Node(), {"a"}));
         EXPECT_EQ(find_path(dados(f), {}), dados(f));
     });

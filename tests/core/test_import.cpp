@@ -82,8 +82,8 @@ TEST(Import, TheAbortPathLeavesNoFileNotEvenAnOldOne) {
         {"lookup under a node that was not found",
          "",
          [](StageForm& f) {
-             const xml::Node missing = xml::find_child(xml::child_nodes(f.document_element()), "ausente");
-             xml::child_by_name(xml::child_nodes(missing), "filho");
+             const xml::Node missing = f.document_element().find("ausente");
+             missing.child("filho");
          },
          {std::string(msg::erro_inesperado) + "Empty node reference" + std::string(msg::abortada)}},
     };
@@ -288,7 +288,7 @@ TEST(Import, SuccessiveImportsShareNothing) {
 
 TEST(Import, StagesReadTheDocumentFromItsElement) {
     const auto run = test::run_stages_on(any_document, [](StageForm& f) {
-        xml::Node prot = xml::find_child(xml::child_nodes(f.document_element()), "protNFe");
+        xml::Node prot = f.document_element().find("protNFe");
         if (!prot) f.abort("no protocol");
         f.write_line("[OK]");
     });

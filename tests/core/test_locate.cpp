@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "common/text.hpp"
 #include "core/core_support.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 namespace {

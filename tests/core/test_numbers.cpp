@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "common/numbers.hpp"
 #include "core/core_support.hpp"
+#include "values/numbers.hpp"
 
 namespace idf {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/platform.hpp"
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 namespace {

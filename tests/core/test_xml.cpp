@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "common/text.hpp"
-#include "common/xml.hpp"
 #include "support/test_support.hpp"
+#include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace idf::xml {
 namespace {
@@ -16,60 +16,59 @@ struct Loaded {
     Node root() { return doc.document_element(); }
 };
 
-std::string text8(Node node) { return utf16_to_utf8(node_text(node)); }
+std::string text8(Node node) { return utf16_to_utf8(node.text()); }
 
 // Every child of a node, as "name" for elements and "#type" otherwise.
 std::vector<std::string> children_of(Node node) {
     std::vector<std::string> names;
-    for (Node child = first_child(child_nodes(node)); child; child = next_sibling(child))
-        names.push_back(node_name(child));
+    for (Node child = node.first_child(); child; child = child.next_sibling()) names.push_back(child.name());
     return names;
 }
 
 TEST(ChildByName, CreatesAMissingChildAsTheLastChild) {
     Loaded x("<a><b>1</b><c>2</c></a>");
-    Node created = child_by_name(child_nodes(x.root()), "z");
+    Node created = x.root().child("z");
     ASSERT_TRUE(created);
-    EXPECT_EQ(node_name(created), "z");
-    EXPECT_EQ(node_text(created), u"");
+    EXPECT_EQ(created.name(), "z");
+    EXPECT_EQ(created.text(), u"");
     EXPECT_EQ(children_of(x.root()), (std::vector<std::string>{"b", "c", "z"}));
     // A later lookup finds the created element, which holds its empty text.
-    EXPECT_EQ(find_child(child_nodes(x.root()), "z"), created);
-    EXPECT_EQ(child_by_name(child_nodes(x.root()), "z"), created);
-    ASSERT_TRUE(first_child(child_nodes(created)));
-    EXPECT_EQ(first_child(child_nodes(created)).type(), NodeType::text);
+    EXPECT_EQ(x.root().find("z"), created);
+    EXPECT_EQ(x.root().child("z"), created);
+    ASSERT_TRUE(created.first_child());
+    EXPECT_EQ(created.first_child().type(), NodeType::text);
 }
 
 TEST(ChildByName, ChainThroughAbsentElementsEndsInAnEmptyElement) {
     Loaded x("<a/>");
-    Node leaf = child_by_name(child_nodes(child_by_name(child_nodes(x.root()), "b")), "c");
-    EXPECT_EQ(node_text(leaf), u"");
-    Node b = find_child(child_nodes(x.root()), "b");
+    Node leaf = x.root().child("b").child("c");
+    EXPECT_EQ(leaf.text(), u"");
+    Node b = x.root().find("b");
     ASSERT_TRUE(b);
-    EXPECT_EQ(find_child(child_nodes(b), "c"), leaf);
+    EXPECT_EQ(b.find("c"), leaf);
 }
 
 TEST(ChildByName, CreatedChildTakesTheParentsPrefixAndNamespace) {
     Loaded x(R"(<n:a xmlns:n="urn:x"><n:b/></n:a>)");
-    Node created = child_by_name(child_nodes(x.root()), "c");
-    EXPECT_EQ(node_name(created), "n:c");
+    Node created = x.root().child("c");
+    EXPECT_EQ(created.name(), "n:c");
     EXPECT_EQ(created.local_name(), "c");
     EXPECT_EQ(created.namespace_uri(), "urn:x");
 }
 
 TEST(FindChild, NeverChangesTheDocument) {
     Loaded x("<a><b/></a>");
-    EXPECT_FALSE(find_child(child_nodes(x.root()), "missing"));
-    EXPECT_FALSE(find_child(child_nodes(x.root()), "missing"));
+    EXPECT_FALSE(x.root().find("missing"));
+    EXPECT_FALSE(x.root().find("missing"));
     EXPECT_EQ(children_of(x.root()), (std::vector<std::string>{"b"}));
-    // An empty element stays without children after find_child.
-    EXPECT_FALSE(first_child(child_nodes(find_child(child_nodes(x.root()), "b"))));
+    // An empty element stays without children after find().
+    EXPECT_FALSE(x.root().find("b").first_child());
 }
 
 TEST(FindChild, TakesTheFirstOfTwoSameNamedChildren) {
     Loaded x("<a><b>1</b><b>2</b></a>");
-    EXPECT_EQ(text8(find_child(child_nodes(x.root()), "b")), "1");
-    EXPECT_EQ(text8(child_by_name(child_nodes(x.root()), "b")), "1");
+    EXPECT_EQ(text8(x.root().find("b")), "1");
+    EXPECT_EQ(text8(x.root().child("b")), "1");
 }
 
 TEST(NameMatching, UsesQualifiedOrLocalNameWithinTheParentsNamespace) {
@@ -99,31 +98,31 @@ TEST(NameMatching, UsesQualifiedOrLocalNameWithinTheParentsNamespace) {
     };
     for (const auto& c : cases) {
         Loaded x(c.xml);
-        EXPECT_EQ(static_cast<bool>(find_child(child_nodes(x.root()), c.name)), c.found) << c.xml << " / " << c.name;
+        EXPECT_EQ(static_cast<bool>(x.root().find(c.name)), c.found) << c.xml << " / " << c.name;
     }
 }
 
 TEST(NameMatching, ElementInAnotherNamespaceIsNotFoundSoChildByNameCreatesOne) {
     Loaded x(R"(<a xmlns="urn:nfe"><Signature xmlns="urn:sig"><v>1</v></Signature></a>)");
-    Node created = child_by_name(child_nodes(x.root()), "Signature");
-    EXPECT_EQ(node_text(created), u"");
+    Node created = x.root().child("Signature");
+    EXPECT_EQ(created.text(), u"");
     EXPECT_EQ(created.namespace_uri(), "urn:nfe");
     EXPECT_EQ(children_of(x.root()), (std::vector<std::string>{"Signature", "Signature"}));
 }
 
 TEST(NodeName, CarriesThePrefix) {
     Loaded x(R"(<nfe:a xmlns:nfe="urn:nfe"><nfe:det/></nfe:a>)");
-    Node det = find_child(child_nodes(x.root()), "det");
+    Node det = x.root().find("det");
     ASSERT_TRUE(det);
-    EXPECT_EQ(node_name(det), "nfe:det");
-    EXPECT_NE(node_name(det), "det");
-    EXPECT_EQ(node_name(x.root()), "nfe:a");
+    EXPECT_EQ(det.name(), "nfe:det");
+    EXPECT_NE(det.name(), "det");
+    EXPECT_EQ(x.root().name(), "nfe:a");
 }
 
 TEST(NodeText, ReadsTextOnlyElementsAndRaisesOnAnythingElse) {
     struct Case {
         const char* xml;
-        const char* text;  // nullptr when node_text raises
+        const char* text;  // nullptr when text() raises
     };
     const Case cases[] = {
         {"<a>abc</a>", "abc"},
@@ -149,7 +148,7 @@ TEST(NodeText, ReadsTextOnlyElementsAndRaisesOnAnythingElse) {
             EXPECT_EQ(text8(x.root()), c.text) << c.xml;
         } else {
             try {
-                node_text(x.root());
+                x.root().text();
                 ADD_FAILURE() << "no error for " << c.xml;
             } catch (const XmlDocError& e) {
                 EXPECT_STREQ(e.what(), "Element does not contain a single text node") << c.xml;
@@ -160,74 +159,74 @@ TEST(NodeText, ReadsTextOnlyElementsAndRaisesOnAnythingElse) {
 
 TEST(NodeText, EmptyElementGainsAnEmptyTextNode) {
     Loaded x("<a><b/></a>");
-    Node b = find_child(child_nodes(x.root()), "b");
-    EXPECT_FALSE(first_child(child_nodes(b)));
-    EXPECT_EQ(node_text(b), u"");
-    Node added = first_child(child_nodes(b));
+    Node b = x.root().find("b");
+    EXPECT_FALSE(b.first_child());
+    EXPECT_EQ(b.text(), u"");
+    Node added = b.first_child();
     ASSERT_TRUE(added);
     EXPECT_EQ(added.type(), NodeType::text);
-    EXPECT_FALSE(next_sibling(added));
+    EXPECT_FALSE(added.next_sibling());
     // Reading again reads that text node.
-    EXPECT_EQ(node_text(b), u"");
+    EXPECT_EQ(b.text(), u"");
     EXPECT_EQ(children_of(b).size(), 1u);
 }
 
 TEST(NodeText, OtherNodeTypesGiveTheirValue) {
     Loaded x("<a><!-- note --><?target some data?><![CDATA[cd]]></a>");
-    Node comment = first_child(child_nodes(x.root()));
+    Node comment = x.root().first_child();
     ASSERT_EQ(comment.type(), NodeType::comment);
     EXPECT_EQ(text8(comment), " note ");
-    Node pi = next_sibling(comment);
+    Node pi = comment.next_sibling();
     ASSERT_EQ(pi.type(), NodeType::processing_instruction);
-    EXPECT_EQ(node_name(pi), "target");
+    EXPECT_EQ(pi.name(), "target");
     EXPECT_EQ(text8(pi), "some data");
-    Node cdata = next_sibling(pi);
+    Node cdata = pi.next_sibling();
     ASSERT_EQ(cdata.type(), NodeType::cdata);
     EXPECT_EQ(text8(cdata), "cd");
-    EXPECT_FALSE(next_sibling(cdata));
+    EXPECT_FALSE(cdata.next_sibling());
 }
 
 TEST(WhiteSpace, TextMadeOnlyOfBlanksIsDropped) {
     Loaded x("<a>\n  <b> </b>\r\n\t<c>\t\n</c>\n  <d> x </d>  <e><![CDATA[ ]]></e>\n</a>");
     EXPECT_EQ(children_of(x.root()), (std::vector<std::string>{"b", "c", "d", "e"}));
     // An element whose only content was white space has no child.
-    EXPECT_FALSE(first_child(child_nodes(find_child(child_nodes(x.root()), "b"))));
-    EXPECT_FALSE(first_child(child_nodes(find_child(child_nodes(x.root()), "c"))));
+    EXPECT_FALSE(x.root().find("b").first_child());
+    EXPECT_FALSE(x.root().find("c").first_child());
     // Text with something else in it is kept whole, and CDATA is kept.
-    EXPECT_EQ(text8(find_child(child_nodes(x.root()), "d")), " x ");
-    EXPECT_EQ(text8(find_child(child_nodes(x.root()), "e")), " ");
+    EXPECT_EQ(text8(x.root().find("d")), " x ");
+    EXPECT_EQ(text8(x.root().find("e")), " ");
 }
 
 TEST(WhiteSpace, BlanksAroundAValueElementDoNotMakeItMixed) {
     Loaded x("<a>\n  <v>1</v>\n  <!-- c -->\n</a>");
-    Node v = find_child(child_nodes(x.root()), "v");
+    Node v = x.root().find("v");
     EXPECT_EQ(text8(v), "1");
-    EXPECT_EQ(next_sibling(v).type(), NodeType::comment);
+    EXPECT_EQ(v.next_sibling().type(), NodeType::comment);
 }
 
 TEST(NextSibling, WalksEveryNodeTypeAndMeetsCreatedElementsLast) {
     Loaded x("<a><b/>t<!--c--><?p d?><![CDATA[x]]><e/></a>");
-    child_by_name(child_nodes(x.root()), "z");
+    x.root().child("z");
     EXPECT_EQ(children_of(x.root()),
               (std::vector<std::string>{"b", "#text", "#comment", "p", "#cdata-section", "e", "z"}));
-    EXPECT_FALSE(next_sibling(x.root()));
+    EXPECT_FALSE(x.root().next_sibling());
 }
 
 TEST(EmptyNode, EveryOperationRaisesInsteadOfCrashing) {
     const Node none;
     EXPECT_FALSE(none);
-    EXPECT_THROW(find_child(child_nodes(none), "a"), XmlDocError);
-    EXPECT_THROW(child_by_name(child_nodes(none), "a"), XmlDocError);
-    EXPECT_THROW(first_child(child_nodes(none)), XmlDocError);
-    EXPECT_THROW(node_name(none), XmlDocError);
-    EXPECT_THROW(node_text(none), XmlDocError);
-    EXPECT_THROW(next_sibling(none), XmlDocError);
+    EXPECT_THROW(none.find("a"), XmlDocError);
+    EXPECT_THROW(none.child("a"), XmlDocError);
+    EXPECT_THROW(none.first_child(), XmlDocError);
+    EXPECT_THROW(none.name(), XmlDocError);
+    EXPECT_THROW(none.text(), XmlDocError);
+    EXPECT_THROW(none.next_sibling(), XmlDocError);
     EXPECT_THROW(none.type(), XmlDocError);
 }
 
 TEST(Document, RootIsTheLastTopLevelElement) {
     Loaded x("<?xml version=\"1.0\"?><!-- before --><?pi x?><root><x/></root><!-- after -->");
-    EXPECT_EQ(node_name(x.root()), "root");
+    EXPECT_EQ(x.root().name(), "root");
     EXPECT_EQ(x.doc.file_name(), "doc.xml");
 }
 
@@ -348,11 +347,11 @@ TEST(Encodings, TheDeclaredEncodingIsHonoured) {
     for (const auto& c : cases) {
         Document doc;
         doc.load(c.bytes, "enc.xml");
-        EXPECT_EQ(node_text(doc.document_element()), u"Ação €") << c.name;
+        EXPECT_EQ(doc.document_element().text(), u"Ação €") << c.name;
     }
     Document latin1;
     latin1.load("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>A\xe7\xe3o \xa4</a>", "enc.xml");
-    EXPECT_EQ(node_text(latin1.document_element()), u"Ação \u00a4");
+    EXPECT_EQ(latin1.document_element().text(), u"Ação \u00a4");
 }
 
 TEST(Safety, ExternalEntitiesAndDtdsAreNeverLoaded) {
@@ -375,8 +374,8 @@ TEST(Safety, ExternalEntitiesAndDtdsAreNeverLoaded) {
         try {
             doc.load(bytes, "ext.xml");
             Node root = doc.document_element();
-            for (Node n = first_child(child_nodes(root)); n; n = next_sibling(n))
-                if (n.type() != NodeType::element) text += utf16_to_utf8(node_text(n));
+            for (Node n = root.first_child(); n; n = n.next_sibling())
+                if (n.type() != NodeType::element) text += utf16_to_utf8(n.text());
         } catch (const ParseError&) {
             // Refusing the document is fine too.
         }
@@ -425,18 +424,18 @@ TEST(Corpus, RealDocumentsKeepTheirStructure) {
     Document doc;
     doc.load(*bytes, "corpus.xml");
     Node root = doc.document_element();
-    EXPECT_EQ(node_name(root), "nfeProc");
-    Node inf_prot = find_child(child_nodes(find_child(child_nodes(root), "protNFe")), "infProt");
+    EXPECT_EQ(root.name(), "nfeProc");
+    Node inf_prot = root.find("protNFe").find("infProt");
     ASSERT_TRUE(inf_prot);
-    EXPECT_EQ(text8(find_child(child_nodes(inf_prot), "chNFe")), "35180834128745000152550010000474281920007498");
-    Node inf_nfe = find_child(child_nodes(find_child(child_nodes(root), "NFe")), "infNFe");
+    EXPECT_EQ(text8(inf_prot.find("chNFe")), "35180834128745000152550010000474281920007498");
+    Node inf_nfe = root.find("NFe").find("infNFe");
     ASSERT_TRUE(inf_nfe);
     int items = 0;
-    for (Node n = first_child(child_nodes(inf_nfe)); n; n = next_sibling(n))
-        if (n.type() == NodeType::element && node_name(n) == "det") ++items;
+    for (Node n = inf_nfe.first_child(); n; n = n.next_sibling())
+        if (n.type() == NodeType::element && n.name() == "det") ++items;
     EXPECT_EQ(items, 6);
     // The signature declares its own namespace and is not found by name.
-    EXPECT_FALSE(find_child(child_nodes(find_child(child_nodes(root), "NFe")), "Signature"));
+    EXPECT_FALSE(root.find("NFe").find("Signature"));
 }
 
 }  // namespace

@@ -13,10 +13,10 @@
 
 #include "common/messages.hpp"
 #include "common/platform.hpp"
-#include "common/text.hpp"
-#include "common/xml.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace idf::test {
 
@@ -52,13 +52,13 @@ std::string chosen_by_full_parse(DocType type, std::string_view key, const std::
         try {
             xml::Document doc;
             doc.load(*bytes, name);
-            const xml::Node prot = xml::find_child(xml::child_nodes(doc.document_element()), protocol);
+            const xml::Node prot = doc.document_element().find(protocol);
             if (!prot) continue;
-            const xml::Node inf = xml::find_child(xml::child_nodes(prot), "infProt");
+            const xml::Node inf = prot.find("infProt");
             if (!inf) continue;
-            const xml::Node ch = xml::child_by_name(xml::child_nodes(inf), key_name);
-            if (is_blank(xml::node_text(ch))) continue;
-            if (to_ansi(xml::node_text(ch)) == wanted) return name;
+            const xml::Node ch = inf.child(key_name);
+            if (is_blank(ch.text())) continue;
+            if (to_ansi(ch.text()) == wanted) return name;
         } catch (const std::exception&) {
         }
     }

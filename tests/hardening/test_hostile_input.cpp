@@ -23,10 +23,10 @@
 #include <vector>
 
 #include "common/messages.hpp"
-#include "common/text.hpp"
-#include "common/xml.hpp"
 #include "hardening/hardening_support.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace idf {
 namespace {

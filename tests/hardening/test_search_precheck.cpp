@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "common/key_precheck.hpp"
-#include "common/text.hpp"
-#include "common/xml.hpp"
 #include "hardening/hardening_support.hpp"
+#include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace idf {
 namespace {
@@ -293,11 +293,11 @@ TEST(SearchPrecheck, CorpusFilesPassForTheirOwnKeyAndMostAreSkippedForAnother) {
                 continue;
             }
             for (const auto& [protocol, name] : {std::pair{"protNFe", "chNFe"}, std::pair{"protCTe", "chCTe"}}) {
-                const xml::Node prot = xml::find_child(xml::child_nodes(doc.document_element()), protocol);
+                const xml::Node prot = doc.document_element().find(protocol);
                 if (!prot) continue;
-                const xml::Node inf = xml::find_child(xml::child_nodes(prot), "infProt");
+                const xml::Node inf = prot.find("infProt");
                 if (!inf) continue;
-                const std::u16string text = xml::node_text(xml::child_by_name(xml::child_nodes(inf), name));
+                const std::u16string text = inf.child(name).text();
                 if (is_blank(text)) continue;
                 EXPECT_TRUE(KeyPrecheck(to_ansi(text)).may_carry_key(*bytes));
             }

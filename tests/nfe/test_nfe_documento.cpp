@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "common/text.hpp"
 #include "nfe_fixture.hpp"
+#include "values/text.hpp"
 
 namespace idf::test::nfe {
 namespace {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf::test {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/import.hpp"
-#include "common/regional.hpp"
 #include "platform/posix_platform.hpp"
+#include "values/regional.hpp"
 
 namespace idf::test {
 

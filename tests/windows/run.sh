@@ -4,7 +4,7 @@
 # after tests/windows/setup.sh):
 #   bash tests/windows/run.sh [x86] [x64]     (both when none is named)
 #   1. build-winref, a Linux build: the reference runner, the command-line
-#      tool, the dumper and the unit tests of the entity-expansion check;
+#      tool and the dumper;
 #   2. the reference output of every case of cases.txt, as the Linux build
 #      writes it (checked against the command-line tool as well);
 #   3. `scripts/package.sh`: the three release archives, their contents
@@ -417,7 +417,7 @@ linux_examples() {
 # ---- 1. the Linux reference build -----------------------------------------------
 echo "== Linux reference build ($ref)"
 if cmake -S "$here/reference" -B "$ref" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$ref/configure.log" 2>&1 &&
-   cmake --build "$ref" -j "$jobs" --target idf_reference idf_xml_dump idf_entity_guard_tests integracao-docs-fiscal \
+   cmake --build "$ref" -j "$jobs" --target idf_reference idf_xml_dump integracao-docs-fiscal \
      >"$ref/build.log" 2>&1; then
   ok
 else
@@ -425,8 +425,6 @@ else
   bad "Linux reference build"
   finish
 fi
-if "$ref/idf_entity_guard_tests" >"$ref/guard.log" 2>&1; then ok; else cat "$ref/guard.log"; bad "entity guard unit tests"; fi
-grep -E '^\[  (PASSED|FAILED)  \]' "$ref/guard.log"
 
 
 prepare_data() {

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "common/messages.hpp"
-#include "common/text.hpp"
-#include "common/xml.hpp"
+#include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace idf::win {
 
@@ -104,8 +104,10 @@ void remove_stale_temporaries(const Split& where) {
         DWORD pid = 0;
         bool digits = true;
         for (const char c : middle.substr(0, dot)) {
-            if (c < '0' || c > '9') digits = false;
-            else pid = pid * 10 + static_cast<DWORD>(c - '0');
+            if (c < '0' || c > '9')
+                digits = false;
+            else
+                pid = pid * 10 + static_cast<DWORD>(c - '0');
         }
         if (!digits) continue;
         const bool old = ticks(found.ftLastWriteTime) + minute < now;
@@ -132,7 +134,8 @@ public:
     bool open() {
         const Split where = split_path(final_);
         remove_stale_temporaries(where);
-        const std::string prefix = where.folder + temporary_prefix(where.name) + std::to_string(GetCurrentProcessId()) + ".";
+        const std::string prefix =
+            where.folder + temporary_prefix(where.name) + std::to_string(GetCurrentProcessId()) + ".";
         registry_.reserve(registry_.size() + 1);
         for (int attempt = 0; attempt < 100; ++attempt) {
             char suffix[32];

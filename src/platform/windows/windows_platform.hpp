@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/platform.hpp"
-#include "common/regional.hpp"
+#include "values/regional.hpp"
 
 namespace idf::win {
 

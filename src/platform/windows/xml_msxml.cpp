@@ -13,9 +13,9 @@
 //    backend refuses them;
 //  - internal entities are measured before parsing (entity_guard.hpp), and
 //    external resources are never resolved.
-#include "common/xml.hpp"
-
 #include <windows.h>
+
+#include "xml/builder.hpp"
 // After windows.h, which it needs.
 #include <msxml2.h>
 
@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "common/text.hpp"
 #include "platform/windows/com.hpp"
-#include "platform/windows/entity_guard.hpp"
+#include "values/text.hpp"
+#include "xml/entity_guard.hpp"
 
 namespace idf::xml {
 

@@ -12,8 +12,8 @@
 #include <sstream>
 #include <string>
 
-#include "common/text.hpp"
-#include "common/xml.hpp"
+#include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace {
 
@@ -40,21 +40,20 @@ void dump(Node node, int depth, std::ostream& out) {
     out << std::string(static_cast<std::size_t>(depth) * 2, ' ');
     switch (node.type()) {
         case NodeType::element:
-            out << "E " << node_name(node) << " local=" << node.local_name() << " ns=" << node.namespace_uri() << '\n';
-            for (Node child = first_child(child_nodes(node)); child; child = next_sibling(child))
-                dump(child, depth + 1, out);
+            out << "E " << node.name() << " local=" << node.local_name() << " ns=" << node.namespace_uri() << '\n';
+            for (Node child = node.first_child(); child; child = child.next_sibling()) dump(child, depth + 1, out);
             return;
         case NodeType::text:
-            out << "T \"" << escaped(node_text(node)) << "\"\n";
+            out << "T \"" << escaped(node.text()) << "\"\n";
             return;
         case NodeType::cdata:
-            out << "C \"" << escaped(node_text(node)) << "\"\n";
+            out << "C \"" << escaped(node.text()) << "\"\n";
             return;
         case NodeType::comment:
-            out << "M \"" << escaped(node_text(node)) << "\"\n";
+            out << "M \"" << escaped(node.text()) << "\"\n";
             return;
         case NodeType::processing_instruction:
-            out << "P " << node_name(node) << " \"" << escaped(node_text(node)) << "\"\n";
+            out << "P " << node.name() << " \"" << escaped(node.text()) << "\"\n";
             return;
     }
 }

@@ -1,9 +1,11 @@
-#include "common/xml.hpp"
+#include "xml/tree.hpp"
 
+#include <algorithm>
 #include <deque>
 #include <unordered_map>
 
-#include "common/text.hpp"
+#include "values/text.hpp"
+#include "xml/builder.hpp"
 
 namespace idf::xml {
 
@@ -210,73 +212,66 @@ NodeData& Node::data() const {
     return doc_->storage_->node(index_);
 }
 
+// Valid once data() has checked the reference.
+Storage& Node::storage() const { return *doc_->storage_; }
+
 NodeType Node::type() const { return data().type(); }
+
+const std::string& Node::name() const {
+    const NodeData& node = data();
+    return storage().name_of(node).qualified;
+}
+
 const std::string& Node::local_name() const {
     const NodeData& node = data();
-    return doc_->storage_->name_of(node).local;
+    return storage().name_of(node).local;
 }
+
 const std::string& Node::namespace_uri() const {
     const NodeData& node = data();
-    return doc_->storage_->name_of(node).uri;
+    return storage().name_of(node).uri;
 }
 
-NodeList child_nodes(Node node) { return NodeList(node); }
-
-Node find_child(NodeList list, std::string_view name) {
-    const Node parent = list.parent_;
-    parent.data();
-    const std::uint32_t found = parent.doc_->storage_->find(parent.index_, name);
-    return found ? Node(parent.doc_, found) : Node();
+Node Node::find(std::string_view name) const {
+    data();
+    return at(storage().find(index_, name));
 }
 
-Node child_by_name(NodeList list, std::string_view name) {
-    const Node parent = list.parent_;
-    parent.data();
-    Storage& storage = *parent.doc_->storage_;
+Node Node::child(std::string_view name) const {
+    data();
+    Storage& store = storage();
     std::uint32_t last = 0;
-    if (const std::uint32_t found = storage.find(parent.index_, name, &last)) return Node(parent.doc_, found);
-    if (storage.count >= storage.max_nodes) throw LimitError("The document grew beyond its bounds.");
+    if (const std::uint32_t found = store.find(index_, name, &last)) return Node(doc_, found);
+    if (store.count >= store.max_nodes) throw LimitError("The document grew beyond its bounds.");
     // The new element takes the parent's prefix and namespace.
-    const Name& parent_name = storage.name_of(storage.node(parent.index_));
+    const Name& parent_name = store.name_of(store.node(index_));
     std::string key;
-    const std::uint32_t name_number = storage.element_name(name, parent_name.prefix, parent_name.uri, key);
-    const std::uint32_t created = storage.new_node(NodeType::element, name_number, {});
+    const std::uint32_t name_number = store.element_name(name, parent_name.prefix, parent_name.uri, key);
+    const std::uint32_t created = store.new_node(NodeType::element, name_number, {});
     if (last)
-        storage.node(last).next_sibling = created;
+        store.node(last).next_sibling = created;
     else
-        storage.node(parent.index_).first_child = created;
-    return Node(parent.doc_, created);
+        store.node(index_).first_child = created;
+    return Node(doc_, created);
 }
 
-Node first_child(NodeList list) {
-    const Node parent = list.parent_;
-    const std::uint32_t first = parent.data().first_child;
-    return first ? Node(parent.doc_, first) : Node();
-}
+Node Node::first_child() const { return at(data().first_child); }
 
-const std::string& node_name(Node node) {
-    const NodeData& data = node.data();
-    return node.doc_->storage_->name_of(data).qualified;
-}
+Node Node::next_sibling() const { return at(data().next_sibling); }
 
-std::u16string node_text(Node node) {
-    NodeData& data = node.data();
-    Storage& storage = *node.doc_->storage_;
-    if (data.type() != NodeType::element) return utf8_to_utf16(data.text());
-    if (data.first_child == 0) {
-        if (storage.count >= storage.max_nodes) throw LimitError("The document grew beyond its bounds.");
-        data.first_child = storage.new_node(NodeType::text, text_name, {});
+std::u16string Node::text() const {
+    NodeData& node = data();
+    Storage& store = storage();
+    if (node.type() != NodeType::element) return utf8_to_utf16(node.text());
+    if (node.first_child == 0) {
+        if (store.count >= store.max_nodes) throw LimitError("The document grew beyond its bounds.");
+        node.first_child = store.new_node(NodeType::text, text_name, {});
         return {};
     }
-    const NodeData& only = storage.node(data.first_child);
+    const NodeData& only = store.node(node.first_child);
     if (only.next_sibling == 0 && (only.type() == NodeType::text || only.type() == NodeType::cdata))
         return utf8_to_utf16(only.text());
     throw XmlDocError("Element does not contain a single text node");
-}
-
-Node next_sibling(Node node) {
-    const std::uint32_t next = node.data().next_sibling;
-    return next ? Node(node.doc_, next) : Node();
 }
 
 TreeBuilder::TreeBuilder(Document& doc) : doc_(doc) { open_.push_back({0, 0}); }
@@ -372,9 +367,9 @@ void Document::load(std::string_view bytes, const std::string& file_name) {
     storage_ = std::make_unique<Storage>();
     // Without entities every node takes at least two bytes of the file;
     // entity expansion is bounded by the parser, and here once more.
-    storage_->max_nodes = max_nodes(bytes.size());
+    storage_->max_nodes = limits::max_nodes(bytes.size());
     storage_->max_text = bytes.size() * 2 + (std::size_t{1} << 20);
-    storage_->max_names = max_names(bytes.size());
+    storage_->max_names = limits::max_names(bytes.size());
     try {
         TreeBuilder builder(*this);
         parse_xml(bytes, builder);

@@ -22,7 +22,7 @@ struct EntityProblem {
 std::size_t entity_expansion_limit(std::size_t document_size);
 
 // Attribute declarations with a default value, at most: the XML layer's
-// bound (Document::max_attribute_defaults).
+// bound (limits::max_attribute_defaults).
 extern const std::size_t max_attribute_defaults;
 
 // nullopt when the document is harmless: it has no internal DTD subset, or

@@ -1,4 +1,4 @@
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 #include <array>
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "common/numbers.hpp"
-#include "common/regional.hpp"
+#include "values/numbers.hpp"
+#include "values/regional.hpp"
 
 namespace idf {
 

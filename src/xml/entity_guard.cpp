@@ -1,10 +1,10 @@
-#include "platform/windows/entity_guard.hpp"
+#include "xml/entity_guard.hpp"
 
 #include <map>
 #include <set>
 #include <vector>
 
-#include "common/xml.hpp"
+#include "xml/builder.hpp"
 
 namespace idf::xml {
 
@@ -127,7 +127,7 @@ std::string name_at(std::string_view s, std::size_t& pos) {
 
 std::size_t entity_expansion_limit(std::size_t document_size) { return 1000000 + 10 * document_size; }
 
-const std::size_t max_attribute_defaults = Document::max_attribute_defaults;
+const std::size_t max_attribute_defaults = limits::max_attribute_defaults;
 
 std::optional<EntityProblem> check_entity_expansion(std::string_view bytes) {
     const std::string text = skeleton(bytes);

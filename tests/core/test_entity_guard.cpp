@@ -1,12 +1,12 @@
 // The entity-expansion check that runs before MSXML sees a document.
-#include "platform/windows/entity_guard.hpp"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "xml/entity_guard.hpp"
 
 namespace {
 

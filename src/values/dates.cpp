@@ -1,6 +1,6 @@
-#include "common/dates.hpp"
+#include "values/dates.hpp"
 
-#include "common/text.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 

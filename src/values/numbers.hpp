@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "common/data_error.hpp"
-#include "common/regional.hpp"
+#include "values/data_error.hpp"
+#include "values/regional.hpp"
 
 namespace idf {
 

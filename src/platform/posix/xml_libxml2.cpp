@@ -22,8 +22,8 @@
 #include <new>
 #include <unordered_map>
 
-#include "common/text.hpp"
-#include "common/xml.hpp"
+#include "values/text.hpp"
+#include "xml/builder.hpp"
 
 namespace idf::xml {
 
@@ -226,7 +226,7 @@ xmlEntityPtr on_get_entity(void* ctx, const xmlChar* name) {
         return nullptr;
     }
     if (plain) return plain;
-    if (++state->entity_parses > Document::max_entity_parses(state->file_size)) {
+    if (++state->entity_parses > limits::max_entity_parses(state->file_size)) {
         refuse_and_stop(*state, ctxt, "The document refers to its entities too many times.");
         return nullptr;
     }
@@ -240,7 +240,7 @@ void on_attribute_decl(void* ctx, const xmlChar* element, const xmlChar* name, i
     xmlSAX2AttributeDecl(ctx, element, name, type, def, default_value, values);
     auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
     auto* state = static_cast<SaxState*>(ctxt->_private);
-    if (state && default_value && ++state->attribute_defaults > Document::max_attribute_defaults)
+    if (state && default_value && ++state->attribute_defaults > limits::max_attribute_defaults)
         refuse_and_stop(*state, ctxt, "The document declares too many attribute defaults.");
 }
 
@@ -249,11 +249,11 @@ void on_attribute_decl(void* ctx, const xmlChar* element, const xmlChar* name, i
 // declarations in scope and distinct names. Checked each time the parser
 // asks for more of the file, which it does every few kilobytes.
 void check_parser_growth(SaxState& state, xmlParserCtxt* ctxt) {
-    if (static_cast<std::size_t>(ctxt->maxatts) / 10 > Document::max_attributes)
+    if (static_cast<std::size_t>(ctxt->maxatts) / 10 > limits::max_attributes)
         refuse(state, ctxt, "An element has too many attributes.");
-    else if (static_cast<std::size_t>(ctxt->nsNr) / 2 > Document::max_attributes)
+    else if (static_cast<std::size_t>(ctxt->nsNr) / 2 > limits::max_attributes)
         refuse(state, ctxt, "An element declares too many namespaces.");
-    else if (ctxt->dict && static_cast<std::size_t>(xmlDictSize(ctxt->dict)) > 2 * Document::max_names(state.file_size))
+    else if (ctxt->dict && static_cast<std::size_t>(xmlDictSize(ctxt->dict)) > 2 * limits::max_names(state.file_size))
         refuse(state, ctxt, "The document has too many distinct names.");
 }
 
