@@ -1,9 +1,8 @@
 #include "common/numbers.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
-
-#include "common/text.hpp"
 
 namespace idf {
 
@@ -27,7 +26,9 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 Decimal parse_decimal(std::string_view text, char separator) {
     std::size_t i = 0;
     const std::size_t n = text.size();
-    auto fail = [&]() -> Decimal { throw ConversionError("'" + std::string(text) + "' is not a valid floating point value"); };
+    auto fail = [&]() -> Decimal {
+        throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
+    };
     while (i < n && text[i] == ' ') ++i;
     Decimal d;
     if (i < n && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
@@ -111,8 +112,8 @@ void round_at(Decimal& d, long long min_exponent) {
 }  // namespace
 
 std::string formata_numero(std::string_view text, int decimals, const Regional& regional) {
-    const std::string swapped = troca_separador(text);
-    Decimal d = parse_decimal(swapped, regional.decimal_separator);
+    // The XML's numbers have a decimal point whatever the system's setting.
+    Decimal d = parse_decimal(text, '.');
     if (!d.digits.empty()) {
         const long long magnitude = static_cast<long long>(d.digits.size()) + d.exponent;  // digits before the point
         round_at(d, magnitude - static_cast<long long>(significant_digits));
@@ -158,7 +159,8 @@ int parse_int32(std::string_view text) {
             throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
         ++i;
     }
-    if (i == start || i != text.size()) throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
+    if (i == start || i != text.size())
+        throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
     if (negative) value = -value;
     if (value > std::numeric_limits<std::int32_t>::max() || value < std::numeric_limits<std::int32_t>::min())
         throw ConversionError("'" + std::string(text) + "' is not a valid integer value");

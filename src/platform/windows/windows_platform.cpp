@@ -104,8 +104,10 @@ void remove_stale_temporaries(const Split& where) {
         DWORD pid = 0;
         bool digits = true;
         for (const char c : middle.substr(0, dot)) {
-            if (c < '0' || c > '9') digits = false;
-            else pid = pid * 10 + static_cast<DWORD>(c - '0');
+            if (c < '0' || c > '9')
+                digits = false;
+            else
+                pid = pid * 10 + static_cast<DWORD>(c - '0');
         }
         if (!digits) continue;
         const bool old = ticks(found.ftLastWriteTime) + minute < now;
@@ -132,7 +134,8 @@ public:
     bool open() {
         const Split where = split_path(final_);
         remove_stale_temporaries(where);
-        const std::string prefix = where.folder + temporary_prefix(where.name) + std::to_string(GetCurrentProcessId()) + ".";
+        const std::string prefix =
+            where.folder + temporary_prefix(where.name) + std::to_string(GetCurrentProcessId()) + ".";
         registry_.reserve(registry_.size() + 1);
         for (int attempt = 0; attempt < 100; ++attempt) {
             char suffix[32];
@@ -242,8 +245,6 @@ Regional read_regional_settings() {
         regional.decimal_separator = buffer[0];
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, buffer, sizeof buffer) > 1)
         regional.short_date_format = buffer;
-    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDATE, buffer, sizeof buffer) > 1)
-        regional.date_separator = buffer[0];
     return regional;
 }
 
