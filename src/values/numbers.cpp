@@ -1,9 +1,8 @@
 #include "values/numbers.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
-
-#include "values/text.hpp"
 
 namespace idf {
 
@@ -113,8 +112,8 @@ void round_at(Decimal& d, long long min_exponent) {
 }  // namespace
 
 std::string formata_numero(std::string_view text, int decimals, const Regional& regional) {
-    const std::string swapped = troca_separador(text);
-    Decimal d = parse_decimal(swapped, regional.decimal_separator);
+    // The XML's numbers have a decimal point whatever the system's setting.
+    Decimal d = parse_decimal(text, '.');
     if (!d.digits.empty()) {
         const long long magnitude = static_cast<long long>(d.digits.size()) + d.exponent;  // digits before the point
         round_at(d, magnitude - static_cast<long long>(significant_digits));

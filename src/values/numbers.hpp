@@ -14,10 +14,12 @@ struct ConversionError : DataError {
     using DataError::DataError;
 };
 
-// The numeric formatting rule: swap "." and ",", read the text as a decimal
-// number with the system's decimal separator and write it with exactly
-// `decimals` decimals, rounding halves away from zero on the decimal digits
-// as written. Throws ConversionError when the text is not a number.
+// The numeric formatting rule: reads the text as the XML writes numbers
+// (optional blanks, a sign, digits, a decimal point and digits, an exponent,
+// blanks; a comma is never a decimal separator) and writes it with exactly
+// `decimals` decimals and the system's decimal separator, rounding halves
+// away from zero on the decimal digits as written (at most 18 significant
+// digits). Throws ConversionError when the text is not a number.
 std::string formata_numero(std::string_view text, int decimals, const Regional& regional);
 
 // The number 0 written with the pattern "0.00" ("0,00" in Brazil).

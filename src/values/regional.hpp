@@ -1,5 +1,7 @@
-// Regional settings that the numeric and date conversions follow. They are
-// read once when the library is loaded and handed to every import.
+// Regional settings that the exchange file's numbers and dates are written
+// with. They are read once when the library is loaded and handed to every
+// import. What is read from the XML never depends on them: its numbers
+// always have a decimal point and its dates are always year-month-day.
 #pragma once
 
 #include <string>
@@ -8,8 +10,9 @@ namespace idf {
 
 struct Regional {
     char decimal_separator = ',';
+    // A Windows short date picture: d, dd, M, MM, yy, yyyy, quoted text and
+    // literal separators (see write_short_date).
     std::string short_date_format = "dd/MM/yyyy";
-    char date_separator = '/';
 
     static Regional brazilian() { return {}; }
 };

@@ -4,7 +4,7 @@
 
 namespace idf::test {
 
-Regional point_month_first() { return Regional{'.', "MM/dd/yyyy", '/'}; }
+Regional point_month_first() { return Regional{'.', "MM/dd/yyyy"}; }
 
 FormRun run_stages_on(std::string_view xml, std::function<void(StageForm&)> stages, const Regional& regional,
                       std::string_view modo_silencioso) {

@@ -131,8 +131,10 @@ TEST(CteIdentificacao, EmissionDateAndItsProblemLine) {
         bool problem;
     } cases[] = {
         {"<dhEmi>2014-06-15T10:20:30-03:00</dhEmi>", Regional::brazilian(), "Data_Emissao=15/06/2014", false},
-        // The text is built day first, so a month-first setting swaps them.
-        {"<dhEmi>2014-06-05</dhEmi>", Regional{',', "M/d/yyyy", '/'}, "Data_Emissao=5/6/2014", false},
+        // 5 June in a month-first setting.
+        {"<dhEmi>2014-06-05</dhEmi>", Regional{',', "M/d/yyyy"}, "Data_Emissao=6/5/2014", false},
+        // A short date with the month's name cannot be written.
+        {"<dhEmi>2014-06-05</dhEmi>", Regional{',', "dd-MMM-yy"}, "Data_Emissao=", true},
         {"", Regional::brazilian(), "Data_Emissao=", true},
         {"<dhEmi>  </dhEmi>", Regional::brazilian(), "Data_Emissao=", true},
         {"<dhEmi>2014-02-30T10:00:00</dhEmi>", Regional::brazilian(), "Data_Emissao=", true},

@@ -199,11 +199,10 @@ TEST(NfeIdentificacao, EmissionDateFromDEmiElseDhEmi) {
 }
 
 TEST(NfeIdentificacao, EmissionDateFollowsTheRegionalDateFormat) {
-    // The day/month/year text built from the XML is read in the system's
-    // order, so a month-first setting swaps day and month.
-    const RunResult r = run(NFe{}, "", Regional{',', "M/d/yyyy", '/'});
+    // The XML's 10 May is written in the setting's order.
+    const RunResult r = run(NFe{}, "", Regional{',', "M/d/yyyy"});
     ASSERT_TRUE(r.completed());
-    EXPECT_EQ(r.lines().at(4), "Data_Emissao=10/5/2023");
+    EXPECT_EQ(r.lines().at(4), "Data_Emissao=5/10/2023");
 }
 
 TEST(NfeNotasReferenciadas, NumbersOnlyTheNotesHoldingAnNFeKeyInUpperCase) {

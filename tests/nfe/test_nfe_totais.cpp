@@ -79,15 +79,16 @@ TEST(NfeTotais, MissingAmountsAreZeroSilentlyAndBadOnesAreReported) {
               "- Total da Nota Fiscal no Arquivo XML.\r\n");
 }
 
-TEST(NfeTotais, PointDecimalSettingFailsEveryAmountWithAPoint) {
+TEST(NfeTotais, PointDecimalSettingWritesEveryAmountWithAPoint) {
     NFe n;
-    n.total = "<total><ICMSTot><vBC>10</vBC><vNF>10.50</vNF></ICMSTot></total>";
-    const RunResult r = run(n, "Sim", Regional{'.', "dd/MM/yyyy", '/'});
+    n.total = "<total><ICMSTot><vBC>10</vBC><vNF>10.5</vNF><vIPI>1,5</vIPI></ICMSTot></total>";
+    const RunResult r = run(n, "Sim", Regional{'.', "dd/MM/yyyy"});
     ASSERT_TRUE(r.completed());
     const Lines totais = section(r, "[TOTAIS]");
     EXPECT_EQ(totais.at(1), "Base_Icms=10.00");
-    EXPECT_EQ(totais.at(11), "Total_Nota_Fiscal=0.00");
-    EXPECT_EQ(r.result.lista_problemas, "- Total da Nota Fiscal no Arquivo XML.\r\n");
+    EXPECT_EQ(totais.at(10), "Valor_IPI=0.00");
+    EXPECT_EQ(totais.at(11), "Total_Nota_Fiscal=10.50");
+    EXPECT_EQ(r.result.lista_problemas, "- Valor do IPI da Nota Fiscal no Arquivo XML.\r\n");
 }
 
 TEST(NfeTransportadora, CarrierLinesAndFreightMode) {

@@ -72,6 +72,7 @@ def_exports() {
 regional() {  # decimal, short date format, date separator of a group
   case $1 in
     ponto) echo ". M/d/yyyy /" ;;
+    alemao) echo ", dd.MM.yyyy ." ;;
     *) echo ", dd/MM/yyyy /" ;;
   esac
 }
@@ -306,6 +307,7 @@ ProductVersion=$version"
     xml_trees
     run_host brasil "$(winpath "$win/app/idf_win_host.exe")"
     run_host ponto "$(winpath "$win/app/idf_win_host.exe")"
+    run_host alemao "$(winpath "$win/app/idf_win_host.exe")"
     run_host raiz 'Y:\idf_win_host.exe'
   fi
   stop_wine
@@ -432,7 +434,7 @@ prepare_data() {
 echo "== data and Linux references ($work)"
 rm -rf "$work"
 data="$work/data"
-mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos} "$work/elsewhere" "$work/xml"
+mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra} "$work/elsewhere" "$work/xml"
 cp "$here/cases.txt" "$data/"
 for f in nfelib-nfe400-35-1808-47428.xml nfelib-nfe400-26-1808-1687.xml spedda-nfe400-obscont.xml \
          nfedanfe-nfe400-bom.xml brdanfe-nfce400-crlf.xml; do cp "$corpus/nfe/$f" "$data/nfe/"; done
@@ -464,19 +466,20 @@ mkfifo "$data/hostil/00-fila.xml"  # a FIFO under an .xml name must not block th
 for f in nfelib-nfe400-35-1808-47449.xml nfephp-nfe200-unsigned.xml; do cp "$corpus/nfe/$f" "$data/avulsos/"; done
 cp "$corpus/cte/brdanfe-cte103-42-1107-225.xml" "$data/avulsos/"
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
+cp "$root/samples/nfe-exemplo.xml" "$data/amostra/"
 
 while IFS='|' read -r group name type way source key modo flags; do
   [[ -z $group || $group == \#* ]] && continue
   out="$data/expected/$group/$name"
   mkdir -p "$out"
-  read -r dec fmt sep <<<"$(regional "$group")"
+  read -r dec fmt _ <<<"$(regional "$group")"
   if [[ $way == arquivo ]]; then
-    (cd "$work/elsewhere" && "$ref/idf_reference" "$type" "$out" "$dec" "$fmt" "$sep" "$modo" arquivo "$data/$source")
+    (cd "$work/elsewhere" && "$ref/idf_reference" "$type" "$out" "$dec" "$fmt" "$modo" arquivo "$data/$source")
   else
-    (cd "$work/elsewhere" && "$ref/idf_reference" "$type" "$out" "$dec" "$fmt" "$sep" "$modo" chave "$key" "$data/$source")
+    (cd "$work/elsewhere" && "$ref/idf_reference" "$type" "$out" "$dec" "$fmt" "$modo" chave "$key" "$data/$source")
   fi
   # The command-line tool writes the same file under the Brazilian setting.
-  if [[ $group != ponto ]]; then
+  if [[ $(regional "$group") == "$(regional brasil)" ]]; then
     cli="$work/cli/$group-$name"
     mkdir -p "$cli"
     args=("$type" --saida "$cli" --json)
@@ -492,6 +495,15 @@ while IFS='|' read -r group name type way source key modo flags; do
     fi
   fi
 done <"$data/cases.txt"
+
+# The XML's amounts and dates read right under other settings too: the
+# sample NF-e of 10 June 2024, instalments due 10 July and 9 August.
+for want in ponto:Data_Emissao=6/10/2024 ponto:Total_Nota_Fiscal=61.75 ponto:Valor_IPI=1.75 \
+            ponto:Data_Vencimento_01=7/10/2024 ponto:Valor_01=30.88 ponto:Data_Vencimento_02=8/9/2024 \
+            alemao:Data_Emissao=10.06.2024 alemao:Total_Nota_Fiscal=61,75 alemao:Data_Vencimento_02=09.08.2024; do
+  f="$data/expected/${want%%:*}/nfe_amostra/Integracao_Docs_Fiscal.ini"
+  check 'tr -d "\r" <"$f" | grep -qxF -e "${want#*:}"' "reference ${want%%:*}/nfe_amostra lacks '${want#*:}'"
+done
 
 }
 

@@ -245,8 +245,6 @@ Regional read_regional_settings() {
         regional.decimal_separator = buffer[0];
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, buffer, sizeof buffer) > 1)
         regional.short_date_format = buffer;
-    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDATE, buffer, sizeof buffer) > 1)
-        regional.date_separator = buffer[0];
     return regional;
 }
 

@@ -76,7 +76,8 @@ FolderAndMask split_mask(std::string_view folder);
 // user's locale.
 bool list_box_less(const std::string& a, const std::string& b);
 
-// The user's decimal separator, short date format and date separator.
+// The user's decimal separator and short date format (its picture carries
+// the separators the user chose).
 Regional read_regional_settings();
 
 }  // namespace idf::win

@@ -4,8 +4,8 @@
 // by name and checks every box, dialog and exchange file against what the
 // Linux build produced for the same case (DATA_DIR\expected\GROUP\NAME),
 // plus the cases that only a Windows host can see. GROUP is the regional
-// setting the run was started under ("brasil" or "ponto"), or "raiz" for a
-// host in a drive's root. Prints "N passed, M failed" last.
+// setting the run was started under ("brasil", "ponto" or "alemao"), or
+// "raiz" for a host in a drive's root. Prints "N passed, M failed" last.
 #include <objbase.h>
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 // idf_reference: what the Linux build writes for one case of the Windows
 // tests, under a chosen regional setting.
 //
-//   idf_reference nfe|cte OUT_DIR DECIMAL SHORT_DATE DATE_SEP MODO
+//   idf_reference nfe|cte OUT_DIR DECIMAL SHORT_DATE MODO
 //                 (arquivo FILE | chave KEY DIR)
 //
 // Writes OUT_DIR/Integracao_Docs_Fiscal.ini (only when the import
@@ -36,11 +36,10 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool by_file = argc == 9 && std::string(argv[7]) == "arquivo";
-    const bool by_key = argc == 10 && std::string(argv[7]) == "chave";
+    const bool by_file = argc == 8 && std::string(argv[6]) == "arquivo";
+    const bool by_key = argc == 9 && std::string(argv[6]) == "chave";
     if (!by_file && !by_key) {
-        std::cerr
-            << "usage: idf_reference nfe|cte OUT DECIMAL SHORT_DATE DATE_SEP MODO (arquivo FILE | chave KEY DIR)\n";
+        std::cerr << "usage: idf_reference nfe|cte OUT DECIMAL SHORT_DATE MODO (arquivo FILE | chave KEY DIR)\n";
         return 2;
     }
     const std::string type = argv[1];
@@ -48,15 +47,14 @@ int main(int argc, char** argv) {
     idf::Regional regional;
     regional.decimal_separator = argv[3][0];
     regional.short_date_format = argv[4];
-    regional.date_separator = argv[5][0];
-    const std::string modo = argv[6];
+    const std::string modo = argv[5];
     std::string chave, pasta;
     std::optional<std::string> chosen;
     if (by_file) {
-        chosen = idf::absolute_path(argv[8]);
+        chosen = idf::absolute_path(argv[7]);
     } else {
-        chave = argv[8];
-        pasta = argv[9];
+        chave = argv[7];
+        pasta = argv[8];
     }
     ReferencePlatform platform(out, chosen);
     const auto result = type == "nfe" ? idf::nfe::importa_arquivo_xml_nfe(platform, regional, chave, pasta, modo)
