@@ -51,6 +51,14 @@ std::string apply_date(const Import& import, std::u16string_view text, int) {
 std::string apply_amount(const Import& import, std::u16string_view text, int) {
     return formata_numero(ansi(text), 2, import.regional());
 }
+std::string apply_number(const Import& import, std::u16string_view text, int n) {
+    std::string raw = ansi(text);
+    try {
+        return formata_numero(raw, n, import.regional());
+    } catch (const DataError&) {
+        return raw;
+    }
+}
 std::string apply_access_key(const Import&, std::u16string_view s, int) {
     std::string out;
     for (std::size_t group = 0; group < 11; ++group) {
@@ -58,6 +66,17 @@ std::string apply_access_key(const Import&, std::u16string_view s, int) {
         out += piece(s, group * 4 + 1, group * 4 + 4);
     }
     return out;
+}
+
+// The element of a row: each name of the path "a/b" in turn, from the one
+// before, with Node::child (so it is never none).
+xml::Node element(xml::Node parent, std::string_view path) {
+    for (;;) {
+        const std::size_t slash = path.find('/');
+        parent = parent.child(path.substr(0, slash));
+        if (slash == std::string_view::npos) return parent;
+        path.remove_prefix(slash + 1);
+    }
 }
 
 }  // namespace
@@ -72,6 +91,7 @@ const Transform cep_mask{apply_cep};
 const Transform phone_mask{apply_phone, 0, false, true};
 const Transform date{apply_date};
 const Transform amount{apply_amount, 0, true};
+Transform number(int decimals) { return {apply_number, decimals}; }
 const Transform access_key{apply_access_key};
 const Transform isento_when_blank{apply_as_read, 0, false, false, "ISENTO"};
 }  // namespace transform
@@ -84,7 +104,7 @@ std::string read_value(Import& import, xml::Node parent, std::string_view child,
         return transform.amount ? formatted_zero(import.regional()) : std::string();
     };
     try {
-        xml::Node node = parent.child(child);
+        const xml::Node node = element(parent, child);
         const std::u16string text = node.text();
         if (is_blank(text))
             return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
@@ -104,7 +124,7 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
         bool unreadable = false;
         std::u16string text;
         try {
-            text = parent.child(field.child).text();
+            text = element(parent, field.child).text();
         } catch (const DataError&) {
             unreadable = true;
         }
@@ -122,34 +142,29 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
             break;
         case Kind::on_failure:
         case Kind::never:
+        case Kind::optional:
             break;
     }
     return value;
 }
 
-void write_field(Import& import, xml::Node parent, const Field& field) {
+void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
     const std::string value = read_field(import, parent, field);
-    import.write_value(field.key, value);
+    if (field.kind == Kind::optional && value.empty()) return;
+    if (suffix.empty()) return import.write_value(field.key, value);
+    // The key without its "=", the suffix, then the "=".
+    std::string key(field.key.substr(0, field.key.size() - 1));
+    key += suffix;
+    key += '=';
+    import.write_value(key, value);
 }
 
-void write_fields(Import& import, xml::Node parent, std::span<const Field> fields) {
-    for (const Field& field : fields) write_field(import, parent, field);
+void write_fields(Import& import, xml::Node parent, std::span<const Field> fields, std::string_view suffix) {
+    for (const Field& field : fields) write_field(import, parent, field, suffix);
 }
 
 std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child) {
     return read_value(import, parent, child, transform::as_read);
-}
-
-std::string le_valor_tag(const Import& import, xml::Node node, std::string_view tag, bool numeric, int decimals) {
-    std::string result;
-    try {
-        xml::Node child = node.child(tag);
-        if (is_blank(child.text())) return {};
-        result = to_ansi(child.text());
-        if (numeric) result = formata_numero(result, decimals, import.regional());
-    } catch (const DataError&) {
-    }
-    return result;
 }
 
 xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> names) {

@@ -1,18 +1,22 @@
-// The field read rules: how the section stages read the value of each key.
+// The rows of the exchange file and the one engine that runs them.
 //
-// A section is a table of Fields run by write_fields(). For each key:
-//  1. presence test: the text of the child (Node::child, Node::text); a
-//     blank text gives the empty value (the zero amount for an amount) and
-//     skips step 2;
+// Every section, item block, instalment and optional tag is a table of
+// Fields run by write_fields(). For each row:
+//  1. presence test: the text of the row's element (looked up with
+//     Node::child, one name of the path after the other, and read with
+//     Node::text); a blank text gives the empty value (the zero amount for
+//     an amount) and skips step 2;
 //  2. guarded read: the text is read again, untrimmed, and transformed;
 //     an error of the data (a DataError) makes the value empty (the zero
-//     amount), and for kind on_failure adds the key's problem line; any
+//     amount), and for kind on_failure adds the row's problem line; any
 //     other error (out of memory) goes on to the import's abort path;
-//  3. check by kind: mandatory aborts with the key's message when the value
-//     is blank, when_empty adds the problem line when it is blank;
-//  4. the key and the value are written.
+//  3. check by kind: mandatory aborts with the row's message when the value
+//     is blank, when_empty adds the problem line when it is blank, optional
+//     leaves the line out when the value is empty;
+//  4. the key and the value are written; a table run with a suffix writes
+//     it before the key's "=" (the item number: "Quantidade_12=").
 // An error of the presence test (an element that holds more than text)
-// counts as a failed read of that key.
+// counts as a failed read of that row.
 #pragma once
 
 #include <span>
@@ -24,7 +28,7 @@
 
 namespace idf {
 
-enum class Kind { mandatory, when_empty, on_failure, never };
+enum class Kind { mandatory, when_empty, on_failure, never, optional };
 
 // A key's transformation: from the element's DOM text to the ANSI value.
 // It may throw a DataError; the guarded read absorbs that.
@@ -60,6 +64,8 @@ extern const Transform phone_mask;
 extern const Transform date;
 // An amount with 2 decimals.
 extern const Transform amount;
+// A number with n decimals; a text that is not a number as read.
+Transform number(int decimals);
 // The access key in 11 groups of 4 characters separated by blanks.
 extern const Transform access_key;
 // As read, with "ISENTO" for a missing or blank child.
@@ -68,12 +74,12 @@ extern const Transform isento_when_blank;
 
 struct Field {
     std::string_view key;    // "Razao_Social=" (written before the value)
-    std::string_view child;  // tag of the child element
+    std::string_view child;  // the element under the parent: "vBC" or a path "gDif/pDif"
     Transform transform;
     Kind kind;
     // The problem line ("- ... no Arquivo XML."), or for a mandatory key
     // the message of the abort path.
-    std::string_view problem;
+    std::string_view problem = {};
 };
 
 // Steps 1 and 2 only: the transformed value, or the value for a blank
@@ -85,19 +91,14 @@ std::string read_value(Import& import, xml::Node parent, std::string_view child,
 // Steps 1 to 3: the value of one key, with its problem line or abort.
 std::string read_field(Import& import, xml::Node parent, const Field& field);
 
-// Steps 1 to 4 for one key, then for each key of a table.
-void write_field(Import& import, xml::Node parent, const Field& field);
-void write_fields(Import& import, xml::Node parent, std::span<const Field> fields);
+// Steps 1 to 4 for one row, then for each row of a table. The suffix, as
+// "_12", goes between the key and its "=".
+void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix = {});
+void write_fields(Import& import, xml::Node parent, std::span<const Field> fields, std::string_view suffix = {});
 
 // The identifying number rule: steps 1 and 2 with no transformation and no
 // problem line; the caller aborts when the final value is blank.
 std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child);
-
-// le_valor_tag: the value of the child `tag` of `node`, as text or as a
-// number with `decimals` decimals; "" for a blank or unreadable tag, the raw
-// text for a number that does not convert. Throws only what is not a
-// DataError.
-std::string le_valor_tag(const Import& import, xml::Node node, std::string_view tag, bool numeric, int decimals);
 
 // Finds a path of elements with Node::find from `from`; none when any step
 // is missing.

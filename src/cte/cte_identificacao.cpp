@@ -22,19 +22,23 @@ constexpr std::string_view sem_chave =
 
 const Protocolo protocolo{"CTe", "protCTe", "chCTe", sem_protocolo, sem_chave};
 
-// Children of ide, before the route lines.
+// Children of ide: series, number, then where the CT-e was issued, where the
+// transport starts and where it ends (each route line only when its child
+// holds a non-blank text), then the emission date.
 const Field identificacao[] = {
     {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory, msg::sem_serie},
     {"Numero_Nota_Fiscal=", "nCT", as_integer, Kind::mandatory, msg::sem_numero},
+    {"cMunEnv=", "cMunEnv", as_read, Kind::optional},
+    {"xMunEnv=", "xMunEnv", as_read, Kind::optional},
+    {"UFEnv=", "UFEnv", as_read, Kind::optional},
+    {"cMunIni=", "cMunIni", as_read, Kind::optional},
+    {"xMunIni=", "xMunIni", as_read, Kind::optional},
+    {"UFIni=", "UFIni", as_read, Kind::optional},
+    {"cMunFim=", "cMunFim", as_read, Kind::optional},
+    {"xMunFim=", "xMunFim", as_read, Kind::optional},
+    {"UFFim=", "UFFim", as_read, Kind::optional},
+    {"Data_Emissao=", "dhEmi", date, Kind::when_empty, msg::problema_data_emissao},
 };
-
-// Where the CT-e was issued, where the transport starts and where it ends.
-constexpr std::string_view rota[] = {
-    "cMunEnv", "xMunEnv", "UFEnv", "cMunIni", "xMunIni", "UFIni", "cMunFim", "xMunFim", "UFFim",
-};
-
-// Child of ide, after the route lines.
-const Field data_emissao{"Data_Emissao=", "dhEmi", date, Kind::when_empty, msg::problema_data_emissao};
 
 // Child of toma03 or toma3.
 const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory,
@@ -49,19 +53,7 @@ void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
     const xml::Node ide = find_path(document_element(), {"CTe", "infCte", "ide"});
     if (!ide) abort(msg::sem_identificacao);
     write_fields(*this, ide, identificacao);
-    le_rota(ide);
-    write_field(*this, ide, data_emissao);
     le_tomador();
-}
-
-void Tfrmimporta_arquivo_xml_cte::le_rota(xml::Node ide) {
-    for (const std::string_view tag : rota) grava_tag_opcional(tag, ide);
-}
-
-void Tfrmimporta_arquivo_xml_cte::grava_tag_opcional(std::string_view tag, xml::Node node) {
-    const std::string valor = le_valor_tag(*this, node, tag, false, 0);
-    if (valor.empty()) return;
-    write_value(std::string(tag) + "=", valor);
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_tomador() {

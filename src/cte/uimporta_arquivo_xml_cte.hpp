@@ -26,10 +26,7 @@ protected:
 private:
     // Protocol and [IDENTIFICACAO]: key, series, number, route, date, payer.
     void le_identificacao();
-    void le_rota(xml::Node ide);
     void le_tomador();
-    // Writes "tag=value" when the tag under the node holds a non-blank text.
-    void grava_tag_opcional(std::string_view tag, xml::Node node);
 
     // [EMITENTE], [REMETENTE] and [DESTINATARIO].
     void le_emitente();

@@ -12,7 +12,7 @@ namespace idf::nfe {
 
 namespace {
 
-constexpr int texto = ItemLine::texto;
+using namespace transform;
 
 // The ICMS groups looked for under imposto/ICMS, in this order; the first
 // one present is used.
@@ -23,63 +23,64 @@ constexpr std::array<std::string_view, 21> grupos_icms = {
 };
 
 // Normal regime (CST).
-constexpr ItemLine icms[] = {
-    {"orig", "Origem", texto},     {"CST", "CST_Icms", texto},    {"vBC", "Base_Icms", 2},
-    {"pRedBC", "Reducao_Icms", 2}, {"pICMS", "Aliquota_Icms", 2}, {"vICMS", "Valor_Icms", 2},
+const Field icms[] = {
+    {"Origem=", "orig", as_read, Kind::optional},           {"CST_Icms=", "CST", as_read, Kind::optional},
+    {"Base_Icms=", "vBC", number(2), Kind::optional},       {"Reducao_Icms=", "pRedBC", number(2), Kind::optional},
+    {"Aliquota_Icms=", "pICMS", number(2), Kind::optional}, {"Valor_Icms=", "vICMS", number(2), Kind::optional},
 };
 // CST 10: the tax charged by substitution.
-constexpr ItemLine icms_st[] = {
-    {"vBCST", "Base_ST", 2},
-    {"pICMSST", "Aliquota_ST", 2},
-    {"vICMSST", "Valor_ST", 2},
+const Field icms_st[] = {
+    {"Base_ST=", "vBCST", number(2), Kind::optional},
+    {"Aliquota_ST=", "pICMSST", number(2), Kind::optional},
+    {"Valor_ST=", "vICMSST", number(2), Kind::optional},
 };
 // CST 60: the tax retained before.
-constexpr ItemLine icms_st_retido_60[] = {
-    {"vBCSTRet", "Base_ST_Retido", 2},
-    {"pST", "Aliquota_ST_Retido", 2},
-    {"vICMSSTRet", "Valor_ST_Retido", 2},
-    {"vICMSSubstituto", "Valor_ST_Substituto", 2},
+const Field icms_st_retido_60[] = {
+    {"Base_ST_Retido=", "vBCSTRet", number(2), Kind::optional},
+    {"Aliquota_ST_Retido=", "pST", number(2), Kind::optional},
+    {"Valor_ST_Retido=", "vICMSSTRet", number(2), Kind::optional},
+    {"Valor_ST_Substituto=", "vICMSSubstituto", number(2), Kind::optional},
 };
 // Any other CST (and CST 10 with a vICMSST).
-constexpr ItemLine icms_st_retido[] = {
-    {"vBCST", "Base_ST_Retido", 2},
-    {"pICMSST", "Aliquota_ST_Retido", 2},
-    {"vICMSST", "Valor_ST_Retido", 2},
-    {"vICMS", "Valor_ST_Substituto", 2},
+const Field icms_st_retido[] = {
+    {"Base_ST_Retido=", "vBCST", number(2), Kind::optional},
+    {"Aliquota_ST_Retido=", "pICMSST", number(2), Kind::optional},
+    {"Valor_ST_Retido=", "vICMSST", number(2), Kind::optional},
+    {"Valor_ST_Substituto=", "vICMS", number(2), Kind::optional},
 };
 
 // Simplified regime (CSOSN).
-constexpr ItemLine icms_sn[] = {
-    {"orig", "Origem", texto},
-    {"CSOSN", "CSOSN", texto},
-    {"pCredSN", "Percentual_SN", 2},
-    {"vCredICMSSN", "Valor_Credito_SN", 2},
+const Field icms_sn[] = {
+    {"Origem=", "orig", as_read, Kind::optional},
+    {"CSOSN=", "CSOSN", as_read, Kind::optional},
+    {"Percentual_SN=", "pCredSN", number(2), Kind::optional},
+    {"Valor_Credito_SN=", "vCredICMSSN", number(2), Kind::optional},
 };
 // CSOSN 900 also carries the normal ICMS values.
-constexpr ItemLine icms_sn_900[] = {
-    {"vBC", "Base_Icms", 2},
-    {"pRedBC", "Reducao_Icms", 2},
-    {"pICMS", "Aliquota_Icms", 2},
-    {"vICMS", "Valor_Icms", 2},
+const Field icms_sn_900[] = {
+    {"Base_Icms=", "vBC", number(2), Kind::optional},
+    {"Reducao_Icms=", "pRedBC", number(2), Kind::optional},
+    {"Aliquota_Icms=", "pICMS", number(2), Kind::optional},
+    {"Valor_Icms=", "vICMS", number(2), Kind::optional},
 };
 
-constexpr ItemLine ipi[] = {
-    {"CST", "CST_IPI", texto},
-    {"vBC", "Base_IPI", 2},
-    {"pIPI", "Aliquota_IPI", 2},
-    {"vIPI", "Valor_IPI", 2},
+const Field ipi[] = {
+    {"CST_IPI=", "CST", as_read, Kind::optional},
+    {"Base_IPI=", "vBC", number(2), Kind::optional},
+    {"Aliquota_IPI=", "pIPI", number(2), Kind::optional},
+    {"Valor_IPI=", "vIPI", number(2), Kind::optional},
 };
-constexpr ItemLine pis[] = {
-    {"CST", "CST_PIS", texto},
-    {"vBC", "Base_PIS", 2},
-    {"pPIS", "Aliquota_PIS", 2},
-    {"vPIS", "Valor_PIS", 2},
+const Field pis[] = {
+    {"CST_PIS=", "CST", as_read, Kind::optional},
+    {"Base_PIS=", "vBC", number(2), Kind::optional},
+    {"Aliquota_PIS=", "pPIS", number(2), Kind::optional},
+    {"Valor_PIS=", "vPIS", number(2), Kind::optional},
 };
-constexpr ItemLine cofins[] = {
-    {"CST", "CST_COFINS", texto},
-    {"vBC", "Base_COFINS", 2},
-    {"pCOFINS", "Aliquota_COFINS", 2},
-    {"vCOFINS", "Valor_COFINS", 2},
+const Field cofins[] = {
+    {"CST_COFINS=", "CST", as_read, Kind::optional},
+    {"Base_COFINS=", "vBC", number(2), Kind::optional},
+    {"Aliquota_COFINS=", "pCOFINS", number(2), Kind::optional},
+    {"Valor_COFINS=", "vCOFINS", number(2), Kind::optional},
 };
 
 xml::Node imposto_de(xml::Node det) { return det.child("imposto"); }
@@ -87,9 +88,9 @@ xml::Node imposto_de(xml::Node det) { return det.child("imposto"); }
 }  // namespace
 
 xml::Node Tfrmimporta_arquivo_xml_nfe::localiza_grupo_icms(xml::Node det) {
-    const xml::Node icms_node = imposto_de(det).child("ICMS");
+    const xml::Node grupos = imposto_de(det).child("ICMS");
     for (const std::string_view nome : grupos_icms)
-        if (const xml::Node grupo = icms_node.find(nome)) return grupo;
+        if (const xml::Node grupo = grupos.find(nome)) return grupo;
     return {};
 }
 
@@ -98,32 +99,33 @@ void Tfrmimporta_arquivo_xml_nfe::le_icms_item(xml::Node det) {
     if (!grupo) return;
 
     // Compared exactly, untrimmed: "060" or " 60" is not "60".
-    const std::string cst = le_valor_tag(*this, grupo, "CST", false, 0);
+    const std::string cst = read_value(*this, grupo, "CST", as_read);
     if (!is_blank(cst)) {
         // The retained-tax marker: "0", or for CST 10 the value of vICMSST;
         // the retained lines follow whenever it holds something.
         std::string st_retido = "0";
-        grava_item_linhas(icms, grupo);
+        write_fields(*this, grupo, icms, sufixo_item_);
         if (cst == "10") {
-            grava_item_linhas(icms_st, grupo);
-            st_retido = le_valor_tag(*this, grupo, "vICMSST", true, 2);
+            write_fields(*this, grupo, icms_st, sufixo_item_);
+            st_retido = read_value(*this, grupo, "vICMSST", number(2));
         }
         if (cst == "60")
-            grava_item_linhas(icms_st_retido_60, grupo);
+            write_fields(*this, grupo, icms_st_retido_60, sufixo_item_);
         else if (!st_retido.empty())
-            grava_item_linhas(icms_st_retido, grupo);
+            write_fields(*this, grupo, icms_st_retido, sufixo_item_);
         return;
     }
 
-    const std::string csosn = le_valor_tag(*this, grupo, "CSOSN", false, 0);
+    const std::string csosn = read_value(*this, grupo, "CSOSN", as_read);
     if (is_blank(csosn)) return;
-    grava_item_linhas(icms_sn, grupo);
-    if (csosn == "900") grava_item_linhas(icms_sn_900, grupo);
+    write_fields(*this, grupo, icms_sn, sufixo_item_);
+    if (csosn == "900") write_fields(*this, grupo, icms_sn_900, sufixo_item_);
 }
 
 void Tfrmimporta_arquivo_xml_nfe::le_tributo_item(xml::Node det, std::string_view tributo, std::string_view grupo,
-                                                  std::span<const ItemLine> lines) {
-    if (const xml::Node tributado = imposto_de(det).child(tributo).find(grupo)) grava_item_linhas(lines, tributado);
+                                                  std::span<const Field> linhas) {
+    const xml::Node grupos = imposto_de(det).child(tributo);
+    if (const xml::Node tributado = grupos.find(grupo)) write_fields(*this, tributado, linhas, sufixo_item_);
 }
 
 void Tfrmimporta_arquivo_xml_nfe::le_impostos_item(xml::Node det) {

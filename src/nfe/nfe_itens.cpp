@@ -1,7 +1,8 @@
 // The item blocks: "[PRODUTOS_n]" sections and [QUANTIDADE_ITENS].
 //
 // Every line of an item carries the item number in its key
-// (Quantidade_12=3,0000), and a line whose value would be empty is left out.
+// (Quantidade_12=3,0000), and a line whose value would be empty is left out;
+// a number that does not convert is written as read.
 // The walk moves along the children of infNFe with next_sibling, so it is
 // linear in the number of items.
 #include <string>
@@ -13,34 +14,34 @@ namespace idf::nfe {
 
 namespace {
 
-constexpr int texto = ItemLine::texto;
+using namespace transform;
 
 // Children of prod, in writing order.
-constexpr ItemLine produto[] = {
-    {"cProd", "Produto", texto},
-    {"cEAN", "Codigo_Barra", texto},
-    {"xProd", "Descricao", texto},
-    {"NCM", "NCM", texto},
-    {"CEST", "CEST", texto},
-    {"CFOP", "CFOP", texto},
-    {"uCom", "Unidade_Consumo", texto},
-    {"qCom", "Quantidade", 4},
-    {"vUnCom", "Valor_Unitario", 4},
-    {"vProd", "Total", 2},
-    {"cEANTrib", "Codigo_Barra_Tributavel", texto},
-    {"uTrib", "Unidade_Tributavel", texto},
-    {"qTrib", "Quantidade_Tributavel", 4},
-    {"vUnTrib", "Valor_Unitario_Tributavel", 4},
-    {"vDesc", "Desconto", 2},
-    {"vOutro", "Despesa", 2},
-    {"vFrete", "Frete", 2},
-    {"vSeg", "Seguro", 2},
+const Field produto[] = {
+    {"Produto=", "cProd", as_read, Kind::optional},
+    {"Codigo_Barra=", "cEAN", as_read, Kind::optional},
+    {"Descricao=", "xProd", as_read, Kind::optional},
+    {"NCM=", "NCM", as_read, Kind::optional},
+    {"CEST=", "CEST", as_read, Kind::optional},
+    {"CFOP=", "CFOP", as_read, Kind::optional},
+    {"Unidade_Consumo=", "uCom", as_read, Kind::optional},
+    {"Quantidade=", "qCom", number(4), Kind::optional},
+    {"Valor_Unitario=", "vUnCom", number(4), Kind::optional},
+    {"Total=", "vProd", number(2), Kind::optional},
+    {"Codigo_Barra_Tributavel=", "cEANTrib", as_read, Kind::optional},
+    {"Unidade_Tributavel=", "uTrib", as_read, Kind::optional},
+    {"Quantidade_Tributavel=", "qTrib", number(4), Kind::optional},
+    {"Valor_Unitario_Tributavel=", "vUnTrib", number(4), Kind::optional},
+    {"Desconto=", "vDesc", number(2), Kind::optional},
+    {"Despesa=", "vOutro", number(2), Kind::optional},
+    {"Frete=", "vFrete", number(2), Kind::optional},
+    {"Seguro=", "vSeg", number(2), Kind::optional},
 };
 
 // Children of prod, after the taxes.
-constexpr ItemLine pedido[] = {
-    {"xPed", "Numero_Pedido", texto},
-    {"nItemPed", "Numero_Item_Pedido", texto},
+const Field pedido[] = {
+    {"Numero_Pedido=", "xPed", as_read, Kind::optional},
+    {"Numero_Item_Pedido=", "nItemPed", as_read, Kind::optional},
 };
 
 // Items per "[PRODUTOS_n]" section: a new section starts at every
@@ -48,36 +49,6 @@ constexpr ItemLine pedido[] = {
 constexpr int itens_por_bloco = 50;
 
 }  // namespace
-
-void Tfrmimporta_arquivo_xml_nfe::grava_item_linha(std::string_view key, std::string_view value) {
-    chave_item_.assign(key);
-    chave_item_ += '_';
-    chave_item_ += std::to_string(numero_item_);
-    chave_item_ += '=';
-    write_value(chave_item_, value);
-}
-
-void Tfrmimporta_arquivo_xml_nfe::grava_item_texto(std::string_view tag, std::string_view key, xml::Node node) {
-    const std::string valor = le_valor_tag(*this, node, tag, false, 0);
-    if (!valor.empty()) grava_item_linha(key, valor);
-}
-
-void Tfrmimporta_arquivo_xml_nfe::grava_item_valor(std::string_view tag, std::string_view key, xml::Node node,
-                                                   int decimals) {
-    const std::string valor = le_valor_tag(*this, node, tag, true, decimals);
-    if (!valor.empty()) grava_item_linha(key, valor);
-}
-
-void Tfrmimporta_arquivo_xml_nfe::grava_item_linhas(std::span<const ItemLine> lines, xml::Node node) {
-    for (const ItemLine& line : lines) {
-        if (line.decimals == ItemLine::texto)
-            grava_item_texto(line.tag, line.key, node);
-        else
-            grava_item_valor(line.tag, line.key, node, line.decimals);
-    }
-}
-
-void Tfrmimporta_arquivo_xml_nfe::grava_linha_vazia() { write_empty_line(); }
 
 void Tfrmimporta_arquivo_xml_nfe::le_itens() {
     numero_item_ = 0;
@@ -99,12 +70,14 @@ void Tfrmimporta_arquivo_xml_nfe::le_itens() {
                     write_empty_line();
                     write_line("[PRODUTOS_" + std::to_string(numero_bloco_) + "]");
                 }
-                grava_item_linhas(produto, prod);
+                sufixo_item_ = '_';
+                sufixo_item_ += std::to_string(numero_item_);
+                write_fields(*this, prod, produto, sufixo_item_);
                 le_impostos_item(det);
-                grava_item_linhas(pedido, prod);
+                write_fields(*this, prod, pedido, sufixo_item_);
             }
             // Every det ends with an empty line, even one without product.
-            grava_linha_vazia();
+            write_empty_line();
         }
     }
 

@@ -46,21 +46,13 @@ const Field transportadora[] = {
 const Field modalidade_frete{"Modalidade_Frete=", "modFrete", as_integer, Kind::when_empty,
                              "- Modalidade do Frete no Arquivo XML."};
 
-// One instalment (dup): NN is its number with at least two digits. No
-// problem lines.
-void grava_duplicata(Import& import, xml::Node dup, int numero) {
-    const std::string nn = preenche_zeros(std::to_string(numero), 2);
-    const std::string numero_duplicata = "Numero_Duplicata_" + nn + "=";
-    const std::string data_vencimento = "Data_Vencimento_" + nn + "=";
-    const std::string valor = "Valor_" + nn + "=";
-    const Field duplicata[] = {
-        {numero_duplicata, "nDup", as_read, Kind::never, {}},
-        {data_vencimento, "dVenc", date, Kind::never, {}},
-        {valor, "vDup", amount, Kind::never, {}},
-    };
-    write_fields(import, dup, duplicata);
-    import.write_empty_line();
-}
+// Children of one instalment (dup), with its number of at least two digits
+// after each key ("Valor_01="). No problem lines.
+const Field duplicata[] = {
+    {"Numero_Duplicata=", "nDup", as_read, Kind::never},
+    {"Data_Vencimento=", "dVenc", date, Kind::never},
+    {"Valor=", "vDup", amount, Kind::never},
+};
 
 // A note of infAdic, whole; a note that cannot be read drops its line.
 void grava_observacao(Import& import, xml::Node inf_adic, std::string_view key, std::string_view child) {
@@ -105,7 +97,10 @@ void Tfrmimporta_arquivo_xml_nfe::le_vencimentos() {
     int numero = 0;
     for (xml::Node dup = cobr.child("dup"); dup; dup = dup.next_sibling()) {
         if (!dup.first_child()) continue;
-        grava_duplicata(*this, dup, ++numero);
+        std::string sufixo(1, '_');
+        sufixo += preenche_zeros(std::to_string(++numero), 2);
+        write_fields(*this, dup, duplicata, sufixo);
+        write_empty_line();
     }
 }
 

@@ -12,21 +12,13 @@
 #include <string>
 #include <string_view>
 
+#include "common/fields.hpp"
 #include "common/import.hpp"
 #include "xml/tree.hpp"
 
 namespace idf::nfe {
 
 extern const DocumentKind nfe_document;
-
-// One line of an item block: the tag read under a node, the key written
-// (before "_" and the item number) and how the tag is read.
-struct ItemLine {
-    std::string_view tag;
-    std::string_view key;
-    int decimals;  // texto for a text value, else a number with that many decimals
-    static constexpr int texto = -1;
-};
 
 class Tfrmimporta_arquivo_xml_nfe final : public Import {
 public:
@@ -54,23 +46,17 @@ private:
 
     // The [PRODUTOS_n] sections and [QUANTIDADE_ITENS].
     void le_itens();
-    void grava_item_texto(std::string_view tag, std::string_view key, xml::Node node);
-    void grava_item_valor(std::string_view tag, std::string_view key, xml::Node node, int decimals);
-    void grava_item_linhas(std::span<const ItemLine> lines, xml::Node node);
-    void grava_linha_vazia();
 
     // The ICMS, IPI, PIS and COFINS lines of one item.
     static xml::Node localiza_grupo_icms(xml::Node det);
     void le_impostos_item(xml::Node det);
     void le_icms_item(xml::Node det);
     void le_tributo_item(xml::Node det, std::string_view tributo, std::string_view grupo,
-                         std::span<const ItemLine> lines);
-
-    void grava_item_linha(std::string_view key, std::string_view value);
+                         std::span<const Field> linhas);
 
     int numero_item_ = 0;
     int numero_bloco_ = 1;
-    std::string chave_item_;  // reused while composing item keys
+    std::string sufixo_item_;  // "_12" for item 12, after every key of the item
 };
 
 // One call of the NF-e import: create the form, fill it, run it, free it.

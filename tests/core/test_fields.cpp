@@ -1,5 +1,5 @@
 // The field read rules: presence test, guarded read, kinds, masks, amounts,
-// the identifying number and le_valor_tag.
+// the identifying number and the optional rows.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -178,11 +178,11 @@ TEST(AmountRule, ZeroAmountForBlankOrFailedReads) {
         {"blank", "<campo>  </campo>", Kind::on_failure, "Campo=0,00", false, "Campo=0.00", false},
         {"abc", "<campo>abc</campo>", Kind::on_failure, "Campo=0,00", true, "Campo=0.00", true},
         {"abc never", "<campo>abc</campo>", Kind::never, "Campo=0,00", false, "Campo=0.00", false},
-        {"decimal", "<campo>1234.5</campo>", Kind::on_failure, "Campo=1234,50", false, "Campo=1234.50", false},
+        {"decimal", "<campo>1234.5</campo>", Kind::on_failure, "Campo=1234,50", false, "Campo=0.00", true},
         {"integer", "<campo>10</campo>", Kind::on_failure, "Campo=10,00", false, "Campo=10.00", false},
-        {"half", "<campo>0.005</campo>", Kind::on_failure, "Campo=0,01", false, "Campo=0.01", false},
-        {"negative", "<campo>-1.5</campo>", Kind::on_failure, "Campo=-1,50", false, "Campo=-1.50", false},
-        {"comma in xml", "<campo>1,5</campo>", Kind::on_failure, "Campo=0,00", true, "Campo=0.00", true},
+        {"half", "<campo>0.005</campo>", Kind::on_failure, "Campo=0,01", false, "Campo=0.00", true},
+        {"negative", "<campo>-1.5</campo>", Kind::on_failure, "Campo=-1,50", false, "Campo=0.00", true},
+        {"comma in xml", "<campo>1,5</campo>", Kind::on_failure, "Campo=0,00", true, "Campo=1.50", false},
         {"mixed content", "<campo>1<!--x-->2</campo>", Kind::on_failure, "Campo=0,00", true, "Campo=0.00", true},
     };
     for (const auto& c : cases) {
@@ -265,49 +265,46 @@ TEST(IdentifyingNumber, ReadAsWrittenWithoutProblemLines) {
     }
 }
 
-TEST(LeValorTag, ReadsTextOrNumbersAndNeverFails) {
+// The rule of the item lines and optional tags: the line only for a
+// readable, non-blank text, a number that does not convert written as read;
+// the suffix goes before the "=" and the element may be a path.
+TEST(OptionalRow, LeftOutWhenBlankOrUnreadableAndNumbersFallBackToTheText) {
     struct Case {
         const char* name;
         std::string dados;
-        bool numeric;
-        int decimals;
-        std::string brazil;
+        std::string_view child;
+        Transform transform;
+        std::string brazil;  // the line written, "" for none
         std::string point;
     };
+    using Lines = std::vector<std::string>;
+    const Transform text = transform::as_read;
     const Case cases[] = {
-        {"absent", "", false, 0, "", ""},
-        {"absent numeric", "", true, 2, "", ""},
-        {"blank", "<tag> \t\n </tag>", true, 2, "", ""},
-        {"blank cdata", "<tag><![CDATA[ \r\n ]]></tag>", false, 0, "", ""},
-        {"text untrimmed", "<tag> a b </tag>", false, 0, " a b ", " a b "},
-        {"text ansi", "<tag>Ação</tag>", false, 0, "A\xe7\xe3o", "A\xe7\xe3o"},
-        {"number", "<tag>1234.5</tag>", true, 2, "1234,50", "1234.50"},
-        {"four decimals", "<tag>0.1</tag>", true, 4, "0,1000", "0.1000"},
-        {"cdata number", "<tag><![CDATA[10.5]]></tag>", true, 2, "10,50", "10.50"},
-        {"not a number", "<tag>abc</tag>", true, 2, "abc", "abc"},
-        {"number not swapped as text", "<tag>1.5</tag>", false, 2, "1.5", "1.5"},
-        {"text and comment", "<tag>1<!--c--></tag>", true, 2, "", ""},
-        {"container", "<tag><x>1</x></tag>", false, 0, "", ""},
+        {"absent", "", "tag", text, "", ""},
+        {"absent numeric", "", "tag", transform::number(2), "", ""},
+        {"blank", "<tag> \t\n </tag>", "tag", transform::number(2), "", ""},
+        {"blank cdata", "<tag><![CDATA[ \r\n ]]></tag>", "tag", text, "", ""},
+        {"text untrimmed", "<tag> a b </tag>", "tag", text, "Campo_7= a b ", "Campo_7= a b "},
+        {"text ansi", "<tag>Ação</tag>", "tag", text, "Campo_7=Ação", "Campo_7=Ação"},
+        {"number", "<tag>1234.5</tag>", "tag", transform::number(2), "Campo_7=1234,50", "Campo_7=1234.50"},
+        {"four decimals", "<tag>0.1</tag>", "tag", transform::number(4), "Campo_7=0,1000", "Campo_7=0.1000"},
+        {"cdata number", "<tag><![CDATA[10.5]]></tag>", "tag", transform::number(2), "Campo_7=10,50", "Campo_7=10.50"},
+        {"not a number", "<tag>abc</tag>", "tag", transform::number(2), "Campo_7=abc", "Campo_7=abc"},
+        {"number not swapped as text", "<tag>1.5</tag>", "tag", text, "Campo_7=1.5", "Campo_7=1.5"},
+        {"text and comment", "<tag>1<!--c--></tag>", "tag", transform::number(2), "", ""},
+        {"container", "<tag><x>1</x></tag>", "tag", text, "", ""},
+        {"path", "<g><h/><tag>2</tag></g>", "g/tag", transform::number(4), "Campo_7=2,0000", "Campo_7=2.0000"},
+        {"path missing a step", "<tag>2</tag>", "g/tag", text, "", ""},
     };
     for (const auto& c : cases) {
         for (const bool brazil : {true, false}) {
-            const Regional regional = brazil ? Regional::brazilian() : test::point_month_first();
-            std::string first, second;
-            bool left_last = false;
+            const Field field{"Campo=", c.child, c.transform, Kind::optional};
             const auto run = test::run_stages_on(
-                document_with(c.dados),
-                [&](StageForm& f) {
-                    first = le_valor_tag(f, dados(f), "tag", c.numeric, c.decimals);
-                    second = le_valor_tag(f, dados(f), "tag", c.numeric, c.decimals);
-                    // The tag, found or created, stays the last child.
-                    xml::Node last;
-                    for (xml::Node n = dados(f).first_child(); n; n = n.next_sibling()) last = n;
-                    left_last = last && last.name() == "tag";
-                },
-                regional);
-            EXPECT_EQ(first, brazil ? c.brazil : c.point) << c.name;
-            EXPECT_EQ(second, first) << c.name;
-            EXPECT_TRUE(left_last) << c.name;
+                document_with(c.dados), [&](StageForm& f) { write_field(f, dados(f), field, "_7"); },
+                brazil ? Regional::brazilian() : test::point_month_first());
+            ASSERT_TRUE(run.ini) << c.name;
+            const std::string& line = brazil ? c.brazil : c.point;
+            EXPECT_EQ(test::split_lines(*run.ini), line.empty() ? Lines{} : Lines{line}) << c.name;
             EXPECT_EQ(run.result.lista_problemas, "") << c.name;
             EXPECT_TRUE(run.boxes.empty()) << c.name;
         }
