@@ -178,11 +178,11 @@ TEST(AmountRule, ZeroAmountForBlankOrFailedReads) {
         {"blank", "<campo>  </campo>", Kind::on_failure, "Campo=0,00", false, "Campo=0.00", false},
         {"abc", "<campo>abc</campo>", Kind::on_failure, "Campo=0,00", true, "Campo=0.00", true},
         {"abc never", "<campo>abc</campo>", Kind::never, "Campo=0,00", false, "Campo=0.00", false},
-        {"decimal", "<campo>1234.5</campo>", Kind::on_failure, "Campo=1234,50", false, "Campo=0.00", true},
+        {"decimal", "<campo>1234.5</campo>", Kind::on_failure, "Campo=1234,50", false, "Campo=1234.50", false},
         {"integer", "<campo>10</campo>", Kind::on_failure, "Campo=10,00", false, "Campo=10.00", false},
-        {"half", "<campo>0.005</campo>", Kind::on_failure, "Campo=0,01", false, "Campo=0.00", true},
-        {"negative", "<campo>-1.5</campo>", Kind::on_failure, "Campo=-1,50", false, "Campo=0.00", true},
-        {"comma in xml", "<campo>1,5</campo>", Kind::on_failure, "Campo=0,00", true, "Campo=1.50", false},
+        {"half", "<campo>0.005</campo>", Kind::on_failure, "Campo=0,01", false, "Campo=0.01", false},
+        {"negative", "<campo>-1.5</campo>", Kind::on_failure, "Campo=-1,50", false, "Campo=-1.50", false},
+        {"comma in xml", "<campo>1,5</campo>", Kind::on_failure, "Campo=0,00", true, "Campo=0.00", true},
         {"mixed content", "<campo>1<!--x-->2</campo>", Kind::on_failure, "Campo=0,00", true, "Campo=0.00", true},
     };
     for (const auto& c : cases) {
