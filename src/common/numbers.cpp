@@ -27,7 +27,9 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 Decimal parse_decimal(std::string_view text, char separator) {
     std::size_t i = 0;
     const std::size_t n = text.size();
-    auto fail = [&]() -> Decimal { throw ConversionError("'" + std::string(text) + "' is not a valid floating point value"); };
+    auto fail = [&]() -> Decimal {
+        throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
+    };
     while (i < n && text[i] == ' ') ++i;
     Decimal d;
     if (i < n && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
@@ -158,7 +160,8 @@ int parse_int32(std::string_view text) {
             throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
         ++i;
     }
-    if (i == start || i != text.size()) throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
+    if (i == start || i != text.size())
+        throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
     if (negative) value = -value;
     if (value > std::numeric_limits<std::int32_t>::max() || value < std::numeric_limits<std::int32_t>::min())
         throw ConversionError("'" + std::string(text) + "' is not a valid integer value");

@@ -13,21 +13,6 @@ namespace {
 
 using namespace transform;
 
-constexpr std::string_view sem_protocolo =
-    "Arquivo XML Inválido. O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da CTe.\r\n\n"
-    "A Importação será Abortada.";
-constexpr std::string_view sem_chave =
-    "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da CTe.\r\n\nA Importação será Abortada.";
-// Also the message of a payer outside toma03 and toma3.
-
-const Protocolo protocolo{"CTe", "protCTe", "chCTe", sem_protocolo, sem_chave};
-
-// Children of ide, before the route lines.
-const Field identificacao[] = {
-    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory, msg::sem_serie},
-    {"Numero_Nota_Fiscal=", "nCT", as_integer, Kind::mandatory, msg::sem_numero},
-};
-
 // Where the CT-e was issued, where the transport starts and where it ends.
 constexpr std::string_view rota[] = {
     "cMunEnv", "xMunEnv", "UFEnv", "cMunIni", "xMunIni", "UFIni", "cMunFim", "xMunFim", "UFFim",
@@ -37,18 +22,12 @@ constexpr std::string_view rota[] = {
 const Field data_emissao{"Data_Emissao=", "dhEmi", date, Kind::when_empty, msg::problema_data_emissao};
 
 // Child of toma03 or toma3.
-const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory,
-                    "O Sistema não Conseguiu Ler o Tomador da Transportadora no Arquivo XML.\r\n\n"
-                    "A Importação será Abortada."};
+const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory, msg::nao_leu<"o Tomador da Transportadora">};
 
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
-    le_protocolo(*this, protocolo);
-
-    const xml::Node ide = find_path(document_element(), {"CTe", "infCte", "ide"});
-    if (!ide) abort(msg::sem_identificacao);
-    write_fields(*this, ide, identificacao);
+    const xml::Node ide = le_inicio_identificacao(*this);
     le_rota(ide);
     write_field(*this, ide, data_emissao);
     le_tomador();
@@ -65,7 +44,8 @@ void Tfrmimporta_arquivo_xml_cte::grava_tag_opcional(std::string_view tag, xml::
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_tomador() {
-    // Only these two payer groups are known; toma03 wins over toma3.
+    // Only these two payer groups are known; toma03 wins over toma3. A payer
+    // outside both takes the message of a missing ide.
     xml::Node grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma03"});
     if (!grupo) grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma3"});
     if (!grupo) abort(msg::sem_identificacao);

@@ -1,4 +1,4 @@
-// The NF-e import: its hidden import form and its section stages.
+// The NF-e import: its document type and its section stages.
 //
 // The stages run one after the other, each finding its elements again from
 // the document element:
@@ -17,7 +17,8 @@
 
 namespace idf::nfe {
 
-extern const DocumentKind nfe_document;
+// The NF-e: its names and messages, and its import.
+extern const DocumentType document;
 
 // One line of an item block: the tag read under a node, the key written
 // (before "_" and the item number) and how the tag is read.
@@ -30,7 +31,7 @@ struct ItemLine {
 
 class Tfrmimporta_arquivo_xml_nfe final : public Import {
 public:
-    Tfrmimporta_arquivo_xml_nfe(Platform& platform, const Regional& regional);
+    Tfrmimporta_arquivo_xml_nfe(Platform& platform, const Regional& regional) : Import(platform, regional, document) {}
 
 protected:
     void run_stages() override;
@@ -72,9 +73,5 @@ private:
     int numero_bloco_ = 1;
     std::string chave_item_;  // reused while composing item keys
 };
-
-// One call of the NF-e import: create the form, fill it, run it, free it.
-ImportResult importa_arquivo_xml_nfe(Platform& platform, const Regional& regional, std::string_view chave_acesso,
-                                     std::string_view pasta_temporaria, std::string_view modo_silencioso);
 
 }  // namespace idf::nfe
