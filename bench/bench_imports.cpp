@@ -43,7 +43,7 @@ void ImportNfe(benchmark::State& state) {
         idf::MemoryPlatform platform;
         platform.add_file("/notas/nota.xml", bytes);
         platform.dialog_choice = "/notas/nota.xml";
-        const auto result = idf::nfe::importa_arquivo_xml_nfe(platform, regional, "", "", "Sim");
+        const auto result = idf::run_import(idf::nfe::document, platform, regional, {"", "", "Sim"});
         if (result.outcome != idf::Outcome::completed) return state.SkipWithError("the import did not complete");
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
@@ -109,7 +109,7 @@ void SearchFolderInMemory(benchmark::State& state) {
     const idf::Regional regional = idf::Regional::brazilian();
     for (auto _ : state) {
         platform.reads.clear();
-        const auto result = idf::nfe::importa_arquivo_xml_nfe(platform, regional, f.key, "/pasta", "Sim");
+        const auto result = idf::run_import(idf::nfe::document, platform, regional, {f.key, "/pasta", "Sim"});
         if (result.outcome != idf::Outcome::completed) return state.SkipWithError("the search did not complete");
     }
     state.counters["files"] = static_cast<double>(f.files.size());

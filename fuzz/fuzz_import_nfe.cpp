@@ -6,6 +6,6 @@
 #include "fuzz_support.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    idf::fuzz::import_both_ways(idf::fuzz::Kind::nfe, {reinterpret_cast<const char*>(data), size});
+    idf::fuzz::import_both_ways(idf::nfe::document, {reinterpret_cast<const char*>(data), size});
     return 0;
 }

@@ -15,18 +15,15 @@
 
 namespace idf::fuzz {
 
-enum class Kind { nfe, cte };
-
 [[noreturn]] inline void fail(const char* what) {
     std::fprintf(stderr, "FINDING: %s\n", what);
     std::abort();
 }
 
-inline ImportResult run(Kind kind, Platform& platform, std::string_view chave, std::string_view pasta,
+inline ImportResult run(const DocumentType& type, Platform& platform, std::string_view chave, std::string_view pasta,
                         std::string_view modo) {
     static const Regional regional = Regional::brazilian();
-    return kind == Kind::nfe ? nfe::importa_arquivo_xml_nfe(platform, regional, chave, pasta, modo)
-                             : cte::importa_arquivo_xml_cte(platform, regional, chave, pasta, modo);
+    return run_import(type, platform, regional, {chave, pasta, modo});
 }
 
 // The host finds the exchange file after a completed import and never after
@@ -52,12 +49,12 @@ inline std::string guessed_key(std::string_view bytes, std::string_view tag) {
 
 // One whole import of the bytes through the open dialog, then a search for
 // them in a folder that also holds a broken file and an empty one.
-inline void import_both_ways(Kind kind, std::string_view bytes) {
+inline void import_both_ways(const DocumentType& type, std::string_view bytes) {
     {
         MemoryPlatform platform;
         platform.add_file("/docs/escolhido.xml", std::string(bytes));
         platform.dialog_choice = "/docs/escolhido.xml";
-        const ImportResult result = run(kind, platform, "", "", "");
+        const ImportResult result = run(type, platform, "", "", "");
         check_exchange_file(platform, result);
     }
     {
@@ -65,8 +62,8 @@ inline void import_both_ways(Kind kind, std::string_view bytes) {
         platform.add_file("/pasta/0-quebrado.xml", "<nfeProc><protNFe>");
         platform.add_file("/pasta/1-vazio.xml", "");
         platform.add_file("/pasta/2-doc.xml", std::string(bytes));
-        const std::string key = guessed_key(bytes, kind == Kind::nfe ? "chNFe" : "chCTe");
-        const ImportResult result = run(kind, platform, key, "/pasta", "Sim");
+        const std::string key = guessed_key(bytes, type.names.key);
+        const ImportResult result = run(type, platform, key, "/pasta", "Sim");
         check_exchange_file(platform, result);
     }
 }

@@ -10,11 +10,11 @@
 #include <iostream>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
+#include "platform/headless_platform.hpp"
 #include "platform/posix_platform.hpp"
 #include "values/regional.hpp"
 
@@ -74,27 +74,11 @@ std::string terminal_text(std::string_view text) {
     return out;
 }
 
-// The library's platform, with the boxes sent to standard error (or kept
-// for the JSON report), the "dialog" answered by --arquivo and the exchange
-// file written to --saida.
-class CliPlatform final : public idf::PosixPlatform {
+// The library's platform, with the boxes printed on standard error as
+// plain text for a terminal.
+class TerminalPlatform final : public idf::PosixPlatform {
 public:
-    CliPlatform(std::string exchange_folder, std::optional<std::string> chosen_file, bool quiet)
-        : exchange_folder_(std::move(exchange_folder)), chosen_file_(std::move(chosen_file)), quiet_(quiet) {}
-
-    void mensagem_atencao(std::string_view text) override {
-        messages.emplace_back(text);
-        if (!quiet_) idf::PosixPlatform::mensagem_atencao(terminal_text(text));
-    }
-    std::optional<std::string> open_file_dialog() override { return chosen_file_; }
-    std::string exchange_folder() override { return exchange_folder_; }
-
-    std::vector<std::string> messages;
-
-private:
-    std::string exchange_folder_;
-    std::optional<std::string> chosen_file_;
-    bool quiet_;
+    void mensagem_atencao(std::string_view text) override { idf::PosixPlatform::mensagem_atencao(terminal_text(text)); }
 };
 
 }  // namespace
@@ -126,19 +110,23 @@ int main(int argc, char** argv) {
         return e.get_exit_code() == 0 ? rc : 2;
     }
 
+    TerminalPlatform terminal;
     const std::string exchange_folder = idf::absolute_path(saida ? *saida : idf::current_folder());
+    std::optional<std::string> exchange_file;
+    if (!exchange_folder.empty()) exchange_file = terminal.join_path(exchange_folder, idf::exchange_file_name);
     std::optional<std::string> chosen;
     if (arquivo) chosen = idf::absolute_path(*arquivo);
-    CliPlatform platform(exchange_folder, chosen, json);
+    // The boxes are kept for the JSON report, and shown without --json; the
+    // "dialog" is answered by --arquivo.
+    idf::HeadlessPlatform platform(terminal, std::move(exchange_file), std::move(chosen), !json);
     const idf::Regional regional = idf::Regional::brazilian();
     const std::string modo = silencioso ? "Sim" : "";
     const std::string key = chave.value_or("");
     const std::string folder = pasta.value_or("");
 
-    const idf::ImportResult result = tipo == "nfe"
-                                         ? idf::nfe::importa_arquivo_xml_nfe(platform, regional, key, folder, modo)
-                                         : idf::cte::importa_arquivo_xml_cte(platform, regional, key, folder, modo);
+    const idf::DocumentType& type = tipo == "nfe" ? idf::nfe::document : idf::cte::document;
+    const idf::ImportResult result = idf::run_import(type, platform, regional, {key, folder, modo});
     const bool completed = result.outcome == idf::Outcome::completed;
-    if (json) std::cout << idf::result_json(result, platform.messages) << '\n';
+    if (json) std::cout << idf::result_json(result, platform.messages()) << '\n';
     return completed ? 0 : 1;
 }

@@ -8,8 +8,8 @@
 
 namespace idf {
 
-Import::Import(Platform& platform, const Regional& regional, const DocumentKind& kind)
-    : platform_(platform), regional_(regional), kind_(kind) {}
+Import::Import(Platform& platform, const Regional& regional, const DocumentType& type)
+    : platform_(platform), regional_(regional), type_(type) {}
 
 void Import::add_problem(std::string_view line) {
     lista_problemas_ += line;
@@ -38,7 +38,7 @@ void Import::finish(ImportResult& result) {
         platform_.mensagem_atencao(std::string(msg::relatorio_problemas) + lista_problemas_);
 }
 
-ImportResult Import::btnimportarClick() {
+ImportResult Import::run() {
     ImportResult result;
     try {
         std::optional<std::string> path = platform_.exchange_file_path();
@@ -94,6 +94,11 @@ ImportResult Import::btnimportarClick() {
     }
     result.protocolo = std::move(protocolo_lido_);
     return result;
+}
+
+ImportResult run_import(const DocumentType& type, Platform& platform, const Regional& regional,
+                        const ImportArguments& arguments) {
+    return type.run(platform, regional, arguments);
 }
 
 }  // namespace idf

@@ -1,12 +1,13 @@
-// The state and the course of one import: the hidden import form of each
-// document type derives from Import and supplies its section stages.
+// The state and the course of one import: the import of each document type
+// derives from Import and supplies its section stages.
 //
-// btnimportarClick creates the exchange file, locates and loads the
-// document, empties lista_problemas, runs the stages one after the other and
-// finishes; any stage may take the abort path by calling abort(), which
-// unwinds to btnimportarClick. Nothing escapes btnimportarClick.
+// run() creates the exchange file, locates and loads the document, empties
+// lista_problemas, runs the stages one after the other and finishes; any
+// stage may take the abort path by calling abort(), which unwinds to run().
+// Nothing escapes run().
 #pragma once
 
+#include <concepts>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,16 +46,39 @@ struct AbortImport {
     std::string message;  // UTF-8; empty for no box
 };
 
-// What differs between the document types while locating the document.
-struct DocumentKind {
-    std::string_view protocol;           // protNFe / protCTe
-    std::string_view key_child;          // chNFe / chCTe
-    std::string_view not_found_message;  // UTF-8
+// The arguments of one import, in the host's encoding.
+struct ImportArguments {
+    std::string_view chave_acesso;
+    std::string_view pasta_temporaria;
+    std::string_view modo_silencioso;
+};
+
+// One document type: the names of its elements, the messages that name it
+// (UTF-8) and its import.
+struct DocumentType {
+    // Under the root element stand <element>/<info>, the signed document,
+    // and <protocol>/infProt holding the access key <key>.
+    struct Names {
+        std::string_view element;   // NFe / CTe, also the document's name in the messages
+        std::string_view info;      // infNFe / infCte
+        std::string_view protocol;  // protNFe / protCTe
+        std::string_view key;       // chNFe / chCTe
+        std::string_view number;    // nNF / nCT, the document's number in ide
+    };
+    struct Messages {
+        std::string_view not_found;    // no file of the folder carries the key
+        std::string_view no_protocol;  // the protocol or its number is missing
+        std::string_view no_key;       // the access key is missing
+    };
+    Names names;
+    Messages messages;
+    // One whole import of this type (see run_import).
+    ImportResult (*run)(Platform& platform, const Regional& regional, const ImportArguments& arguments);
 };
 
 class Import {
 public:
-    Import(Platform& platform, const Regional& regional, const DocumentKind& kind);
+    Import(Platform& platform, const Regional& regional, const DocumentType& type);
     virtual ~Import() = default;
     Import(const Import&) = delete;
     Import& operator=(const Import&) = delete;
@@ -65,15 +89,17 @@ public:
     std::string modo_silencioso;
 
     // Runs the whole import. Never throws.
-    ImportResult btnimportarClick();
+    ImportResult run();
 
     // --- for the stages -------------------------------------------------
     Platform& platform() { return platform_; }
     const Regional& regional() const { return regional_; }
     xml::Document& XML() { return xml_; }
     xml::Node document_element() { return xml_.document_element(); }
-    // The full path of the loaded file (the open dialog's file name).
-    const std::string& opd_file_name() const { return opd_file_name_; }
+    const DocumentType& document_type() const { return type_; }
+    // The full path of the loaded document: the chosen file, or the one the
+    // search matched.
+    const std::string& document_path() const { return document_path_; }
 
     bool silencioso() const { return modo_silencioso == "Sim"; }
 
@@ -106,13 +132,29 @@ private:
 
     Platform& platform_;
     const Regional& regional_;
-    const DocumentKind& kind_;
+    const DocumentType& type_;
     xml::Document xml_;
-    std::string opd_file_name_;
+    std::string document_path_;
     std::unique_ptr<ExchangeFile> file_;
     std::string lista_problemas_;
     ProtocoloLido protocolo_lido_;
 };
+
+// One import of `Stages`, the import of one document type: made, given the
+// arguments and run.
+template <std::derived_from<Import> Stages>
+ImportResult run_stages_of(Platform& platform, const Regional& regional, const ImportArguments& arguments) {
+    Stages import(platform, regional);
+    import.chave_acesso = arguments.chave_acesso;
+    import.pasta_temporaria = arguments.pasta_temporaria;
+    import.modo_silencioso = arguments.modo_silencioso;
+    return import.run();
+}
+
+// The one entry of every caller (the exported calls, the tool): one import
+// of the document type. Never throws but for memory to copy the arguments.
+ImportResult run_import(const DocumentType& type, Platform& platform, const Regional& regional,
+                        const ImportArguments& arguments);
 
 // Locates the wanted document (the search in pasta_temporaria or the open
 // dialog) and leaves it loaded; takes the abort path when none is found.

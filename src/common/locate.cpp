@@ -41,7 +41,7 @@ void dialog_way(Import& import) {
 void locate_document(Import& import) {
     if (is_blank(import.chave_acesso)) {
         dialog_way(import);
-        import.opd_file_name_ = import.XML().file_name();
+        import.document_path_ = import.XML().file_name();
         return;
     }
 
@@ -58,9 +58,10 @@ void locate_document(Import& import) {
                 const auto bytes = import.platform().read_file(path);
                 if (!bytes || !precheck.may_carry_key(*bytes)) continue;
                 import.XML().load(*bytes, path);
-                const std::string key = protocol_key(import, import.kind_.protocol, import.kind_.key_child);
+                const DocumentType::Names& names = import.document_type().names;
+                const std::string key = protocol_key(import, names.protocol, names.key);
                 if (!is_blank(key) && key == wanted) {
-                    import.opd_file_name_ = path;
+                    import.document_path_ = path;
                     return;
                 }
             } catch (const DataError&) {
@@ -70,7 +71,7 @@ void locate_document(Import& import) {
         }
     }
     import.XML().clear();
-    if (!import.silencioso()) import.mensagem_atencao(import.kind_.not_found_message);
+    if (!import.silencioso()) import.mensagem_atencao(import.document_type().messages.not_found);
     import.abort();
 }
 

@@ -1,43 +1,79 @@
-// Texts of the warning boxes shared by both imports (UTF-8).
+// Texts of the warning boxes shared by both imports (UTF-8), and the means
+// of building the others at compile time: a message that ends the import
+// is its own text followed by the one tail, abortada.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace idf::msg {
 
-inline constexpr std::string_view caption = " A T E N Ç Ã O    ! ! !";
-inline constexpr std::string_view abortada = "\r\n\nA Importação será Abortada.";
+// A text fixed at compile time, a part of a message.
+template <std::size_t N>
+struct Text {
+    char chars[N]{};  // with the closing NUL
+    constexpr Text() = default;
+    constexpr Text(const char (&text)[N]) {
+        for (std::size_t i = 0; i < N; ++i) chars[i] = text[i];
+    }
+    constexpr std::string_view view() const { return {chars, N - 1}; }
+};
 
-inline constexpr std::string_view erro_criar_arquivo =
-    "O Sistema Encontrou Problemas ao Criar o Arquivo Integracao_Docs_Fiscal.ini.\r\n\nA Importação será Abortada.";
-inline constexpr std::string_view erro_gravar_arquivo =
-    "O Sistema Encontrou Problemas ao Gravar o Arquivo Integracao_Docs_Fiscal.ini.\r\n\nA Importação será Abortada.";
+// The parts one after the other, in static storage.
+template <Text... parts>
+inline constexpr auto joined = [] {
+    Text<(parts.view().size() + ... + 1)> out;
+    std::size_t at = 0;
+    for (const std::string_view part : {parts.view()...})
+        for (const char c : part) out.chars[at++] = c;
+    return out;
+}();
+
+inline constexpr Text fim = "\r\n\nA Importação será Abortada.";
+inline constexpr Text invalido = "Arquivo XML Inválido. ";
+
+inline constexpr std::string_view abortada = fim.view();
+inline constexpr std::string_view arquivo_invalido = invalido.view();
+
+// A message of the abort path: the parts, then the tail.
+template <Text... parts>
+inline constexpr std::string_view aborta = joined<parts..., fim>.view();
+
+// The abort message of a mandatory part of the document that cannot be
+// read: "O Sistema não Conseguiu Ler <what> no Arquivo XML.".
+template <Text what>
+inline constexpr std::string_view nao_leu = aborta<"O Sistema não Conseguiu Ler ", what, " no Arquivo XML.">;
+
+// The abort messages of the authorisation protocol, naming the document
+// (NFe, CTe).
+template <Text documento>
+inline constexpr std::string_view sem_protocolo =
+    aborta<invalido, "O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da ", documento, ".">;
+template <Text documento>
+inline constexpr std::string_view sem_chave =
+    aborta<invalido, "O Sistema não Conseguiu Ler a Chave de Acesso da ", documento, ".">;
+
+inline constexpr std::string_view caption = " A T E N Ç Ã O    ! ! !";
 inline constexpr std::string_view relatorio_problemas = "O Sistema Encontrou Problemas ao Importar os Dados do:\r\r";
-inline constexpr std::string_view arquivo_invalido = "Arquivo XML Inválido. ";
 inline constexpr std::string_view erro_inesperado =
     "O Sistema Encontrou um Erro Inesperado ao Importar o Arquivo XML: ";
+inline constexpr std::string_view erro_criar_arquivo =
+    aborta<"O Sistema Encontrou Problemas ao Criar o Arquivo Integracao_Docs_Fiscal.ini.">;
+inline constexpr std::string_view erro_gravar_arquivo =
+    aborta<"O Sistema Encontrou Problemas ao Gravar o Arquivo Integracao_Docs_Fiscal.ini.">;
 
+// No file of the folder carries the key.
+inline constexpr Text nao_localizado = "O Sistema Não Conseguiu Localizar o Arquivo XML na Pasta Temporária.";
 inline constexpr std::string_view nfe_nao_localizada =
-    "O Sistema Não Conseguiu Localizar o Arquivo XML na Pasta Temporária.\r\n\nVerifique a Chave de Acesso Lançada "
-    "na Nota Fiscal de Compra\r\n\nA Importação será Abortada.";
-inline constexpr std::string_view cte_nao_localizado =
-    "O Sistema Não Conseguiu Localizar o Arquivo XML na Pasta Temporária.\r\n\nA Importação será Abortada.";
+    aborta<nao_localizado, "\r\n\nVerifique a Chave de Acesso Lançada na Nota Fiscal de Compra">;
+inline constexpr std::string_view cte_nao_localizado = aborta<nao_localizado>;
 
 // Abort messages and a problem line that both imports share.
-inline constexpr std::string_view sem_identificacao =
-    "O Sistema não Conseguiu Ler a TAG da Identificação no Arquivo XML.\r\n\nA Importação será Abortada.";
-inline constexpr std::string_view sem_serie =
-    "O Sistema não Conseguiu Ler a Série da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada.";
-inline constexpr std::string_view sem_numero =
-    "O Sistema não Conseguiu Ler o Número da Nota Fiscal no Arquivo XML.\r\n\nA Importação será Abortada.";
-inline constexpr std::string_view sem_emitente =
-    "O Sistema não Conseguiu Ler a TAG do Emitente no Arquivo XML.\r\n\nA Importação será Abortada.";
-inline constexpr std::string_view sem_endereco_emitente =
-    "O Sistema não Conseguiu Ler a TAG do Endereço do Emitente no Arquivo XML.\r\n\nA Importação será Abortada.";
-inline constexpr std::string_view sem_destinatario =
-    "O Sistema não Conseguiu Ler a TAG do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
-inline constexpr std::string_view sem_totais =
-    "O Sistema não Conseguiu Ler a TAG dos Totais no Arquivo XML.\r\n\nA Importação será Abortada.";
+inline constexpr std::string_view sem_identificacao = nao_leu<"a TAG da Identificação">;
+inline constexpr std::string_view sem_emitente = nao_leu<"a TAG do Emitente">;
+inline constexpr std::string_view sem_endereco_emitente = nao_leu<"a TAG do Endereço do Emitente">;
+inline constexpr std::string_view sem_destinatario = nao_leu<"a TAG do Destinatário">;
+inline constexpr std::string_view sem_totais = nao_leu<"a TAG dos Totais">;
 inline constexpr std::string_view problema_data_emissao = "- Data da Emissão da Nota Fiscal no Arquivo XML.";
 
 }  // namespace idf::msg

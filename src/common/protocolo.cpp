@@ -1,7 +1,9 @@
 #include "common/protocolo.hpp"
 
 #include <optional>
+#include <string>
 
+#include "common/fields.hpp"
 #include "common/messages.hpp"
 #include "values/text.hpp"
 
@@ -38,12 +40,12 @@ std::u16string_view aparado(const std::optional<std::u16string>& text) {
 // A protocol that carries a status other than authorised use (100) or
 // authorised out of time (150): denied use, a cancellation or an event.
 // Documents without a status keep being imported.
-void verifica_situacao(Import& import, const Protocolo& protocolo, const std::optional<std::u16string>& c_stat,
+void verifica_situacao(Import& import, const std::optional<std::u16string>& c_stat,
                        const std::optional<std::u16string>& x_motivo) {
     const std::u16string_view situacao = aparado(c_stat);
     if (situacao.empty() || situacao == u"100" || situacao == u"150") return;
     std::string message = std::string(msg::arquivo_invalido) + "O Protocolo não Autoriza o Uso da " +
-                          std::string(protocolo.documento) + " (Situação " + utf16_to_utf8(situacao);
+                          std::string(import.document_type().names.element) + " (Situação " + utf16_to_utf8(situacao);
     const std::u16string_view motivo = first_units(aparado(x_motivo), 255);
     if (!motivo.empty()) message += " - " + utf16_to_utf8(motivo);
     message += ").";
@@ -51,26 +53,42 @@ void verifica_situacao(Import& import, const Protocolo& protocolo, const std::op
     import.abort(message);
 }
 
-}  // namespace
+void le_protocolo(Import& import) {
+    const DocumentType& type = import.document_type();
+    const Field numero{"", "nProt", transform::as_read, Kind::mandatory, type.messages.no_protocol};
+    const Field chave{"Chave_Acesso=", type.names.key, transform::access_key, Kind::mandatory, type.messages.no_key};
 
-void le_protocolo(Import& import, const Protocolo& protocolo) {
-    const Field numero{"", "nProt", transform::as_read, Kind::mandatory, protocolo.sem_numero};
-    const Field chave{"Chave_Acesso=", protocolo.chave, transform::access_key, Kind::mandatory, protocolo.sem_chave};
-
-    xml::Node inf_prot = find_path(import.document_element(), {protocolo.elemento, "infProt"});
-    if (!inf_prot) import.abort(protocolo.sem_numero);
+    xml::Node inf_prot = find_path(import.document_element(), {type.names.protocol, "infProt"});
+    if (!inf_prot) import.abort(type.messages.no_protocol);
     const auto c_stat = texto(inf_prot, "cStat");
     const auto x_motivo = texto(inf_prot, "xMotivo");
     import.set_protocolo_lido(
         {utf8(texto(inf_prot, "nProt")), utf8(c_stat), utf8(x_motivo), utf8(texto(inf_prot, "tpAmb"))});
     read_field(import, inf_prot, numero);
-    verifica_situacao(import, protocolo, c_stat, x_motivo);
+    verifica_situacao(import, c_stat, x_motivo);
 
-    inf_prot = find_path(import.document_element(), {protocolo.elemento, "infProt"});
-    if (!inf_prot) import.abort(protocolo.sem_chave);
+    inf_prot = find_path(import.document_element(), {type.names.protocol, "infProt"});
+    if (!inf_prot) import.abort(type.messages.no_key);
     const std::string chave_lida = read_field(import, inf_prot, chave);
     import.write_line("[IDENTIFICACAO]");
     import.write_value(chave.key, chave_lida);
+}
+
+}  // namespace
+
+xml::Node le_inicio_identificacao(Import& import) {
+    le_protocolo(import);
+
+    const DocumentType::Names& names = import.document_type().names;
+    const xml::Node ide = find_path(import.document_element(), {names.element, names.info, "ide"});
+    if (!ide) import.abort(msg::sem_identificacao);
+    const Field identificacao[] = {
+        {"Serie_Nota_Fiscal=", "serie", transform::as_read, Kind::mandatory, msg::nao_leu<"a Série da Nota Fiscal">},
+        {"Numero_Nota_Fiscal=", names.number, transform::as_integer, Kind::mandatory,
+         msg::nao_leu<"o Número da Nota Fiscal">},
+    };
+    write_fields(import, ide, identificacao);
+    return ide;
 }
 
 }  // namespace idf

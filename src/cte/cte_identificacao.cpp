@@ -13,21 +13,10 @@ namespace {
 
 using namespace transform;
 
-constexpr std::string_view sem_protocolo =
-    "Arquivo XML Inválido. O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da CTe.\r\n\n"
-    "A Importação será Abortada.";
-constexpr std::string_view sem_chave =
-    "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da CTe.\r\n\nA Importação será Abortada.";
-// Also the message of a payer outside toma03 and toma3.
-
-const Protocolo protocolo{"CTe", "protCTe", "chCTe", sem_protocolo, sem_chave};
-
-// Children of ide: series, number, then where the CT-e was issued, where the
-// transport starts and where it ends (each route line only when its child
-// holds a non-blank text), then the emission date.
+// Children of ide after the series and the number: where the CT-e was
+// issued, where the transport starts and where it ends (each route line only
+// when its child holds a non-blank text), then the emission date.
 const Field identificacao[] = {
-    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory, msg::sem_serie},
-    {"Numero_Nota_Fiscal=", "nCT", as_integer, Kind::mandatory, msg::sem_numero},
     {"cMunEnv=", "cMunEnv", as_read, Kind::optional},
     {"xMunEnv=", "xMunEnv", as_read, Kind::optional},
     {"UFEnv=", "UFEnv", as_read, Kind::optional},
@@ -41,23 +30,19 @@ const Field identificacao[] = {
 };
 
 // Child of toma03 or toma3.
-const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory,
-                    "O Sistema não Conseguiu Ler o Tomador da Transportadora no Arquivo XML.\r\n\n"
-                    "A Importação será Abortada."};
+const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory, msg::nao_leu<"o Tomador da Transportadora">};
 
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
-    le_protocolo(*this, protocolo);
-
-    const xml::Node ide = find_path(document_element(), {"CTe", "infCte", "ide"});
-    if (!ide) abort(msg::sem_identificacao);
+    const xml::Node ide = le_inicio_identificacao(*this);
     write_fields(*this, ide, identificacao);
     le_tomador();
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_tomador() {
-    // Only these two payer groups are known; toma03 wins over toma3.
+    // Only these two payer groups are known; toma03 wins over toma3. A payer
+    // outside both takes the message of a missing ide.
     xml::Node grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma03"});
     if (!grupo) grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma3"});
     if (!grupo) abort(msg::sem_identificacao);

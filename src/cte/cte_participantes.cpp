@@ -13,15 +13,11 @@ namespace {
 
 using namespace transform;
 
-constexpr std::string_view sem_cnpj_emitente =
-    "O Sistema não Conseguiu Ler o CNPJ da Transportadora no Arquivo XML.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_remetente =
-    "O Sistema não Conseguiu Ler a TAG do Remetente no Arquivo XML.\r\n\nA Importação será Abortada.";
+constexpr std::string_view sem_cnpj_emitente = msg::nao_leu<"o CNPJ da Transportadora">;
+constexpr std::string_view sem_remetente = msg::nao_leu<"a TAG do Remetente">;
 // It names the CNPJ also for a sender identified by CPF.
-constexpr std::string_view sem_cnpj_remetente =
-    "O Sistema não Conseguiu Ler o CNPJ do Remetente no Arquivo XML.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_cnpj_cpf_destinatario =
-    "O Sistema não Conseguiu Ler o CNPJ/CPF do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
+constexpr std::string_view sem_cnpj_remetente = msg::nao_leu<"o CNPJ do Remetente">;
+constexpr std::string_view sem_cnpj_cpf_destinatario = msg::nao_leu<"o CNPJ/CPF do Destinatário">;
 
 // Children of emit, after "CNPJ_CPF=".
 const Field emitente[] = {

@@ -15,7 +15,7 @@ namespace {
 using namespace transform;
 
 constexpr std::string_view sem_icms =
-    "O Sistema Encontrou Problemas ao Ler os Dados do ICMS da CTe no Arquivo XML.\r\n\nA Importação será Abortada.";
+    msg::aborta<"O Sistema Encontrou Problemas ao Ler os Dados do ICMS da CTe no Arquivo XML.">;
 
 // Child of vPrest.
 const Field total{"Total_Nota_Fiscal=", "vTPrest", amount, Kind::on_failure, "- Total da Nota Fiscal no Arquivo XML."};
@@ -95,7 +95,7 @@ void Tfrmimporta_arquivo_xml_cte::le_diretorio() {
     write_empty_line();
     write_line("[DIRETORIO]");
     // The full path of the file, although the key names a folder.
-    write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(opd_file_name()));
+    write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(document_path()));
 }
 
 }  // namespace idf::cte

@@ -4,30 +4,16 @@
 
 namespace idf::cte {
 
-const DocumentKind cte_document{"protCTe", "chCTe", msg::cte_nao_localizado};
-
-Tfrmimporta_arquivo_xml_cte::Tfrmimporta_arquivo_xml_cte(Platform& platform, const Regional& regional)
-    : Import(platform, regional, cte_document) {}
-
 void Tfrmimporta_arquivo_xml_cte::run_stages() {
-    le_identificacao();
-
-    le_emitente();
-    le_remetente();
-    le_destinatario();
-
-    le_totais();
-    le_notas_fiscais();
-    le_diretorio();
+    using Cte = Tfrmimporta_arquivo_xml_cte;
+    // In the order of the sections they write.
+    for (const auto stage : {&Cte::le_identificacao, &Cte::le_emitente, &Cte::le_remetente, &Cte::le_destinatario,
+                             &Cte::le_totais, &Cte::le_notas_fiscais, &Cte::le_diretorio})
+        (this->*stage)();
 }
 
-ImportResult importa_arquivo_xml_cte(Platform& platform, const Regional& regional, std::string_view chave_acesso,
-                                     std::string_view pasta_temporaria, std::string_view modo_silencioso) {
-    Tfrmimporta_arquivo_xml_cte form(platform, regional);
-    form.chave_acesso = chave_acesso;
-    form.pasta_temporaria = pasta_temporaria;
-    form.modo_silencioso = modo_silencioso;
-    return form.btnimportarClick();
-}
+const DocumentType document{{"CTe", "infCte", "protCTe", "chCTe", "nCT"},
+                            {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
+                            run_stages_of<Tfrmimporta_arquivo_xml_cte>};
 
 }  // namespace idf::cte

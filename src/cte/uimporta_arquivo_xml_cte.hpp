@@ -1,4 +1,4 @@
-// The CT-e import: its hidden import form and its section stages.
+// The CT-e import: its document type and its section stages.
 //
 // The stages run one after the other, each finding its elements again from
 // the document element:
@@ -14,11 +14,12 @@
 
 namespace idf::cte {
 
-extern const DocumentKind cte_document;
+// The CT-e: its names and messages, and its import.
+extern const DocumentType document;
 
 class Tfrmimporta_arquivo_xml_cte final : public Import {
 public:
-    Tfrmimporta_arquivo_xml_cte(Platform& platform, const Regional& regional);
+    Tfrmimporta_arquivo_xml_cte(Platform& platform, const Regional& regional) : Import(platform, regional, document) {}
 
 protected:
     void run_stages() override;
@@ -39,9 +40,5 @@ private:
     void le_notas_fiscais();
     void le_diretorio();
 };
-
-// One call of the CT-e import: create the form, fill it, run it, free it.
-ImportResult importa_arquivo_xml_cte(Platform& platform, const Regional& regional, std::string_view chave_acesso,
-                                     std::string_view pasta_temporaria, std::string_view modo_silencioso);
 
 }  // namespace idf::cte

@@ -33,9 +33,8 @@ const idf::Regional regional_settings = idf::Regional::brazilian();
 
 std::string copy_argument(const char* text) { return text ? std::string(text) : std::string(); }
 
-template <typename Run>
-void run_serialised(const char* chave_acesso, const char* pasta_temporaria, const char* modo_silencioso,
-                    Run run) noexcept {
+void importa(const idf::DocumentType& type, const char* chave_acesso, const char* pasta_temporaria,
+             const char* modo_silencioso) noexcept {
     const idf::entry::HostFloatingPoint host_floating_point;
     try {
         const std::string chave = copy_argument(chave_acesso);
@@ -43,14 +42,14 @@ void run_serialised(const char* chave_acesso, const char* pasta_temporaria, cons
         const std::string modo = copy_argument(modo_silencioso);
         const std::lock_guard<std::mutex> lock(import_mutex);
         idf::PosixPlatform platform;
-        run(platform, chave, pasta, modo);
+        idf::run_import(type, platform, regional_settings, {chave, pasta, modo});
     } catch (...) {
         // The import already ends every failure on its abort path; this only
         // keeps anything left (an allocation failure) inside the library.
     }
 }
 
-int importa_headless(idf::entry::Document document, const char* chave_acesso, const char* pasta_temporaria,
+int importa_headless(const idf::DocumentType& type, const char* chave_acesso, const char* pasta_temporaria,
                      const char* arquivo_xml, const char* arquivo_saida) noexcept {
     using namespace idf::entry;
     const HostFloatingPoint host_floating_point;
@@ -65,7 +64,8 @@ int importa_headless(idf::entry::Document document, const char* chave_acesso, co
         std::optional<std::string> chosen;
         if (arguments.dialog_way()) chosen = idf::absolute_path(arguments.arquivo_xml);
         idf::HeadlessPlatform platform(base, idf::absolute_path(arguments.arquivo_saida), std::move(chosen));
-        const idf::ImportResult result = run_import(document, platform, regional_settings, arguments);
+        const idf::ImportResult result =
+            idf::run_import(type, platform, regional_settings, arguments.import_arguments());
         store_result(idf::result_json(result, platform.messages()));
         return result.outcome == idf::Outcome::completed ? concluida : nao_concluida;
     } catch (...) {
@@ -79,28 +79,22 @@ int importa_headless(idf::entry::Document document, const char* chave_acesso, co
 
 IDF_EXPORT void importa_arquivo_xml_nfe(const char* chave_acesso, const char* pasta_temporaria,
                                         const char* modo_silencioso) {
-    run_serialised(chave_acesso, pasta_temporaria, modo_silencioso,
-                   [](idf::Platform& platform, const std::string& c, const std::string& p, const std::string& m) {
-                       idf::nfe::importa_arquivo_xml_nfe(platform, regional_settings, c, p, m);
-                   });
+    importa(idf::nfe::document, chave_acesso, pasta_temporaria, modo_silencioso);
 }
 
 IDF_EXPORT void importa_arquivo_xml_cte(const char* chave_acesso, const char* pasta_temporaria,
                                         const char* modo_silencioso) {
-    run_serialised(chave_acesso, pasta_temporaria, modo_silencioso,
-                   [](idf::Platform& platform, const std::string& c, const std::string& p, const std::string& m) {
-                       idf::cte::importa_arquivo_xml_cte(platform, regional_settings, c, p, m);
-                   });
+    importa(idf::cte::document, chave_acesso, pasta_temporaria, modo_silencioso);
 }
 
 IDF_EXPORT int idf_importa_cte(const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
                                const char* arquivo_saida) {
-    return importa_headless(idf::entry::Document::cte, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+    return importa_headless(idf::cte::document, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
 }
 
 IDF_EXPORT int idf_importa_nfe(const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
                                const char* arquivo_saida) {
-    return importa_headless(idf::entry::Document::nfe, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+    return importa_headless(idf::nfe::document, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
 }
 
 IDF_EXPORT int idf_ultimo_resultado(char* buffer, int* tamanho) {

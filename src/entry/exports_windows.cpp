@@ -82,26 +82,21 @@ private:
     bool initialised_;
 };
 
-enum class Kind { nfe, cte };
-
 struct Call {
-    Kind kind;
+    const idf::DocumentType& type;
     const char* arguments[3];
     idf::win::WindowsPlatform* platform;
 };
 
 std::string copy_argument(const char* text) { return text ? std::string(text) : std::string(); }
 
-void run_import(void* context) {
+void run_classic_import(void* context) {
     auto& call = *static_cast<Call*>(context);
     try {
         const std::string chave = copy_argument(call.arguments[0]);
         const std::string pasta = copy_argument(call.arguments[1]);
         const std::string modo = copy_argument(call.arguments[2]);
-        if (call.kind == Kind::nfe)
-            idf::nfe::importa_arquivo_xml_nfe(*call.platform, regional_settings, chave, pasta, modo);
-        else
-            idf::cte::importa_arquivo_xml_cte(*call.platform, regional_settings, chave, pasta, modo);
+        idf::run_import(call.type, *call.platform, regional_settings, {chave, pasta, modo});
     } catch (...) {
         // The import ends every failure on its abort path; this only keeps
         // anything left (an allocation failure) inside the library.
@@ -126,15 +121,16 @@ void abort_after_fault(idf::win::WindowsPlatform& files, idf::Platform& platform
     }
 }
 
-void importa(Kind kind, const char* chave_acesso, const char* pasta_temporaria, const char* modo_silencioso) noexcept {
+void importa(const idf::DocumentType& type, const char* chave_acesso, const char* pasta_temporaria,
+             const char* modo_silencioso) noexcept {
     const idf::entry::HostFloatingPoint host_floating_point;
     try {
         const ImportLock lock;
         if (lock.reentered()) return;
         const ComScope com;
         idf::win::WindowsPlatform platform;
-        Call call{kind, {chave_acesso, pasta_temporaria, modo_silencioso}, &platform};
-        if (const unsigned long code = idf::win::run_guarded(run_import, &call))
+        Call call{type, {chave_acesso, pasta_temporaria, modo_silencioso}, &platform};
+        if (const unsigned long code = idf::win::run_guarded(run_classic_import, &call))
             abort_after_fault(platform, platform, code);
     } catch (...) {
     }
@@ -143,7 +139,7 @@ void importa(Kind kind, const char* chave_acesso, const char* pasta_temporaria, 
 // ---- the calls for hosts without a desktop -------------------------------
 
 struct HeadlessCall {
-    Kind kind;
+    const idf::DocumentType& type;
     const char* arguments[4];
     std::optional<idf::entry::HeadlessArguments> copied;
     idf::HeadlessPlatform* platform = nullptr;
@@ -163,9 +159,7 @@ void copy_headless_arguments(void* context) {
 void run_headless_import(void* context) {
     auto& call = *static_cast<HeadlessCall*>(context);
     try {
-        call.result =
-            idf::entry::run_import(call.kind == Kind::nfe ? idf::entry::Document::nfe : idf::entry::Document::cte,
-                                   *call.platform, regional_settings, *call.copied);
+        call.result = idf::run_import(call.type, *call.platform, regional_settings, call.copied->import_arguments());
     } catch (...) {
     }
 }
@@ -187,13 +181,13 @@ std::string ansi_to_utf8(const std::string& text) {
     return out;
 }
 
-int importa_headless(Kind kind, const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
-                     const char* arquivo_saida) noexcept {
+int importa_headless(const idf::DocumentType& type, const char* chave_acesso, const char* pasta_temporaria,
+                     const char* arquivo_xml, const char* arquivo_saida) noexcept {
     using namespace idf::entry;
     const HostFloatingPoint host_floating_point;
     try {
         HeadlessCall call{
-            kind, {chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida}, std::nullopt, nullptr, {}};
+            type, {chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida}, std::nullopt, nullptr, {}};
         if (idf::win::run_guarded(copy_headless_arguments, &call) != 0 || !call.copied || !call.copied->valid()) {
             forget_result();
             return argumentos_invalidos;
@@ -245,22 +239,22 @@ extern "C" {
 
 __stdcall void importa_arquivo_xml_nfe(const char* chave_acesso, const char* pasta_temporaria,
                                        const char* modo_silencioso) {
-    importa(Kind::nfe, chave_acesso, pasta_temporaria, modo_silencioso);
+    importa(idf::nfe::document, chave_acesso, pasta_temporaria, modo_silencioso);
 }
 
 __stdcall void importa_arquivo_xml_cte(const char* chave_acesso, const char* pasta_temporaria,
                                        const char* modo_silencioso) {
-    importa(Kind::cte, chave_acesso, pasta_temporaria, modo_silencioso);
+    importa(idf::cte::document, chave_acesso, pasta_temporaria, modo_silencioso);
 }
 
 __stdcall int idf_importa_cte(const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
                               const char* arquivo_saida) {
-    return importa_headless(Kind::cte, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+    return importa_headless(idf::cte::document, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
 }
 
 __stdcall int idf_importa_nfe(const char* chave_acesso, const char* pasta_temporaria, const char* arquivo_xml,
                               const char* arquivo_saida) {
-    return importa_headless(Kind::nfe, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
+    return importa_headless(idf::nfe::document, chave_acesso, pasta_temporaria, arquivo_xml, arquivo_saida);
 }
 
 // A buffer or size that cannot be written ends the copy with 1.

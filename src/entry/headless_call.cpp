@@ -4,8 +4,6 @@
 #include <cstring>
 #include <optional>
 
-#include "cte/uimporta_arquivo_xml_cte.hpp"
-#include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "values/text.hpp"
 
 namespace idf::entry {
@@ -31,17 +29,6 @@ bool HeadlessArguments::valid() const {
 }
 
 bool HeadlessArguments::dialog_way() const { return is_blank(chave_acesso); }
-
-ImportResult run_import(Document document, Platform& platform, const Regional& regional,
-                        const HeadlessArguments& arguments) {
-    // Never silent: the not-found message and the problem report are part
-    // of the result.
-    constexpr std::string_view modo_silencioso;
-    return document == Document::nfe ? nfe::importa_arquivo_xml_nfe(platform, regional, arguments.chave_acesso,
-                                                                    arguments.pasta_temporaria, modo_silencioso)
-                                     : cte::importa_arquivo_xml_cte(platform, regional, arguments.chave_acesso,
-                                                                    arguments.pasta_temporaria, modo_silencioso);
-}
 
 void store_result(std::string json) { last_result = std::move(json); }
 

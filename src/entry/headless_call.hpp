@@ -1,13 +1,11 @@
 // What the exports for hosts without a desktop share on every system: their
-// arguments, the import run on a headless platform, and the calling
-// thread's last result with the copy protocol of idf_ultimo_resultado.
+// arguments and the calling thread's last result with the copy protocol of
+// idf_ultimo_resultado.
 #pragma once
 
 #include <string>
 
 #include "common/import.hpp"
-#include "common/platform.hpp"
-#include "values/regional.hpp"
 
 namespace idf::entry {
 
@@ -15,8 +13,6 @@ namespace idf::entry {
 inline constexpr int concluida = 0;
 inline constexpr int nao_concluida = 1;
 inline constexpr int argumentos_invalidos = 2;
-
-enum class Document { nfe, cte };
 
 // The four arguments, copied; a null pointer is the empty text.
 struct HeadlessArguments {
@@ -26,16 +22,15 @@ struct HeadlessArguments {
     bool valid() const;
     // A blank key takes the dialog way, answered by arquivo_xml.
     bool dialog_way() const;
+    // The import's arguments: never silent, as the not-found message and
+    // the problem report are part of the result.
+    ImportArguments import_arguments() const { return {chave_acesso, pasta_temporaria, {}}; }
 
     std::string chave_acesso;
     std::string pasta_temporaria;
     std::string arquivo_xml;
     std::string arquivo_saida;
 };
-
-// One import of either type, never silent: every box goes to the result.
-ImportResult run_import(Document document, Platform& platform, const Regional& regional,
-                        const HeadlessArguments& arguments);
 
 // The calling thread's last result: the command-line tool's --json object
 // for the same import (result_json).

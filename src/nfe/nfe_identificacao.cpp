@@ -13,28 +13,10 @@ namespace {
 
 using namespace transform;
 
-constexpr std::string_view sem_protocolo =
-    "Arquivo XML Inválido. O Sistema não Conseguiu Ler o Nº do Protocolo da Autorização da NFe.\r\n\n"
-    "A Importação será Abortada.";
-constexpr std::string_view sem_chave =
-    "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da NFe.\r\n\nA Importação será Abortada.";
-
-const Protocolo protocolo{"NFe", "protNFe", "chNFe", sem_protocolo, sem_chave};
-
-// Children of ide.
-const Field identificacao[] = {
-    {"Serie_Nota_Fiscal=", "serie", as_read, Kind::mandatory, msg::sem_serie},
-    {"Numero_Nota_Fiscal=", "nNF", as_integer, Kind::mandatory, msg::sem_numero},
-};
-
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_nfe::le_identificacao() {
-    le_protocolo(*this, protocolo);
-
-    const xml::Node ide = find_path(document_element(), {"NFe", "infNFe", "ide"});
-    if (!ide) abort(msg::sem_identificacao);
-    write_fields(*this, ide, identificacao);
+    const xml::Node ide = le_inicio_identificacao(*this);
 
     // Older layouts carry dEmi, newer ones dhEmi; dhEmi is looked at only
     // when dEmi is blank, not when dEmi fails to convert.

@@ -39,12 +39,9 @@ const Field destinatario[] = {
      "- Razão Social / Nome do Destinatário no Arquivo XML."},
 };
 
-constexpr std::string_view sem_cnpj_emitente =
-    "O Sistema não Conseguiu Ler o CNPJ do Fornecedor no Arquivo XML.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_cnpj_avulsa =
-    "O Sistema não Conseguiu Ler o CNPJ do Emissor da NFe Avulsa no Arquivo XML.\r\n\nA Importação será Abortada.";
-constexpr std::string_view sem_cnpj_destinatario =
-    "O Sistema não Conseguiu Ler o CNPJ do Destinatário no Arquivo XML.\r\n\nA Importação será Abortada.";
+constexpr std::string_view sem_cnpj_emitente = msg::nao_leu<"o CNPJ do Fornecedor">;
+constexpr std::string_view sem_cnpj_avulsa = msg::nao_leu<"o CNPJ do Emissor da NFe Avulsa">;
+constexpr std::string_view sem_cnpj_destinatario = msg::nao_leu<"o CNPJ do Destinatário">;
 
 }  // namespace
 

@@ -12,8 +12,7 @@ namespace {
 
 using namespace transform;
 
-constexpr std::string_view sem_transportadora =
-    "O Sistema não Conseguiu Ler a TAG da Transportadora no Arquivo XML.\r\n\nA Importação será Abortada.";
+constexpr std::string_view sem_transportadora = msg::nao_leu<"a TAG da Transportadora">;
 
 // Children of total/ICMSTot: amounts with 2 decimals, a missing or blank
 // child giving the zero amount silently.
@@ -115,7 +114,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_observacoes() {
 
 void Tfrmimporta_arquivo_xml_nfe::le_diretorio() {
     write_line("[DIRETORIO]");
-    write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(opd_file_name()));
+    write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(document_path()));
 }
 
 }  // namespace idf::nfe

@@ -1,4 +1,4 @@
-// The NF-e import: its hidden import form and its section stages.
+// The NF-e import: its document type and its section stages.
 //
 // The stages run one after the other, each finding its elements again from
 // the document element:
@@ -18,11 +18,12 @@
 
 namespace idf::nfe {
 
-extern const DocumentKind nfe_document;
+// The NF-e: its names and messages, and its import.
+extern const DocumentType document;
 
 class Tfrmimporta_arquivo_xml_nfe final : public Import {
 public:
-    Tfrmimporta_arquivo_xml_nfe(Platform& platform, const Regional& regional);
+    Tfrmimporta_arquivo_xml_nfe(Platform& platform, const Regional& regional) : Import(platform, regional, document) {}
 
 protected:
     void run_stages() override;
@@ -58,9 +59,5 @@ private:
     int numero_bloco_ = 1;
     std::string sufixo_item_;  // "_12" for item 12, after every key of the item
 };
-
-// One call of the NF-e import: create the form, fill it, run it, free it.
-ImportResult importa_arquivo_xml_nfe(Platform& platform, const Regional& regional, std::string_view chave_acesso,
-                                     std::string_view pasta_temporaria, std::string_view modo_silencioso);
 
 }  // namespace idf::nfe

@@ -2,8 +2,8 @@
 
 namespace idf {
 
-HeadlessPlatform::HeadlessPlatform(Platform& base, std::string exchange_file, std::optional<std::string> chosen_file,
-                                   bool show_boxes)
+HeadlessPlatform::HeadlessPlatform(Platform& base, std::optional<std::string> exchange_file,
+                                   std::optional<std::string> chosen_file, bool show_boxes)
     : base_(base),
       exchange_file_(std::move(exchange_file)),
       chosen_file_(std::move(chosen_file)),
@@ -15,16 +15,18 @@ void HeadlessPlatform::mensagem_atencao(std::string_view text) {
 }
 
 std::string HeadlessPlatform::exchange_folder() {
+    if (!exchange_file_) return {};
+    const std::string& exchange_file = *exchange_file_;
 #ifdef _WIN32
-    const std::size_t separator = exchange_file_.find_last_of("\\/");
+    const std::size_t separator = exchange_file.find_last_of("\\/");
     // "C:\file" and "\file": the root keeps its separator.
-    const bool root = separator == 0 || (separator == 2 && exchange_file_[1] == ':');
+    const bool root = separator == 0 || (separator == 2 && exchange_file[1] == ':');
 #else
-    const std::size_t separator = exchange_file_.rfind('/');
+    const std::size_t separator = exchange_file.rfind('/');
     const bool root = separator == 0;
 #endif
     if (separator == std::string::npos) return {};
-    return exchange_file_.substr(0, root ? separator + 1 : separator);
+    return exchange_file.substr(0, root ? separator + 1 : separator);
 }
 
 }  // namespace idf

@@ -1,7 +1,8 @@
-// A platform for imports that nobody watches: the boxes are collected
-// instead of shown, the open-file dialog is answered by a file named
-// beforehand, and the exchange file goes to a path named by the caller.
-// Everything else is the wrapped platform's.
+// A platform for imports run on behalf of a caller (the headless calls, the
+// command-line tool): the boxes are collected, and shown only when asked;
+// the open-file dialog is answered by a file named beforehand, and the
+// exchange file goes to a path named by the caller. Everything else is the
+// wrapped platform's.
 #pragma once
 
 #include <optional>
@@ -14,10 +15,11 @@ namespace idf {
 
 class HeadlessPlatform final : public Platform {
 public:
-    // `exchange_file` is the exchange file's full path; `chosen_file` the
-    // dialog's answer (nullopt: the user cancels). With `show_boxes` the
-    // boxes are also shown by `base`.
-    HeadlessPlatform(Platform& base, std::string exchange_file, std::optional<std::string> chosen_file,
+    // `exchange_file` is the exchange file's full path (nullopt: there is
+    // none, and the file cannot be created); `chosen_file` the dialog's
+    // answer (nullopt: the user cancels). With `show_boxes` the boxes are
+    // also shown by `base`.
+    HeadlessPlatform(Platform& base, std::optional<std::string> exchange_file, std::optional<std::string> chosen_file,
                      bool show_boxes = false);
 
     // The texts of the boxes, in order (UTF-8).
@@ -43,7 +45,7 @@ public:
 
 private:
     Platform& base_;
-    std::string exchange_file_;
+    std::optional<std::string> exchange_file_;
     std::optional<std::string> chosen_file_;
     bool show_boxes_;
     std::vector<std::string> messages_;

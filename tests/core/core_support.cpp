@@ -15,17 +15,17 @@ FormRun run_stages_on(std::string_view xml, std::function<void(StageForm&)> stag
     form.stages = std::move(stages);
     form.modo_silencioso = modo_silencioso;
     FormRun out;
-    out.result = form.btnimportarClick();
+    out.result = form.run();
     out.boxes = platform.boxes;
     out.ini = read_bytes(out.result.arquivo_ini);
-    out.opd_file_name = form.opd_file_name();
+    out.document_path = form.document_path();
     out.stages_run = form.stages_run;
     out.dialog_calls = platform.dialog_calls;
     return out;
 }
 
 FormRun search_folder(std::string_view chave, const std::string& pasta, std::string_view modo_silencioso,
-                      const DocumentKind& kind) {
+                      const DocumentType& kind) {
     CurrentFolderGuard folder;
     TempDir out_dir;
     TestPlatform platform(out_dir.str());
@@ -38,10 +38,10 @@ FormRun search_folder(std::string_view chave, const std::string& pasta, std::str
         f.write_value("Marca=", to_ansi(marca.text()));
     };
     FormRun out;
-    out.result = form.btnimportarClick();
+    out.result = form.run();
     out.boxes = platform.boxes;
     out.ini = read_bytes(out.result.arquivo_ini);
-    out.opd_file_name = form.opd_file_name();
+    out.document_path = form.document_path();
     out.stages_run = form.stages_run;
     out.dialog_calls = platform.dialog_calls;
     return out;

@@ -16,15 +16,17 @@
 
 namespace idf::test {
 
-inline const DocumentKind nfe_kind{"protNFe", "chNFe", msg::nfe_nao_localizada};
-inline const DocumentKind cte_kind{"protCTe", "chCTe", msg::cte_nao_localizado};
+// The names and the not-found message of each type, as locating uses them;
+// the stages are the test's.
+inline const DocumentType nfe_kind{{"NFe", "infNFe", "protNFe", "chNFe", "nNF"}, {msg::nfe_nao_localizada, {}, {}}, {}};
+inline const DocumentType cte_kind{{"CTe", "infCte", "protCTe", "chCTe", "nCT"}, {msg::cte_nao_localizado, {}, {}}, {}};
 
 Regional point_month_first();
 
 // An import form whose stages are a function of the test.
 class StageForm final : public Import {
 public:
-    StageForm(Platform& platform, const Regional& regional, const DocumentKind& kind = nfe_kind)
+    StageForm(Platform& platform, const Regional& regional, const DocumentType& kind = nfe_kind)
         : Import(platform, regional, kind) {}
 
     std::function<void(StageForm&)> stages;
@@ -42,7 +44,7 @@ struct FormRun {
     std::vector<std::string> boxes;
     // The exchange file's bytes when it exists after the call.
     std::optional<std::string> ini;
-    std::string opd_file_name;
+    std::string document_path;
     int stages_run = 0;
     int dialog_calls = 0;
     bool completed() const { return result.outcome == Outcome::completed; }
@@ -57,7 +59,7 @@ FormRun run_stages_on(std::string_view xml, std::function<void(StageForm&)> stag
 // of the loaded document's element "marca" as "Marca=", to tell which
 // document was imported.
 FormRun search_folder(std::string_view chave, const std::string& pasta, std::string_view modo_silencioso = "",
-                      const DocumentKind& kind = nfe_kind);
+                      const DocumentType& kind = nfe_kind);
 
 // A minimal authorised document of the kind, carrying `key` in its protocol
 // and `marca` in an element of that name under the root.

@@ -20,7 +20,7 @@ void write_two_sections(StageForm& form) {
     form.write_value("Numero_Nota_Fiscal=", "47428");
     form.write_empty_line();
     form.write_line("[DIRETORIO]");
-    form.write_value("Diretorio_Arquivo_XML=", form.opd_file_name());
+    form.write_value("Diretorio_Arquivo_XML=", form.document_path());
 }
 
 TEST(Import, CompletedImportLeavesTheWholeFileInTheExchangeFolder) {
@@ -29,7 +29,7 @@ TEST(Import, CompletedImportLeavesTheWholeFileInTheExchangeFolder) {
     platform.dialog_choice = dir.write("doc.xml", any_document);
     StageForm form(platform, Regional::brazilian());
     form.stages = write_two_sections;
-    const ImportResult result = form.btnimportarClick();
+    const ImportResult result = form.run();
     EXPECT_EQ(result.outcome, Outcome::completed);
     EXPECT_EQ(result.arquivo_ini, dir.str() + "/Integracao_Docs_Fiscal.ini");
     EXPECT_EQ(test::read_bytes(result.arquivo_ini),
@@ -47,7 +47,7 @@ TEST(Import, AnImportReplacesThePreviousExchangeFile) {
     const std::string ini = dir.write("Integracao_Docs_Fiscal.ini", "[OLD]\r\nFrom_The_Last_Import=1\r\n");
     StageForm form(platform, Regional::brazilian());
     form.stages = [](StageForm& f) { f.write_line("[NEW]"); };
-    EXPECT_EQ(form.btnimportarClick().outcome, Outcome::completed);
+    EXPECT_EQ(form.run().outcome, Outcome::completed);
     EXPECT_EQ(test::read_bytes(ini), "[NEW]\r\n");
 }
 
@@ -95,7 +95,7 @@ TEST(Import, TheAbortPathLeavesNoFileNotEvenAnOldOne) {
         StageForm form(platform, Regional::brazilian());
         form.modo_silencioso = c.modo;
         form.stages = c.stages;
-        const ImportResult result = form.btnimportarClick();
+        const ImportResult result = form.run();
         EXPECT_EQ(result.outcome, Outcome::aborted) << c.name;
         EXPECT_FALSE(std::filesystem::exists(ini)) << c.name;
         EXPECT_EQ(platform.boxes, c.boxes) << c.name;
@@ -118,7 +118,7 @@ TEST(Import, AFailingBoxStillLeavesNoFile) {
     platform.dialog_choice = dir.write("doc.xml", any_document);
     StageForm form(platform, Regional::brazilian());
     form.stages = [](StageForm& f) { f.abort("Mensagem"); };
-    const ImportResult result = form.btnimportarClick();
+    const ImportResult result = form.run();
     EXPECT_EQ(result.outcome, Outcome::aborted);
     EXPECT_FALSE(std::filesystem::exists(result.arquivo_ini));
 }
@@ -130,7 +130,7 @@ TEST(Import, CreationFailureShowsItsMessageAndGoesNoFurther) {
         platform.dialog_choice = dir.write("doc.xml", any_document);
         StageForm form(platform, Regional::brazilian());
         form.modo_silencioso = modo;
-        const ImportResult result = form.btnimportarClick();
+        const ImportResult result = form.run();
         EXPECT_EQ(result.outcome, Outcome::aborted);
         EXPECT_EQ(platform.boxes, std::vector<std::string>{std::string(msg::erro_criar_arquivo)});
         EXPECT_EQ(platform.dialog_calls, 0);
@@ -147,7 +147,7 @@ TEST(Import, CreationFailureDeletesNothing) {
     test::TestPlatform platform(dir.str());
     platform.dialog_choice = dir.write("doc.xml", any_document);
     StageForm form(platform, Regional::brazilian());
-    EXPECT_EQ(form.btnimportarClick().outcome, Outcome::aborted);
+    EXPECT_EQ(form.run().outcome, Outcome::aborted);
     EXPECT_EQ(platform.boxes, std::vector<std::string>{std::string(msg::erro_criar_arquivo)});
     EXPECT_EQ(test::read_bytes((dir.path() / "Integracao_Docs_Fiscal.ini" / "keep.txt").string()), "keep");
 }
@@ -201,7 +201,7 @@ TEST(Import, WriteOrCloseFailureAbortsWithTheWriteMessageAndNoFile) {
             write_two_sections(f);
             f.add_problem("- Fone do Fornecedor no Arquivo XML.");
         };
-        const ImportResult result = form.btnimportarClick();
+        const ImportResult result = form.run();
         EXPECT_EQ(result.outcome, Outcome::aborted) << c.name;
         EXPECT_FALSE(std::filesystem::exists(result.arquivo_ini)) << c.name;
         // The write message only: no problem report after a failed file.
@@ -241,7 +241,7 @@ TEST(Import, TheReportIsShownAfterTheFileIsCompleteUnlessSilent) {
             f.write_value("Data_Emissao=", "");
             f.add_problem("- Fone do Fornecedor no Arquivo XML.");
         };
-        const ImportResult result = form.btnimportarClick();
+        const ImportResult result = form.run();
         const std::string problems =
             "- Data da Emissão da Nota Fiscal no Arquivo XML.\r\n- Fone do Fornecedor no Arquivo XML.\r\n";
         EXPECT_EQ(result.outcome, Outcome::completed) << c.modo;
@@ -275,12 +275,12 @@ TEST(Import, SuccessiveImportsShareNothing) {
             f.write_line("[FIRST]");
             f.add_problem("- A no Arquivo XML.");
         };
-        EXPECT_EQ(first.btnimportarClick().outcome, Outcome::completed);
+        EXPECT_EQ(first.run().outcome, Outcome::completed);
     }
     EXPECT_EQ(platform.boxes.size(), 1u);
     StageForm second(platform, Regional::brazilian());
     second.stages = [](StageForm& f) { f.write_line("[SECOND]"); };
-    const ImportResult result = second.btnimportarClick();
+    const ImportResult result = second.run();
     EXPECT_EQ(result.lista_problemas, "");
     EXPECT_EQ(platform.boxes.size(), 1u);
     EXPECT_EQ(test::read_bytes(result.arquivo_ini), "[SECOND]\r\n");

@@ -24,7 +24,7 @@ void expect_imported(const test::FormRun& run, const test::TempDir& dir, const s
                      const std::string& marca) {
     EXPECT_TRUE(run.completed());
     EXPECT_TRUE(run.boxes.empty());
-    EXPECT_EQ(run.opd_file_name, dir.str() + "/" + name);
+    EXPECT_EQ(run.document_path, dir.str() + "/" + name);
     EXPECT_EQ(run.ini, "Marca=" + marca + "\r\n");
     EXPECT_EQ(run.dialog_calls, 0);
 }
@@ -63,7 +63,7 @@ TEST(Search, OfTwoFilesWithTheKeyTheFirstByNameIsImported) {
         test::TempDir dir;
         for (const auto& name : c.names) dir.write(name, test::nfe_with_key(key, name));
         const auto run = search_folder(key, dir.str());
-        EXPECT_EQ(run.opd_file_name, dir.str() + "/" + c.first);
+        EXPECT_EQ(run.document_path, dir.str() + "/" + c.first);
         EXPECT_EQ(run.ini, "Marca=" + utf8_to_cp1252(c.first) + "\r\n");  // the value is ANSI
     }
 }
@@ -254,7 +254,7 @@ TEST(Search, KeyFilesInEveryEncodingAreFound) {
         dir.write("doc.xml", c.bytes);
         const auto run = search_folder(key, dir.str());
         EXPECT_TRUE(run.completed()) << c.name;
-        EXPECT_EQ(run.opd_file_name, dir.str() + "/doc.xml") << c.name;
+        EXPECT_EQ(run.document_path, dir.str() + "/doc.xml") << c.name;
         ASSERT_TRUE(run.ini) << c.name;
         EXPECT_TRUE(run.ini->starts_with("Marca=")) << c.name;
     }
@@ -315,7 +315,7 @@ TEST(Search, NoMatchLeavesNoExchangeFileNotEvenAnOldOne) {
     form.chave_acesso = key;
     form.pasta_temporaria = dir.str();
     form.modo_silencioso = "Sim";
-    EXPECT_EQ(form.btnimportarClick().outcome, Outcome::aborted);
+    EXPECT_EQ(form.run().outcome, Outcome::aborted);
     EXPECT_FALSE(fs::exists(ini));
     EXPECT_TRUE(platform.boxes.empty());
 }
@@ -358,7 +358,7 @@ TEST(Search, FolderForms) {
         const auto run = search_folder(key, c.pasta);
         EXPECT_TRUE(run.completed()) << c.pasta;
         EXPECT_EQ(run.ini, "Marca=" + c.marca + "\r\n") << c.pasta;
-        EXPECT_TRUE(run.opd_file_name.starts_with(sub + "/nota")) << c.pasta << " -> " << run.opd_file_name;
+        EXPECT_TRUE(run.document_path.starts_with(sub + "/nota")) << c.pasta << " -> " << run.document_path;
     }
 }
 
@@ -372,10 +372,10 @@ TEST(Search, RelativeAndEmptyFoldersStartFromTheCurrentFolder) {
     const std::string real = fs::canonical(dir.path()).string();
     auto relative = search_folder(key, "sub");
     EXPECT_EQ(relative.ini, "Marca=sub\r\n");
-    EXPECT_EQ(relative.opd_file_name, real + "/sub/nota.xml");
+    EXPECT_EQ(relative.document_path, real + "/sub/nota.xml");
     auto empty = search_folder(key, "");
     EXPECT_EQ(empty.ini, "Marca=raiz\r\n");
-    EXPECT_EQ(empty.opd_file_name, real + "/raiz.xml");
+    EXPECT_EQ(empty.document_path, real + "/raiz.xml");
     auto dot = search_folder(key, "./*.xml");
     EXPECT_EQ(dot.ini, "Marca=raiz\r\n");
 }
@@ -392,7 +392,7 @@ TEST(Search, LeavesTheCurrentFolderAtTheSearchedFolder) {
         form.chave_acesso = key;
         form.pasta_temporaria = dir.str() + "/";
         form.modo_silencioso = "Sim";
-        EXPECT_EQ(form.btnimportarClick().outcome, found ? Outcome::completed : Outcome::aborted);
+        EXPECT_EQ(form.run().outcome, found ? Outcome::completed : Outcome::aborted);
         EXPECT_EQ(fs::current_path(), fs::canonical(dir.path())) << found;
         fs::remove(dir.path() / "doc.xml");
     }
@@ -440,7 +440,7 @@ TEST(Search, CorpusFolderFindsEachAuthorisedDocumentByItsKey) {
         if (chave.empty()) continue;
         const auto run = search_folder(chave, dir.str(), "Sim");
         EXPECT_TRUE(run.completed()) << name;
-        EXPECT_EQ(run.opd_file_name, dir.str() + "/" + name);
+        EXPECT_EQ(run.document_path, dir.str() + "/" + name);
     }
     EXPECT_FALSE(search_folder("35200159594315000157550010000000012062777161", dir.str(), "Sim").completed());
 }
@@ -454,10 +454,10 @@ TEST(DialogWay, BlankKeyOpensTheDialogAndIgnoresTheFolder) {
         test::StageForm form(platform, Regional::brazilian());
         form.chave_acesso = chave;
         form.pasta_temporaria = "/no/such/folder";
-        const ImportResult result = form.btnimportarClick();
+        const ImportResult result = form.run();
         EXPECT_EQ(result.outcome, Outcome::completed);
         EXPECT_EQ(platform.dialog_calls, 1);
-        EXPECT_EQ(form.opd_file_name(), dir.str() + "/escolhido.xml");
+        EXPECT_EQ(form.document_path(), dir.str() + "/escolhido.xml");
         EXPECT_TRUE(platform.boxes.empty());
     }
 }
@@ -469,7 +469,7 @@ TEST(DialogWay, CancelAbortsWithoutAnyMessage) {
         test::TestPlatform platform(dir.str());
         test::StageForm form(platform, Regional::brazilian());
         form.modo_silencioso = modo;
-        EXPECT_EQ(form.btnimportarClick().outcome, Outcome::aborted);
+        EXPECT_EQ(form.run().outcome, Outcome::aborted);
         EXPECT_EQ(platform.dialog_calls, 1);
         EXPECT_TRUE(platform.boxes.empty());
         EXPECT_FALSE(fs::exists(ini));
@@ -485,7 +485,7 @@ TEST(DialogWay, ChosenDocumentIsNotCheckedForItsType) {
         const auto run = test::run_stages_on(xml, [](test::StageForm& f) { f.write_line("[OK]"); });
         EXPECT_TRUE(run.completed()) << xml;
         EXPECT_EQ(run.ini, "[OK]\r\n");
-        EXPECT_TRUE(run.opd_file_name.ends_with("/doc.xml"));
+        EXPECT_TRUE(run.document_path.ends_with("/doc.xml"));
     }
 }
 
@@ -498,7 +498,7 @@ TEST(DialogWay, ChosenFileThatCannotBeLoadedAbortsWithTheParseError) {
         platform.dialog_choice = dir.write("ruim.xml", "<?xml version=\"1.0\"?>\n<nfeProc>\n<ide>Ação</nfeProc>\n");
         test::StageForm form(platform, Regional::brazilian());
         form.modo_silencioso = modo;
-        const ImportResult result = form.btnimportarClick();
+        const ImportResult result = form.run();
         EXPECT_EQ(result.outcome, Outcome::aborted);
         EXPECT_FALSE(fs::exists(result.arquivo_ini));
         EXPECT_EQ(form.stages_run, 0);
@@ -529,7 +529,7 @@ TEST(DialogWay, ChosenFileMissingOrUnnamedAbortsWithTheError) {
         test::TestPlatform platform(dir.str());
         platform.dialog_choice = c.chosen;
         test::StageForm form(platform, Regional::brazilian());
-        const ImportResult result = form.btnimportarClick();
+        const ImportResult result = form.run();
         EXPECT_EQ(result.outcome, Outcome::aborted) << c.chosen;
         EXPECT_FALSE(fs::exists(result.arquivo_ini));
         ASSERT_EQ(platform.boxes.size(), 1u) << c.chosen;
@@ -544,7 +544,7 @@ TEST(DialogWay, ChosenFileWhoseNameTheCodePageCannotHoldCannotBeOpened) {
         test::TestPlatform platform(dir.str());
         platform.dialog_choice = chosen;
         test::StageForm form(platform, Regional::brazilian());
-        EXPECT_EQ(form.btnimportarClick().outcome, Outcome::aborted) << chosen;
+        EXPECT_EQ(form.run().outcome, Outcome::aborted) << chosen;
         EXPECT_EQ(form.stages_run, 0);
         EXPECT_FALSE(fs::exists(dir.path() / "Integracao_Docs_Fiscal.ini"));
         return platform.boxes;

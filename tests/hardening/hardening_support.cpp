@@ -11,10 +11,7 @@
 #include <initializer_list>
 #include <thread>
 
-#include "common/messages.hpp"
 #include "common/platform.hpp"
-#include "cte/uimporta_arquivo_xml_cte.hpp"
-#include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
 
@@ -25,12 +22,11 @@ SearchRun search(DocType type, std::string_view key, const std::string& folder) 
     RecordingPlatform platform(host.str());
     const Regional regional = Regional::brazilian();
     SearchRun run;
-    run.result = type == DocType::nfe ? nfe::importa_arquivo_xml_nfe(platform, regional, key, folder, "")
-                                      : cte::importa_arquivo_xml_cte(platform, regional, key, folder, "");
+    run.result = run_import(document_type(type), platform, regional, {key, folder, ""});
     run.boxes = platform.boxes;
     run.reads = platform.reads;
     run.exchange_file_exists = read_bytes(run.result.arquivo_ini).has_value();
-    const std::string_view not_found = type == DocType::nfe ? msg::nfe_nao_localizada : msg::cte_nao_localizado;
+    const std::string_view not_found = document_type(type).messages.not_found;
     const bool found = std::find(run.boxes.begin(), run.boxes.end(), not_found) == run.boxes.end();
     if (found && !run.reads.empty()) {
         const std::string& last = run.reads.back();

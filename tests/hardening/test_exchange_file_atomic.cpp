@@ -39,7 +39,7 @@ struct ImportRun {
 
 ImportRun import_nfe(const std::string& host, const std::string& folder) {
     test::TestPlatform platform(host);
-    const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, folder, "Sim");
+    const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {K, folder, "Sim"});
     return {result.outcome, platform.boxes};
 }
 

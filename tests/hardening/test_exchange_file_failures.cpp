@@ -52,7 +52,7 @@ TEST(ExchangeFile, CannotBeCreatedGivesTheCreationMessageAndNothingElse) {
             folder.write("nota.xml", test::sample_nfe());
             test::RecordingPlatform platform(c.exchange_dir(host));
             const ImportResult result =
-                nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, folder.str(), modo);
+                run_import(nfe::document, platform, Regional::brazilian(), {K, folder.str(), modo});
             EXPECT_EQ(result.outcome, Outcome::aborted);
             EXPECT_EQ(platform.boxes, std::vector<std::string>{create_failed});
             EXPECT_TRUE(platform.reads.empty()) << "the import went on after the creation failed";
@@ -62,7 +62,7 @@ TEST(ExchangeFile, CannotBeCreatedGivesTheCreationMessageAndNothingElse) {
     test::TempDir host;
     fs::create_directory(host.path() / "Integracao_Docs_Fiscal.ini");
     test::TestPlatform platform(host.str());
-    cte::importa_arquivo_xml_cte(platform, Regional::brazilian(), K, host.str(), "");
+    run_import(cte::document, platform, Regional::brazilian(), {K, host.str(), ""});
     EXPECT_TRUE(fs::is_directory(host.path() / "Integracao_Docs_Fiscal.ini"));
     EXPECT_EQ(platform.boxes, std::vector<std::string>{create_failed});
 }
@@ -110,7 +110,7 @@ TEST(ExchangeFile, DiskFullWhileWritingGivesTheWriteMessageAndLeavesNoFile) {
     folder.write("nota.xml", invoice);
     test::TestPlatform platform(disk);
     std::ofstream(disk + "/Integracao_Docs_Fiscal.ini") << "[IDENTIFICACAO]\r\nantigo=1\r\n";
-    const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, folder.str(), "");
+    const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {K, folder.str(), ""});
     EXPECT_EQ(result.outcome, Outcome::aborted);
     EXPECT_EQ(platform.boxes, std::vector<std::string>{write_failed});
     EXPECT_FALSE(fs::exists(disk + "/Integracao_Docs_Fiscal.ini"));
@@ -134,7 +134,7 @@ TEST(ExchangeFile, WriteOrCloseFailureGivesTheWriteMessageAndLeavesNoFile) {
     {
         MemoryPlatform platform;
         platform.add_file("/pasta/nota.xml", test::sample_nfe());
-        ASSERT_EQ(nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, "/pasta", "").outcome,
+        ASSERT_EQ(run_import(nfe::document, platform, Regional::brazilian(), {K, "/pasta", ""}).outcome,
                   Outcome::completed);
         full = platform.exchange_file()->size();
         ASSERT_GT(full, 1000u);
@@ -147,7 +147,7 @@ TEST(ExchangeFile, WriteOrCloseFailureGivesTheWriteMessageAndLeavesNoFile) {
         platform.write_capacity = c.capacity;
         if (std::string_view(c.what) == "one byte short") platform.write_capacity = full - 1;
         platform.fail_close = c.fail_close;
-        const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, "/pasta", "Sim");
+        const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {K, "/pasta", "Sim"});
         EXPECT_EQ(result.outcome, Outcome::aborted);
         EXPECT_EQ(platform.boxes, std::vector<std::string>{write_failed});
         EXPECT_FALSE(platform.exchange_file());
@@ -181,9 +181,7 @@ TEST(ExchangeFile, OldFileIsGoneAfterEveryImportThatDoesNotComplete) {
         test::TestPlatform platform(host.str());
         if (c.dialog) platform.dialog_choice = folder.write("escolhido.xml", *c.dialog);
         const ImportResult result =
-            c.type == DocType::nfe
-                ? nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), c.key, folder.str(), "")
-                : cte::importa_arquivo_xml_cte(platform, Regional::brazilian(), c.key, folder.str(), "");
+            run_import(test::document_type(c.type), platform, Regional::brazilian(), {c.key, folder.str(), ""});
         EXPECT_EQ(result.outcome, Outcome::aborted);
         EXPECT_FALSE(fs::exists(ini));
     }
@@ -192,7 +190,7 @@ TEST(ExchangeFile, OldFileIsGoneAfterEveryImportThatDoesNotComplete) {
     MemoryPlatform platform;
     platform.add_file("/host/Integracao_Docs_Fiscal.ini", old_file);
     platform.fail_create = true;
-    nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, "/pasta", "");
+    run_import(nfe::document, platform, Regional::brazilian(), {K, "/pasta", ""});
     EXPECT_FALSE(platform.exchange_file());
     EXPECT_EQ(platform.boxes, std::vector<std::string>{create_failed});
 }
@@ -207,7 +205,7 @@ TEST(ExchangeFile, BoxesThatThrowStillLeaveNoFile) {
         platform.add_file("/pasta/nota.xml", found ? std::string("<nfeProc><protNFe><infProt><chNFe>" + K +
                                                                  "</chNFe></infProt></protNFe></nfeProc>")
                                                    : test::nfe_doc(std::string(test::key_b)));
-        const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, "/pasta", "");
+        const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {K, "/pasta", ""});
         EXPECT_EQ(result.outcome, Outcome::aborted);
         EXPECT_FALSE(platform.exchange_file());
     }

@@ -202,7 +202,7 @@ TEST(HostileInput, HundredMegabyteFile) {
             test::TempDir host;
             test::TestPlatform platform(host.str());
             platform.dialog_choice = dir.str() + "/a.xml";
-            const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), "", "", "");
+            const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {"", "", ""});
             const bool clean = result.outcome == Outcome::aborted && !test::read_bytes(result.arquivo_ini) &&
                                platform.boxes.size() == 1 &&
                                platform.boxes[0].find("The file is too large.") != std::string::npos;
@@ -405,7 +405,7 @@ TEST(HostileInput, EveryFileCostsTimeAndMemoryInProportionToItsSize) {
             test::TempDir host;
             test::TestPlatform platform(host.str());
             platform.dialog_choice = dir.str() + "/a.xml";
-            const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), "", "", "");
+            const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {"", "", ""});
             return result.outcome == Outcome::aborted && platform.boxes.size() == 1 &&
                            !test::read_bytes(result.arquivo_ini)
                        ? 0
@@ -491,7 +491,7 @@ TEST(HostileInput, ChosenSpecialFilesEndOnTheAbortPath) {
                 test::TempDir host;
                 test::TestPlatform platform(host.str());
                 platform.dialog_choice = path;
-                const ImportResult result = nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), "", "", "");
+                const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {"", "", ""});
                 const bool clean = result.outcome == Outcome::aborted && platform.boxes.size() == 1 &&
                                    !test::read_bytes(result.arquivo_ini);
                 return clean ? 0 : 1;
@@ -528,8 +528,7 @@ TEST(HostileInput, PathsWithNonAsciiCharacters) {
     fs::create_directories(host);
 
     test::RecordingPlatform platform(host.string());
-    const ImportResult result =
-        nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), K, folder.string(), "Sim");
+    const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {K, folder.string(), "Sim"});
     EXPECT_EQ(result.outcome, Outcome::completed);
     ASSERT_FALSE(platform.reads.empty());
     EXPECT_EQ(platform.reads.back(), (folder / "Nota São João.xml").string());

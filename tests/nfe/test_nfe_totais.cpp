@@ -249,7 +249,7 @@ TEST(NfeDiretorio, CarriesTheFullPathOfTheImportedFile) {
     TempDir dir;
     TestPlatform platform(dir.str());
     platform.dialog_choice = dir.write("Nota Fiscal.xml", NFe{}.xml());
-    const ImportResult result = idf::nfe::importa_arquivo_xml_nfe(platform, Regional::brazilian(), "", "", "");
+    const ImportResult result = idf::run_import(idf::nfe::document, platform, Regional::brazilian(), {"", "", ""});
     ASSERT_EQ(result.outcome, Outcome::completed);
     const Lines lines = split_lines(read_bytes(result.arquivo_ini).value());
     const auto at = std::find(lines.begin(), lines.end(), "[DIRETORIO]");

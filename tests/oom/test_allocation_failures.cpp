@@ -21,9 +21,7 @@
 
 #include "common/messages.hpp"
 #include "cte/cte_fixture.hpp"
-#include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/nfe_fixture.hpp"
-#include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/memory_platform.hpp"
 
 namespace {
@@ -198,8 +196,7 @@ void armed_import(const Scenario& s, Platform& platform, const std::string& fold
     const Regional regional = Regional::brazilian();
     plan = {true, 0, fail_at, false};
     try {
-        run.result = s.type == test::DocType::nfe ? nfe::importa_arquivo_xml_nfe(platform, regional, s.key, folder, "")
-                                                  : cte::importa_arquivo_xml_cte(platform, regional, s.key, folder, "");
+        run.result = run_import(test::document_type(s.type), platform, regional, {s.key, folder, ""});
     } catch (...) {
         run.escaped = true;
     }

@@ -8,25 +8,21 @@ namespace idf::test {
 
 namespace {
 
-ImportResult run(DocType type, Platform& platform, const Regional& regional, std::string_view chave,
-                 std::string_view pasta, std::string_view modo) {
-    return type == DocType::nfe ? nfe::importa_arquivo_xml_nfe(platform, regional, chave, pasta, modo)
-                                : cte::importa_arquivo_xml_cte(platform, regional, chave, pasta, modo);
-}
-
 // The dialog way: the user picks `path`; the exchange file goes to `dir`.
 RunResult run_chosen(DocType type, const TempDir& dir, const std::string& path, std::string_view modo_silencioso,
                      const Regional& regional) {
     TestPlatform platform(dir.str());
     platform.dialog_choice = path;
     RunResult out;
-    out.result = run(type, platform, regional, "", "", modo_silencioso);
+    out.result = run_import(document_type(type), platform, regional, {"", "", modo_silencioso});
     out.boxes = platform.boxes;
     out.ini = read_bytes(out.result.arquivo_ini);
     return out;
 }
 
 }  // namespace
+
+const DocumentType& document_type(DocType type) { return type == DocType::nfe ? nfe::document : cte::document; }
 
 RunResult run_file(DocType type, const std::string& path, std::string_view modo_silencioso, const Regional& regional) {
     const TempDir dir;
@@ -43,7 +39,7 @@ RunResult run_search(DocType type, std::string_view chave, std::string_view fold
     TempDir dir;
     TestPlatform platform(dir.str());
     RunResult out;
-    out.result = run(type, platform, regional, chave, folder, modo_silencioso);
+    out.result = run_import(document_type(type), platform, regional, {chave, folder, modo_silencioso});
     out.boxes = platform.boxes;
     out.ini = read_bytes(out.result.arquivo_ini);
     return out;

@@ -51,6 +51,9 @@ public:
 
 enum class DocType { nfe, cte };
 
+// The library's description of the type; with the one-call runners.
+const DocumentType& document_type(DocType type);
+
 struct RunResult {
     ImportResult result;
     std::vector<std::string> boxes;

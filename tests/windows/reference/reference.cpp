@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
         pasta = argv[8];
     }
     ReferencePlatform platform(out, chosen);
-    const auto result = type == "nfe" ? idf::nfe::importa_arquivo_xml_nfe(platform, regional, chave, pasta, modo)
-                                      : idf::cte::importa_arquivo_xml_cte(platform, regional, chave, pasta, modo);
+    const idf::DocumentType& document = type == "nfe" ? idf::nfe::document : idf::cte::document;
+    const auto result = idf::run_import(document, platform, regional, {chave, pasta, modo});
     std::ofstream boxes(out + "/boxes.txt", std::ios::binary);
     for (const std::string& box : platform.boxes) boxes << box.size() << '\n' << box;
     return result.outcome == idf::Outcome::completed ? 0 : 1;
