@@ -5,6 +5,7 @@
 
 #include "support/test_support.hpp"
 #include "values/text.hpp"
+#include "xml/builder.hpp"
 #include "xml/tree.hpp"
 
 namespace idf::xml {
@@ -415,6 +416,35 @@ TEST(Safety, AbsurdNestingFailsAsAParseError) {
     for (int i = 0; i < 50; ++i) fine += "<a>";
     for (int i = 0; i < 50; ++i) fine += "</a>";
     EXPECT_NO_THROW(doc.load(fine, "fine.xml"));
+}
+
+TEST(Safety, DistinctNamesAreBoundedByTheFileSize) {
+    // A 28 KB document with `names` distinct element names, padded to its
+    // size by a comment.
+    constexpr std::size_t size = 28 * 1024;
+    const auto document = [](std::size_t names) {
+        std::string xml = "<r>";
+        for (std::size_t i = 1; i < names; ++i) xml += "<n" + std::to_string(i) + "/>";
+        xml += "<!--";
+        xml.append(size - xml.size() - 7, 'x');
+        return xml + "--></r>";
+    };
+    const std::size_t bound = limits::max_names(size);
+    Document doc;
+    // A few names below the bound load (the tree names its text, comment
+    // and document nodes too)...
+    const std::string below = document(bound - 8);
+    ASSERT_EQ(below.size(), size);
+    EXPECT_NO_THROW(doc.load(below, "below.xml"));
+    // ...and one above is refused.
+    const std::string above = document(bound + 1);
+    ASSERT_EQ(above.size(), size);
+    try {
+        doc.load(above, "above.xml");
+        ADD_FAILURE() << "a document beyond the bound of distinct names loaded";
+    } catch (const ParseError& e) {
+        EXPECT_EQ(e.reason, "The document has too many distinct names.");
+    }
 }
 
 TEST(Corpus, RealDocumentsKeepTheirStructure) {

@@ -101,6 +101,28 @@ TEST(NfeImpostosItem, IcmsRowsByCstAndCsosn) {
     }
 }
 
+TEST(NfeImpostosItem, EveryListedIcmsGroupIsRead) {
+    // Each group alone under ICMS with its own code: the item gets its
+    // origin and that code, whichever of the groups carries them.
+    const struct {
+        std::string group, tag, code;
+    } cases[] = {
+        {"ICMS00", "CST", "00"},       {"ICMS10", "CST", "10"},       {"ICMS20", "CST", "20"},
+        {"ICMS30", "CST", "30"},       {"ICMS40", "CST", "40"},       {"ICMS41", "CST", "41"},
+        {"ICMS50", "CST", "50"},       {"ICMS51", "CST", "51"},       {"ICMS60", "CST", "60"},
+        {"ICMS70", "CST", "70"},       {"ICMS90", "CST", "90"},       {"ICMSSN101", "CSOSN", "101"},
+        {"ICMSSN102", "CSOSN", "102"}, {"ICMSSN103", "CSOSN", "103"}, {"ICMSSN201", "CSOSN", "201"},
+        {"ICMSSN202", "CSOSN", "202"}, {"ICMSSN203", "CSOSN", "203"}, {"ICMSSN300", "CSOSN", "300"},
+        {"ICMSSN400", "CSOSN", "400"}, {"ICMSSN500", "CSOSN", "500"}, {"ICMSSN900", "CSOSN", "900"},
+    };
+    for (const auto& c : cases) {
+        const std::string group =
+            "<" + c.group + "><orig>2</orig><" + c.tag + ">" + c.code + "</" + c.tag + "></" + c.group + ">";
+        const std::string key = c.tag == "CST" ? "CST_Icms_1=" : "CSOSN_1=";
+        EXPECT_EQ(tax_lines(icms(group)), (Lines{"Origem_1=2", key + c.code})) << c.group;
+    }
+}
+
 TEST(NfeImpostosItem, OnlyTheTaxedIpiPisAndCofinsGroups) {
     const Case cases[] = {
         {"taxed groups",

@@ -4,6 +4,7 @@
 // current folder never changed, the return codes and the result's copy
 // protocol, one last result per thread, and processes that never see each
 // other's file.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -183,6 +184,32 @@ TEST(HeadlessCalls, ResultCopyProtocol) {
     EXPECT_EQ(one_short, "1 " + size + " 0");    // nothing copied, the buffer empty
     EXPECT_EQ(exact, "0 " + size + " " + size);  // copied with its NUL, nothing beyond
     EXPECT_TRUE(object.starts_with("{\"resultado\":\"abortada\"")) << object;
+}
+
+TEST(HeadlessCalls, AnInvalidCallForgetsTheThreadsEarlierResult) {
+    // In this process, one call after the other on one thread, so that the
+    // invalid call has an earlier result to forget.
+    void* library = ::dlopen(IDF_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << ::dlerror();
+    using Call = int (*)(const char*, const char*, const char*, const char*);
+    const auto last_result = reinterpret_cast<int (*)(char*, int*)>(::dlsym(library, "idf_ultimo_resultado"));
+    const auto nfe = reinterpret_cast<Call>(::dlsym(library, "idf_importa_nfe"));
+    ASSERT_TRUE(last_result && nfe);
+    TempDir out;
+    const std::string ini = out.str() + "/" + ini_name;
+    for (const char* invalid : {"idf_importa_nfe", "idf_importa_cte"}) {
+        const auto call = reinterpret_cast<Call>(::dlsym(library, invalid));
+        ASSERT_NE(call, nullptr) << invalid;
+        ASSERT_EQ(nfe(nullptr, nullptr, nfe_document.c_str(), ini.c_str()), 0);
+        int size = 0;
+        ASSERT_EQ(last_result(nullptr, &size), 1) << "the valid call left no result";
+        EXPECT_EQ(call(nfe_key, nullptr, nullptr, ""), 2) << invalid;
+        char buffer[8] = "xxxxxxx";
+        size = static_cast<int>(sizeof buffer);
+        EXPECT_EQ(last_result(buffer, &size), 2) << invalid;
+        EXPECT_EQ(size, 0) << invalid;
+        EXPECT_EQ(buffer[0], '\0') << invalid;
+    }
 }
 
 TEST(HeadlessCalls, EachThreadKeepsItsOwnLastResult) {
