@@ -16,7 +16,7 @@
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
-#include "platform/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 
 #ifndef IDF_VERSION
 #define IDF_VERSION "0.0.0"

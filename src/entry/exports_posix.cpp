@@ -18,7 +18,7 @@
 #include "integracao_docs_fiscal.h"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/headless_platform.hpp"
-#include "platform/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 
 // The definitions match the public header's declarations (built with
 // IDF_BUILDING_LIBRARY: default visibility, the rest of the library hidden).

@@ -10,7 +10,7 @@
 
 #include "common/import.hpp"
 #include "common/regional.hpp"
-#include "platform/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 
 namespace idf::test {
 
