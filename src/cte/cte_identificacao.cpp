@@ -18,7 +18,6 @@ constexpr std::string_view sem_protocolo =
     "A Importação será Abortada.";
 constexpr std::string_view sem_chave =
     "Arquivo XML Inválido. O Sistema não Conseguiu Ler a Chave de Acesso da CTe.\r\n\nA Importação será Abortada.";
-// Also the message of a payer outside toma03 and toma3.
 
 const Protocolo protocolo{"CTe", "protCTe", "chCTe", sem_protocolo, sem_chave};
 
@@ -65,7 +64,8 @@ void Tfrmimporta_arquivo_xml_cte::grava_tag_opcional(std::string_view tag, xml::
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_tomador() {
-    // Only these two payer groups are known; toma03 wins over toma3.
+    // Only these two payer groups are known; toma03 wins over toma3. A payer
+    // in neither ends the import as a missing ide does.
     xml::Node grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma03"});
     if (!grupo) grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma3"});
     if (!grupo) abort(msg::sem_identificacao);
