@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "common/exchange_file.hpp"
 #include "common/text.hpp"
 #include "platform/temp_name.hpp"
 
