@@ -12,37 +12,32 @@
 namespace idf {
 
 // A path cut after its last separator (any of `separators`): the folder
-// keeps that separator, and is empty when the path has none, so that
-// folder + name is the path again.
+// keeps that separator, and is empty when there is none.
 struct PathParts {
     std::string folder;
     std::string name;
 };
 PathParts split_path(std::string_view path, std::string_view separators);
 
-// What every temporary file of the file `final_name` starts with: "." +
-// final_name + "." (a hidden name where a leading dot hides it).
+// "." + final_name + ".": what every temporary file of `final_name` starts
+// with (hidden where a leading dot hides a file).
 std::string temporary_prefix(std::string_view final_name);
 
-// A temporary file of the file `final_name`, in its folder: the prefix, the
-// writer's process id in decimal, a dot, 16 lowercase hexadecimal digits of
-// `bits`, and ".tmp".
+// The prefix, the writer's process id in decimal, a dot, `bits` in 16
+// lowercase hexadecimal digits, and ".tmp".
 std::string temporary_name(std::string_view final_name, std::uint32_t pid, std::uint64_t bits);
 
-// The process id that `name` carries when it is a temporary file name of
-// `final_name` (1 to 10 decimal digits, at most 4294967295, then exactly 16
-// hexadecimal digits); nullopt for every other name, so that no other file
-// is ever taken for one.
+// The process id in `name` when it is a temporary name of `final_name` (1 to
+// 10 decimal digits up to 4294967295, then exactly 16 hexadecimal digits);
+// nullopt for any other name, so that no other file is taken for one.
 std::optional<std::uint32_t> temporary_name_pid(std::string_view name, std::string_view final_name);
 
-// What one attempt to create a file under a new name gave.
 enum class CreateAttempt { created, name_taken, failed };
 
-// Creates the temporary file of the file at `final_path`: up to 100 names
-// for this process, each with new `random_bits()`, are offered to `create`,
-// which creates the file exclusively. The path of the file created; nullopt
-// when an attempt failed for another reason than a taken name, or no name
-// was free.
+// Creates the temporary file of the file at `final_path`: up to 100 names,
+// each with new `random_bits()`, are offered to `create`, which creates the
+// file exclusively. The path created; nullopt when an attempt failed for
+// another reason than a taken name, or no name was free.
 std::optional<std::string> create_temporary(const PathParts& final_path, std::uint32_t pid,
                                             const std::function<std::uint64_t()>& random_bits,
                                             const std::function<CreateAttempt(const std::string& path)>& create);
