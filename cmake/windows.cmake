@@ -97,13 +97,11 @@ add_custom_target(idf_import_libraries ALL
 if(IDF_BUILD_TESTS)
   # The host program that loads the DLL as a Windows program would.
   file(GLOB idf_win_host_sources CONFIGURE_DEPENDS tests/windows/host/*.cpp)
-  if(idf_win_host_sources)
-    add_executable(idf_win_host ${idf_win_host_sources})
-    target_include_directories(idf_win_host PRIVATE tests/windows/host)
-    target_link_libraries(idf_win_host PRIVATE user32 ole32 kernel32 advapi32)
-    target_link_options(idf_win_host PRIVATE ${IDF_STATIC_RUNTIME})
-    add_dependencies(idf_win_host Integracao_Docs_Fiscal)
-  endif()
+  add_executable(idf_win_host ${idf_win_host_sources})
+  target_include_directories(idf_win_host PRIVATE tests/windows/host)
+  target_link_libraries(idf_win_host PRIVATE user32 ole32 kernel32 advapi32)
+  target_link_options(idf_win_host PRIVATE ${IDF_STATIC_RUNTIME})
+  add_dependencies(idf_win_host Integracao_Docs_Fiscal)
 
   # Prints a DLL's version resource as the system reads it.
   add_executable(idf_version_info tests/windows/tools/version_info.c)

@@ -15,7 +15,7 @@
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/headless_platform.hpp"
-#include "platform/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 #include "values/regional.hpp"
 
 #ifndef IDF_VERSION

@@ -96,6 +96,20 @@ public:
     virtual std::string host_to_ansi(std::string_view text) = 0;
 };
 
+// Declares, in the class of a platform, every member of Platform that the
+// platform implements, so that its header adds only what is its own.
+#define IDF_PLATFORM_MEMBERS                                                            \
+    void mensagem_atencao(std::string_view text) override;                              \
+    std::optional<std::string> open_file_dialog() override;                             \
+    std::string exchange_folder() override;                                             \
+    std::string join_path(std::string_view folder, std::string_view name) override;     \
+    std::optional<DirectoryListing> list_directory(const std::string& folder) override; \
+    bool file_exists(const std::string& path) override;                                 \
+    bool delete_file(const std::string& path) override;                                 \
+    std::unique_ptr<OutputFile> create_file(const std::string& path) override;          \
+    std::optional<std::string> read_file(const std::string& path) override;             \
+    std::string host_to_ansi(std::string_view text) override
+
 // Whether the search makes its folder the process's current folder, as the
 // classic calls do (their hosts may rely on it), or leaves the current
 // folder alone, for hosts whose other threads rely on theirs.

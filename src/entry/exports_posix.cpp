@@ -17,7 +17,7 @@
 #include "integracao_docs_fiscal.h"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/headless_platform.hpp"
-#include "platform/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 #include "values/regional.hpp"
 
 // The definitions match the public header's declarations (built with

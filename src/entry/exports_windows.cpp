@@ -26,7 +26,6 @@
 #include <optional>
 #include <string>
 
-#include "common/exchange_file.hpp"
 #include "common/messages.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"

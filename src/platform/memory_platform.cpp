@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "common/exchange_file.hpp"
 #include "values/text.hpp"
+#include "platform/temp_name.hpp"
 
 namespace idf {
 
@@ -124,9 +124,9 @@ bool MemoryPlatform::delete_file(const std::string& path) { return files.erase(p
 
 std::unique_ptr<OutputFile> MemoryPlatform::create_file(const std::string& path) {
     if (fail_create || !folders.contains(parent_of(path))) return nullptr;
-    const std::size_t slash = path.rfind('/');
-    std::string temporary =
-        path.substr(0, slash + 1) + "." + path.substr(slash + 1) + "." + std::to_string(++temporaries_) + ".tmp";
+    // Named as on disk; the count of files made stands for the random bits.
+    const PathParts where = split_path(path, "/");
+    std::string temporary = where.folder + temporary_name(where.name, 0, ++temporaries_);
     // The object first: once the temporary file exists, its owner removes it
     // whatever fails.
     auto file = std::make_unique<MemoryOutputFile>(*this, path, temporary);

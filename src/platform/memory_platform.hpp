@@ -43,17 +43,8 @@ public:
     // The exchange file's bytes, if it exists.
     std::optional<std::string> exchange_file() const;
 
-    void mensagem_atencao(std::string_view text) override;
-    std::optional<std::string> open_file_dialog() override;
-    std::string exchange_folder() override;
-    std::string join_path(std::string_view folder, std::string_view name) override;
-    std::optional<DirectoryListing> list_directory(const std::string& folder) override;
-    bool file_exists(const std::string& path) override;
-    bool delete_file(const std::string& path) override;
-    std::unique_ptr<OutputFile> create_file(const std::string& path) override;
-    std::optional<std::string> read_file(const std::string& path) override;
     // Arguments are UTF-8.
-    std::string host_to_ansi(std::string_view text) override;
+    IDF_PLATFORM_MEMBERS;
 
 private:
     std::size_t temporaries_ = 0;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/core_support.hpp"
-#include "platform/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 
 namespace idf {
 namespace {

@@ -53,7 +53,8 @@ struct Scene {
         const auto document = test::read_bytes(test::sample_nfe_path());
         if (!document) return;
         for (int i = 0; i < decoys; ++i)
-            folder.write("a" + std::to_string(i) + ".xml", test::nfe_doc(std::string(test::key_b)));
+            folder.write(std::string("a").append(std::to_string(i)).append(".xml"),
+                         test::nfe_doc(std::string(test::key_b)));
         folder.write("z.xml", *document);
         test::TempDir host;
         import_nfe(host.str(), folder.str());

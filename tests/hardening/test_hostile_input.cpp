@@ -347,8 +347,10 @@ std::string tiny_items(int count) {
 std::string with_doctype(std::string_view declarations, std::string_view element, std::string_view content, int count) {
     std::string out = "<?xml version=\"1.0\"?><!DOCTYPE nfeProc [" + std::string(declarations) + "]><nfeProc>";
     out.reserve(out.size() + (element.size() + content.size() + 5) * static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        out += "<" + std::string(element) + ">" + std::string(content) + "</" + std::string(element) + ">";
+    for (int i = 0; i < count; ++i) {
+        out.append("<").append(element).append(">").append(content);
+        out.append("</").append(element).append(">");
+    }
     return out + "</nfeProc>";
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/import.hpp"
-#include "platform/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 #include "values/regional.hpp"
 
 namespace idf::test {

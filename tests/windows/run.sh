@@ -327,8 +327,7 @@ check_archives() {
     listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
     want=$( {
       printf '%s\n' Integracao_Docs_Fiscal.dll Integracao_Docs_Fiscal.lib libIntegracao_Docs_Fiscal.dll.a \
-        Integracao_Docs_Fiscal.def include/integracao_docs_fiscal.h README.md docs/exchange-file.md
-      [[ -f $root/CHANGELOG.md ]] && echo CHANGELOG.md
+        Integracao_Docs_Fiscal.def include/integracao_docs_fiscal.h README.md CHANGELOG.md docs/exchange-file.md
       (cd "$root" && find examples -type f)
     } | sed "s|^|$name-win$bits/|" | sort)
     check '[[ $listing == "$want" ]]' "$name-win$bits.zip holds: $(diff <(echo "$want") <(echo "$listing") | grep '^[<>]' | tr '\n' ' ')"
@@ -352,14 +351,6 @@ check_archives() {
     done
     tar -xzf "$tgz" -C "$unpacked"
     linux_lib="$unpacked/$name-linux-x86_64/lib"
-  elif [[ ! -f $root/cmake/install.cmake ]]; then
-    # Until the project has install rules the Linux archive cannot be made:
-    # the Linux examples use the library of the package build.
-    echo "skipped: the Linux archive (no install rules yet)"
-    linux_lib="$unpacked/linux-lib"
-    mkdir -p "$linux_lib"
-    cp "$root/build-package/linux/libintegracao_docs_fiscal.so" "$linux_lib/" &&
-      ln -sfn libintegracao_docs_fiscal.so "$linux_lib/libintegracao_docs_fiscal.so.1"
   else
     bad "no $name-linux-x86_64.tar.gz"
   fi

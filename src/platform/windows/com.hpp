@@ -38,13 +38,6 @@ public:
     }
     void** put_void() { return reinterpret_cast<void**>(put()); }
 
-    template <typename U>
-    ComPtr<U> query(const IID& iid) const {
-        ComPtr<U> out;
-        if (p_) p_->QueryInterface(iid, out.put_void());
-        return out;
-    }
-
 private:
     T* p_ = nullptr;
 };

@@ -5,12 +5,14 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "common/messages.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
+#include "platform/temp_name.hpp"
 
 namespace idf::win {
 
@@ -34,39 +36,19 @@ UniqueHandle checked(HANDLE h) { return UniqueHandle(h == INVALID_HANDLE_VALUE ?
 
 std::string ansi(std::string_view utf8) { return to_ansi(utf8_to_utf16(utf8)); }
 
-// The temporary files of the exchange file: "." + its name + ".<pid>.<16 hex
-// digits>.tmp" in its folder.
-std::string temporary_prefix(std::string_view final_name) {
-    std::string prefix = ".";
-    prefix += final_name;
-    prefix += '.';
-    return prefix;
-}
-
-unsigned long long random_bits() {
+std::uint64_t random_bits() {
     static LONG counter = 0;
     LARGE_INTEGER now{};
     QueryPerformanceCounter(&now);
     FILETIME time{};
     GetSystemTimeAsFileTime(&time);
-    unsigned long long bits = static_cast<unsigned long long>(now.QuadPart) ^
-                              (static_cast<unsigned long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime);
-    bits ^= static_cast<unsigned long long>(InterlockedIncrement(&counter)) * 0x9E3779B97F4A7C15ULL;
-    bits ^= static_cast<unsigned long long>(GetCurrentThreadId()) << 40;
+    std::uint64_t bits = static_cast<std::uint64_t>(now.QuadPart) ^
+                         (static_cast<std::uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime);
+    bits ^= static_cast<std::uint64_t>(InterlockedIncrement(&counter)) * 0x9E3779B97F4A7C15ULL;
+    bits ^= static_cast<std::uint64_t>(GetCurrentThreadId()) << 40;
     // CREATE_NEW refuses any name that exists, so a guessed name costs only
     // another attempt.
     return bits;
-}
-
-struct Split {
-    std::string folder;  // with its trailing backslash
-    std::string name;
-};
-
-Split split_path(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    if (slash == std::string::npos) return {std::string(), path};
-    return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
 bool process_running(DWORD pid) {
@@ -79,10 +61,9 @@ bool process_running(DWORD pid) {
 // last written over a minute ago, and it can be deleted: a writer holds its
 // file open without FILE_SHARE_DELETE from creation until just before the
 // rename, and the first conditions cover that last moment.
-void remove_stale_temporaries(const Split& where) {
-    const std::string prefix = temporary_prefix(where.name);
+void remove_stale_temporaries(const PathParts& where) {
     WIN32_FIND_DATAA found{};
-    UniqueFind find(FindFirstFileA((where.folder + prefix + "*.tmp").c_str(), &found));
+    UniqueFind find(FindFirstFileA((where.folder + temporary_prefix(where.name) + "*.tmp").c_str(), &found));
     if (find.get() == INVALID_HANDLE_VALUE) {
         find.release();
         return;
@@ -95,23 +76,11 @@ void remove_stale_temporaries(const Split& where) {
     const unsigned long long now = ticks(now_time);
     constexpr unsigned long long minute = 60ULL * 10'000'000ULL;
     do {
-        const std::string_view name = found.cFileName;
         if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
-        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
-        const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-        const std::size_t dot = middle.find('.');
-        if (dot == std::string_view::npos || dot == 0 || dot > 10 || middle.size() - dot - 1 != 16) continue;
-        DWORD pid = 0;
-        bool digits = true;
-        for (const char c : middle.substr(0, dot)) {
-            if (c < '0' || c > '9')
-                digits = false;
-            else
-                pid = pid * 10 + static_cast<DWORD>(c - '0');
-        }
-        if (!digits) continue;
+        const auto pid = temporary_name_pid(found.cFileName, where.name);
+        if (!pid) continue;
         const bool old = ticks(found.ftLastWriteTime) + minute < now;
-        if (old || !process_running(pid)) DeleteFileA((where.folder + found.cFileName).c_str());
+        if (old || !process_running(*pid)) DeleteFileA((where.folder + found.cFileName).c_str());
     } while (FindNextFileA(find.get(), &found));
 }
 
@@ -128,29 +97,17 @@ public:
     WindowsOutputFile(const WindowsOutputFile&) = delete;
     WindowsOutputFile& operator=(const WindowsOutputFile&) = delete;
 
-    // Creates the temporary file under a new name: CREATE_NEW refuses any
-    // existing entry, a link included; no FILE_SHARE_DELETE, so that no one
-    // removes or renames it while it is written.
+    // Creates the temporary file under a new name.
     bool open() {
-        const Split where = split_path(final_);
+        const PathParts where = split_path(final_, "\\/");
         remove_stale_temporaries(where);
-        const std::string prefix =
-            where.folder + temporary_prefix(where.name) + std::to_string(GetCurrentProcessId()) + ".";
         registry_.reserve(registry_.size() + 1);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[32];
-            std::snprintf(suffix, sizeof suffix, "%016llx.tmp", random_bits());
-            temporary_ = prefix + suffix;
-            handle_ = checked(CreateFileA(temporary_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-            if (handle_) {
-                registry_.push_back({handle_.get(), temporary_});
-                return true;
-            }
-            const DWORD error = GetLastError();
-            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
-        }
-        return false;
+        auto created = create_temporary(where, GetCurrentProcessId(), random_bits,
+                                        [this](const std::string& path) { return create_at(path); });
+        if (!created) return false;
+        temporary_ = std::move(*created);
+        registry_.push_back({handle_.get(), temporary_});
+        return true;
     }
 
     bool write(std::string_view bytes) override {
@@ -178,6 +135,18 @@ public:
     }
 
 private:
+    // CREATE_NEW refuses any existing entry, a link included; no
+    // FILE_SHARE_DELETE, so that no one removes or renames the file while it
+    // is written.
+    CreateAttempt create_at(const std::string& path) {
+        handle_ = checked(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (handle_) return CreateAttempt::created;
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateAttempt::name_taken
+                                                                           : CreateAttempt::failed;
+    }
+
     void forget() {
         std::erase_if(registry_, [&](const OpenOutput& open) { return open.handle == handle_.get(); });
     }

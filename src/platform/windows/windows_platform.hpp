@@ -25,24 +25,14 @@ public:
     WindowsPlatform(const WindowsPlatform&) = delete;
     WindowsPlatform& operator=(const WindowsPlatform&) = delete;
 
-    // MessageBoxA without owner, OK only, exclamation icon, task-modal;
-    // text and caption in the ANSI code page.
-    void mensagem_atencao(std::string_view text) override;
-    // GetOpenFileNameA: filter "XML files" (*.xml), default extension
-    // "XML", file must exist, resizable, read-only box hidden.
-    std::optional<std::string> open_file_dialog() override;
-    // The folder of the process's executable (not of this library); a
-    // drive root keeps its backslash. Empty when the executable's path
-    // cannot be read in full.
-    std::string exchange_folder() override;
-    std::string join_path(std::string_view folder, std::string_view name) override;
-    std::optional<DirectoryListing> list_directory(const std::string& folder) override;
-    bool file_exists(const std::string& path) override;
-    bool delete_file(const std::string& path) override;
-    std::unique_ptr<OutputFile> create_file(const std::string& path) override;
-    std::optional<std::string> read_file(const std::string& path) override;
-    // Host strings are ANSI already.
-    std::string host_to_ansi(std::string_view text) override;
+    // Boxes: MessageBoxA without owner, OK only, exclamation icon,
+    // task-modal; text and caption in the ANSI code page. The dialog:
+    // GetOpenFileNameA, filter "XML files" (*.xml), default extension "XML",
+    // file must exist, resizable, read-only box hidden. The exchange folder
+    // is the folder of the process's executable (not of this library); a
+    // drive root keeps its backslash; empty when the executable's path
+    // cannot be read in full. Host strings are ANSI already.
+    IDF_PLATFORM_MEMBERS;
 
     // Closes every file this platform still has open and deletes their
     // temporary files. Used after a fault that left the import's own

@@ -1,4 +1,4 @@
-#include "platform/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,15 +11,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <utility>
 
 #include "values/text.hpp"
 #include "xml/tree.hpp"
+#include "platform/temp_name.hpp"
 
 namespace idf {
 
@@ -28,15 +29,6 @@ namespace {
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
-
-// The temporary files of the exchange file: "." + its name + ".<pid>.<16
-// hex digits>.tmp" in its folder, hidden, so that no listing shows them.
-std::string temporary_prefix(std::string_view final_name) {
-    std::string prefix = ".";
-    prefix += final_name;
-    prefix += '.';
-    return prefix;
-}
 
 std::uint64_t random_bits() {
     std::uint64_t bits = 0;
@@ -50,16 +42,8 @@ std::uint64_t random_bits() {
            (++counter * 0x9E3779B97F4A7C15ULL);
 }
 
-struct Split {
-    std::string folder;
-    std::string name;
-};
-
-Split split_path(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {".", path};
-    return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
-}
+// The folder of a path split by split_path, as the system opens it.
+std::string openable(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
 
 // A leftover temporary file is stale when no process holds its lock (every
 // writer locks its file from creation to rename) and either the process
@@ -80,27 +64,15 @@ bool is_stale(int dir, const char* name, pid_t pid) {
     return stale;
 }
 
-void remove_stale_temporaries(const Split& where) {
-    const std::string prefix = temporary_prefix(where.name);
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(where.folder.c_str()));
+void remove_stale_temporaries(const PathParts& where) {
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(openable(where.folder).c_str()));
     if (!dir) return;
     while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
-        // <pid>.<16 hex digits>
-        const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-        const std::size_t dot = middle.find('.');
-        if (dot == std::string_view::npos || dot == 0 || middle.size() - dot - 1 != 16) continue;
-        pid_t pid = 0;
-        bool digits = dot <= 9;
-        for (const char c : middle.substr(0, dot)) {
-            if (c < '0' || c > '9')
-                digits = false;
-            else
-                pid = pid * 10 + (c - '0');
-        }
-        if (!digits) continue;
-        if (is_stale(::dirfd(dir.get()), entry->d_name, pid)) ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+        const auto pid = temporary_name_pid(entry->d_name, where.name);
+        // A process id no pid_t holds names no process.
+        if (!pid || *pid > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max())) continue;
+        if (is_stale(::dirfd(dir.get()), entry->d_name, static_cast<pid_t>(*pid)))
+            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
     }
 }
 
@@ -116,24 +88,15 @@ public:
     PosixOutputFile(const PosixOutputFile&) = delete;
     PosixOutputFile& operator=(const PosixOutputFile&) = delete;
 
-    // Creates the temporary file under a new name: exclusively, never
-    // through a link; mode 0644 less the umask.
+    // Creates the temporary file under a new name.
     bool open() {
-        const Split where = split_path(final_);
+        const PathParts where = split_path(final_, "/");
         remove_stale_temporaries(where);
-        const std::string prefix = where.folder + "/" + temporary_prefix(where.name) + std::to_string(::getpid()) + ".";
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[32];
-            std::snprintf(suffix, sizeof suffix, "%016llx.tmp", static_cast<unsigned long long>(random_bits()));
-            temporary_ = prefix + suffix;
-            fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-            if (fd_ >= 0) {
-                ::flock(fd_, LOCK_EX | LOCK_NB);
-                return true;
-            }
-            if (errno != EEXIST) return false;
-        }
-        return false;
+        auto created = create_temporary(where, static_cast<std::uint32_t>(::getpid()), random_bits,
+                                        [this](const std::string& path) { return create_at(path); });
+        if (!created) return false;
+        temporary_ = std::move(*created);
+        return true;
     }
 
     bool write(std::string_view bytes) override {
@@ -160,7 +123,7 @@ public:
             return false;
         }
         // The rename itself reaches the disk with the folder.
-        const int dir = ::open(split_path(final_).folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int dir = ::open(openable(split_path(final_, "/").folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir >= 0) {
             ::fsync(dir);
             ::close(dir);
@@ -169,6 +132,15 @@ public:
     }
 
 private:
+    // Exclusively, never through a link; mode 0644 less the umask. Locked
+    // until it is renamed or removed.
+    CreateAttempt create_at(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd_ < 0) return errno == EEXIST ? CreateAttempt::name_taken : CreateAttempt::failed;
+        ::flock(fd_, LOCK_EX | LOCK_NB);
+        return CreateAttempt::created;
+    }
+
     std::string final_;
     std::string temporary_;
     int fd_ = -1;

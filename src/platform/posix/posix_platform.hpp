@@ -10,23 +10,13 @@ public:
     explicit PosixPlatform(SearchFolder search_folder = SearchFolder::becomes_current)
         : search_folder_(search_folder) {}
 
-    // Prints the box text to standard error (there is no desktop to show
-    // a box on); override for another channel.
-    void mensagem_atencao(std::string_view text) override;
-    // No dialog is available to a library without a desktop: the user
-    // "cancels".
-    std::optional<std::string> open_file_dialog() override;
-    // The folder of the process's executable (/proc/self/exe); empty when
-    // it cannot be determined.
-    std::string exchange_folder() override;
-    std::string join_path(std::string_view folder, std::string_view name) override;
-    std::optional<DirectoryListing> list_directory(const std::string& folder) override;
-    bool file_exists(const std::string& path) override;
-    bool delete_file(const std::string& path) override;
-    std::unique_ptr<OutputFile> create_file(const std::string& path) override;
-    std::optional<std::string> read_file(const std::string& path) override;
-    // Arguments and paths are UTF-8 here.
-    std::string host_to_ansi(std::string_view text) override;
+    // Boxes are printed to standard error (there is no desktop to show a box
+    // on); override mensagem_atencao for another channel. No dialog is
+    // available to a library without a desktop: the user "cancels". The
+    // exchange folder is the folder of the process's executable
+    // (/proc/self/exe), empty when it cannot be determined. Arguments and
+    // paths are UTF-8.
+    IDF_PLATFORM_MEMBERS;
 
 private:
     SearchFolder search_folder_;
