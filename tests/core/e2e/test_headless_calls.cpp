@@ -151,10 +151,13 @@ TEST(HeadlessCalls, CurrentFolderNeverChangesDuringALongSearch) {
     host.add_documents();
     TempDir many;
     const std::string padding = "<obs>" + std::string(20000, 'x') + "</obs>";
-    for (int i = 0; i < 300; ++i)
-        many.write("a" + std::to_string(1000 + i) + ".xml",
-                   "<nfeProc><protNFe><infProt><chNFe>0</chNFe><xMotivo>" + std::string(nfe_key) +
-                       "</xMotivo></infProt></protNFe>" + padding + "</nfeProc>");
+    for (int i = 0; i < 300; ++i) {
+        std::string name(1, 'a');  // appended: GCC 12 at -O3 warns falsely (-Wrestrict)
+        name += std::to_string(1000 + i);
+        name += ".xml";
+        many.write(name, "<nfeProc><protNFe><infProt><chNFe>0</chNFe><xMotivo>" + std::string(nfe_key) +
+                             "</xMotivo></infProt></protNFe>" + padding + "</nfeProc>");
+    }
     copy_document(many, nfe_document, "z.xml");
     const auto r = host.call("nfe", nfe_key, many.str(), "", host.ini());
     EXPECT_EQ(r.exit_code, 0) << "the current folder changed during the call";
