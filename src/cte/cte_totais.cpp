@@ -1,5 +1,6 @@
-// [TOTAIS] with the ICMS and the tax reform's IBS and CBS of the CT-e, the keys of the transported NF-e
-// ([NOTAS_FISCAIS], [QUANTIDADE_NOTAS]) and [DIRETORIO].
+// [TOTAIS] with the ICMS and the tax reform's IBS and CBS of the CT-e, the
+// keys of the transported NF-e ([NOTAS_FISCAIS], [QUANTIDADE_NOTAS]) and
+// [DIRETORIO].
 #include <string>
 
 #include "common/fields.hpp"

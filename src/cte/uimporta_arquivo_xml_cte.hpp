@@ -33,7 +33,8 @@ private:
     void le_remetente();
     void le_destinatario();
 
-    // [TOTAIS] (with the ICMS and the IBS/CBS lines), [NOTAS_FISCAIS] with [QUANTIDADE_NOTAS], and [DIRETORIO].
+    // [TOTAIS] with the ICMS and the IBS/CBS lines, [NOTAS_FISCAIS] with
+    // [QUANTIDADE_NOTAS], and [DIRETORIO].
     void le_totais();
     void le_icms();
     void le_ibscbs();
