@@ -163,6 +163,11 @@ void write_fields(Import& import, xml::Node parent, std::span<const Field> field
     for (const Field& field : fields) write_field(import, parent, field, suffix);
 }
 
+void write_group(Import& import, xml::Node parent, std::string_view group, std::span<const Field> fields,
+                 std::string_view suffix) {
+    if (const xml::Node node = parent.find(group)) write_fields(import, node, fields, suffix);
+}
+
 std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child) {
     return read_value(import, parent, child, transform::as_read);
 }

@@ -96,6 +96,12 @@ std::string read_field(Import& import, xml::Node parent, const Field& field);
 void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix = {});
 void write_fields(Import& import, xml::Node parent, std::span<const Field> fields, std::string_view suffix = {});
 
+// The same for the rows of an optional group: the child `group` of
+// `parent`, found with Node::find. An absent group writes nothing and adds
+// nothing to the document.
+void write_group(Import& import, xml::Node parent, std::string_view group, std::span<const Field> fields,
+                 std::string_view suffix = {});
+
 // The identifying number rule: steps 1 and 2 with no transformation and no
 // problem line; the caller aborts when the final value is blank.
 std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child);

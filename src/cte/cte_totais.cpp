@@ -1,9 +1,11 @@
-// [TOTAIS] with the ICMS of the CT-e, the keys of the transported NF-e
-// ([NOTAS_FISCAIS], [QUANTIDADE_NOTAS]) and [DIRETORIO].
+// [TOTAIS] with the ICMS and the tax reform's IBS and CBS of the CT-e, the
+// keys of the transported NF-e ([NOTAS_FISCAIS], [QUANTIDADE_NOTAS]) and
+// [DIRETORIO].
 #include <string>
 
 #include "common/fields.hpp"
 #include "common/messages.hpp"
+#include "common/reforma_tributaria.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "values/numbers.hpp"
 #include "values/text.hpp"
@@ -33,6 +35,9 @@ const Field icms[] = {
     {"Valor_Icms=", "vICMS", amount, Kind::on_failure, "- Valor do ICMS no Arquivo XML."},
 };
 
+// Child of imp: the document's value with the reform's taxes.
+const Field total_com_tributos{"Total_Nota_Fiscal_Com_Tributos=", "vTotDFe", number(2), Kind::optional};
+
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_cte::le_totais() {
@@ -46,6 +51,7 @@ void Tfrmimporta_arquivo_xml_cte::le_totais() {
     write_line("[TOTAIS]");
     write_value(total.key, valor);
     le_icms();
+    le_ibscbs();
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_icms() {
@@ -60,6 +66,13 @@ void Tfrmimporta_arquivo_xml_cte::le_icms() {
     }
     // A group not in the list (Simples Nacional, exempt, ...) is no error.
     for (const Field& field : icms) write_value(field.key, formatted_zero(regional()));
+}
+
+void Tfrmimporta_arquivo_xml_cte::le_ibscbs() {
+    // imp is there: le_icms aborts without imp/ICMS.
+    const xml::Node imp = find_path(document_element(), {"CTe", "infCte", "imp"});
+    write_group(*this, imp, "IBSCBS", linhas_ibscbs());
+    write_field(*this, imp, total_com_tributos);
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {

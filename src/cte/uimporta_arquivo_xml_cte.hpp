@@ -4,7 +4,7 @@
 // the document element:
 //   protocol, identification, route and payer   (cte_identificacao.cpp)
 //   carrier, sender and receiver                 (cte_participantes.cpp)
-//   totals with ICMS, transported NF-e, folder   (cte_totais.cpp)
+//   totals with taxes, transported NF-e, folder  (cte_totais.cpp)
 #pragma once
 
 #include <string_view>
@@ -34,9 +34,11 @@ private:
     void le_remetente();
     void le_destinatario();
 
-    // [TOTAIS], [NOTAS_FISCAIS] with [QUANTIDADE_NOTAS], and [DIRETORIO].
+    // [TOTAIS] with the ICMS and the IBS/CBS lines, [NOTAS_FISCAIS] with
+    // [QUANTIDADE_NOTAS], and [DIRETORIO].
     void le_totais();
     void le_icms();
+    void le_ibscbs();
     void le_notas_fiscais();
     void le_diretorio();
 };

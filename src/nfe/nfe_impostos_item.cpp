@@ -1,10 +1,12 @@
 // The tax lines of one item: ICMS from the first ICMS group the item
-// carries, then IPI, PIS and COFINS from their taxed groups. A missing group
-// or tag only leaves lines out.
+// carries, then IPI, PIS and COFINS from their taxed groups, then the tax
+// reform's selective tax (IS) and IBS and CBS. A missing group or tag only
+// leaves lines out.
 #include <array>
 #include <string>
 
 #include "common/fields.hpp"
+#include "common/reforma_tributaria.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "values/text.hpp"
 
@@ -83,6 +85,19 @@ const Field cofins[] = {
     {"Valor_COFINS=", "vCOFINS", number(2), Kind::optional},
 };
 
+// The selective tax of the tax reform; the rate of a specific tax is per
+// unit of uTrib.
+const Field imposto_seletivo[] = {
+    {"CST_IS=", "CSTIS", as_read, Kind::optional},
+    {"Classificacao_IS=", "cClassTribIS", as_read, Kind::optional},
+    {"Base_IS=", "vBCIS", number(2), Kind::optional},
+    {"Aliquota_IS=", "pIS", number(4), Kind::optional},
+    {"Aliquota_Especifica_IS=", "pISEspec", number(4), Kind::optional},
+    {"Unidade_IS=", "uTrib", as_read, Kind::optional},
+    {"Quantidade_IS=", "qTrib", number(4), Kind::optional},
+    {"Valor_IS=", "vIS", number(2), Kind::optional},
+};
+
 xml::Node imposto_de(xml::Node det) { return det.child("imposto"); }
 
 }  // namespace
@@ -133,6 +148,9 @@ void Tfrmimporta_arquivo_xml_nfe::le_impostos_item(xml::Node det) {
     le_tributo_item(det, "IPI", "IPITrib", ipi);
     le_tributo_item(det, "PIS", "PISAliq", pis);
     le_tributo_item(det, "COFINS", "COFINSAliq", cofins);
+    const xml::Node imposto = imposto_de(det);
+    write_group(*this, imposto, "IS", imposto_seletivo, sufixo_item_);
+    write_group(*this, imposto, "IBSCBS", linhas_ibscbs(), sufixo_item_);
 }
 
 }  // namespace idf::nfe

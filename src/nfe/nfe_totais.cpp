@@ -30,6 +30,37 @@ const Field totais[] = {
     {"Total_Nota_Fiscal=", "vNF", amount, Kind::on_failure, "- Total da Nota Fiscal no Arquivo XML."},
 };
 
+// The totals of the tax reform, under total, after the ICMS totals: each
+// line only when its element holds text, so a document without the
+// reform's groups keeps its [TOTAIS] as it was.
+const Field totais_reforma[] = {
+    {"Valor_IS=", "ISTot/vIS", number(2), Kind::optional},
+    {"Base_IBSCBS=", "IBSCBSTot/vBCIBSCBS", number(2), Kind::optional},
+    {"Valor_Diferido_IBS_UF=", "IBSCBSTot/gIBS/gIBSUF/vDif", number(2), Kind::optional},
+    {"Valor_Devolvido_IBS_UF=", "IBSCBSTot/gIBS/gIBSUF/vDevTrib", number(2), Kind::optional},
+    {"Valor_IBS_UF=", "IBSCBSTot/gIBS/gIBSUF/vIBSUF", number(2), Kind::optional},
+    {"Valor_Diferido_IBS_Municipio=", "IBSCBSTot/gIBS/gIBSMun/vDif", number(2), Kind::optional},
+    {"Valor_Devolvido_IBS_Municipio=", "IBSCBSTot/gIBS/gIBSMun/vDevTrib", number(2), Kind::optional},
+    {"Valor_IBS_Municipio=", "IBSCBSTot/gIBS/gIBSMun/vIBSMun", number(2), Kind::optional},
+    {"Valor_IBS=", "IBSCBSTot/gIBS/vIBS", number(2), Kind::optional},
+    {"Valor_Credito_Presumido_IBS=", "IBSCBSTot/gIBS/vCredPres", number(2), Kind::optional},
+    {"Valor_Credito_Presumido_Suspenso_IBS=", "IBSCBSTot/gIBS/vCredPresCondSus", number(2), Kind::optional},
+    {"Valor_Diferido_CBS=", "IBSCBSTot/gCBS/vDif", number(2), Kind::optional},
+    {"Valor_Devolvido_CBS=", "IBSCBSTot/gCBS/vDevTrib", number(2), Kind::optional},
+    {"Valor_CBS=", "IBSCBSTot/gCBS/vCBS", number(2), Kind::optional},
+    {"Valor_Credito_Presumido_CBS=", "IBSCBSTot/gCBS/vCredPres", number(2), Kind::optional},
+    {"Valor_Credito_Presumido_Suspenso_CBS=", "IBSCBSTot/gCBS/vCredPresCondSus", number(2), Kind::optional},
+    {"Valor_IBS_Monofasico=", "IBSCBSTot/gMono/vIBSMono", number(2), Kind::optional},
+    {"Valor_CBS_Monofasico=", "IBSCBSTot/gMono/vCBSMono", number(2), Kind::optional},
+    {"Valor_IBS_Monofasico_Retencao=", "IBSCBSTot/gMono/vIBSMonoReten", number(2), Kind::optional},
+    {"Valor_CBS_Monofasico_Retencao=", "IBSCBSTot/gMono/vCBSMonoReten", number(2), Kind::optional},
+    {"Valor_IBS_Monofasico_Retido=", "IBSCBSTot/gMono/vIBSMonoRet", number(2), Kind::optional},
+    {"Valor_CBS_Monofasico_Retido=", "IBSCBSTot/gMono/vCBSMonoRet", number(2), Kind::optional},
+    {"Valor_Estorno_IBS=", "IBSCBSTot/gEstornoCred/vIBSEstCred", number(2), Kind::optional},
+    {"Valor_Estorno_CBS=", "IBSCBSTot/gEstornoCred/vCBSEstCred", number(2), Kind::optional},
+    {"Total_Nota_Fiscal_Com_Tributos=", "vNFTot", number(2), Kind::optional},
+};
+
 // Children of transp/transporta. Only the CNPJ is read for the carrier.
 const Field transportadora[] = {
     {"CNPJ_CPF=", "CNPJ", as_read, Kind::on_failure, "- CNPJ/CPF da Transportadora no Arquivo XML."},
@@ -63,11 +94,13 @@ void grava_observacao(Import& import, xml::Node inf_adic, std::string_view key, 
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_nfe::le_totais() {
-    const xml::Node icms_tot = find_path(document_element(), {"NFe", "infNFe", "total", "ICMSTot"});
+    const xml::Node total = find_path(document_element(), {"NFe", "infNFe", "total"});
+    const xml::Node icms_tot = total ? total.find("ICMSTot") : xml::Node();
     if (!icms_tot) abort(msg::sem_totais);
     write_empty_line();
     write_line("[TOTAIS]");
     write_fields(*this, icms_tot, totais);
+    write_fields(*this, total, totais_reforma);
 }
 
 void Tfrmimporta_arquivo_xml_nfe::le_transportadora() {

@@ -48,7 +48,7 @@ private:
     // The [PRODUTOS_n] sections and [QUANTIDADE_ITENS].
     void le_itens();
 
-    // The ICMS, IPI, PIS and COFINS lines of one item.
+    // The ICMS, IPI, PIS, COFINS, IS and IBS/CBS lines of one item.
     static xml::Node localiza_grupo_icms(xml::Node det);
     void le_impostos_item(xml::Node det);
     void le_icms_item(xml::Node det);

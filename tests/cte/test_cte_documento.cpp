@@ -1,4 +1,4 @@
-// Whole CT-e imports: a synthetic document byte for byte, two real
+// Whole CT-e imports: a synthetic document byte for byte, three real
 // documents against their expected exchange files, and every real CT-e
 // of the corpus.
 #include <gtest/gtest.h>
@@ -142,13 +142,14 @@ TEST(CteDocumento, SyntheticDocumentByteForByte) {
     EXPECT_TRUE(r.result.lista_problemas.empty());
 }
 
-// The expected exchange files of two real documents, checked by hand. The
+// The expected exchange files of three real documents, checked by hand. The
 // last line holds the document's path, which depends on where the corpus
 // lies: the expected files stop after "Diretorio_Arquivo_XML=" and the
 // path and the line end are added here.
 TEST(CteDocumento, RealDocumentsMatchTheirExpectedFiles) {
     IDF_REQUIRE_CORPUS();
-    for (const std::string_view name : {"brdanfe-cte103-42-1107-225", "spedda-cte300-hom-31nfe"}) {
+    for (const std::string_view name :
+         {"brdanfe-cte103-42-1107-225", "spedda-cte300-hom-31nfe", "bfr-cte400-reforma-tributaria"}) {
         SCOPED_TRACE(name);
         const std::string path = corpus_path("cte/" + std::string(name) + ".xml");
         const auto golden = read_bytes(std::string(IDF_TESTS_DIR) + "/cte/golden/" + std::string(name) + ".ini");

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "cte/cte_fixture.hpp"
+#include "support/reforma_tributaria.hpp"
 
 namespace idf::test::cte {
 namespace {
@@ -85,6 +86,35 @@ TEST(CteTotais, EveryListedGroupIsRead) {
         EXPECT_EQ(section(run(cte), "[TOTAIS]"),
                   (Lines{"Total_Nota_Fiscal=100,00", "Aliquota_Icms=17,50", "Base_Icms=10,00", "Valor_Icms=1,75"}))
             << group;
+    }
+}
+
+// The reform's IBS and CBS follow the ICMS, with the same rows as an NF-e
+// item's IBSCBS group, then the value with the reform's taxes.
+TEST(CteTotais, IbsAndCbsAfterTheIcms) {
+    const Lines icms = {"Total_Nota_Fiscal=100,00", "Aliquota_Icms=12,00", "Base_Icms=100,00", "Valor_Icms=12,00"};
+    Lines completo = icms;
+    completo.insert(completo.end(), linhas_ibscbs_completo.begin(), linhas_ibscbs_completo.end());
+    completo.push_back("Total_Nota_Fiscal_Com_Tributos=112,50");
+    const struct {
+        const char* name;
+        std::string reforma;  // after ICMS in imp
+        Lines expected;
+    } cases[] = {
+        {"no reform groups", "<vTotTrib>1</vTotTrib>", icms},
+        {"every element", std::string(ibscbs_completo) + "<vTotDFe>112.5</vTotDFe>", completo},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTe cte;
+        cte.imp =
+            "<imp><ICMS><ICMS00><CST>00</CST><vBC>100.00</vBC><pICMS>12.00</pICMS><vICMS>12.00</vICMS>"
+            "</ICMS00></ICMS>" +
+            c.reforma + "</imp>";
+        const RunResult r = run(cte);
+        ASSERT_TRUE(r.completed());
+        EXPECT_EQ(section(r, "[TOTAIS]"), c.expected);
+        EXPECT_EQ(r.result.lista_problemas, "");
     }
 }
 

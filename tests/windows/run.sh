@@ -454,8 +454,10 @@ printf '<!DOCTYPE nfeProc [<!ENTITY k SYSTEM "chave.txt">]>\n<nfeProc><protNFe><
   "$key" >"$data/hostil/2-externa.xml"
 cp "$corpus/nfe/nfelib-nfe400-26-1808-1687.xml" "$data/hostil/9-nota.xml"
 mkfifo "$data/hostil/00-fila.xml"  # a FIFO under an .xml name must not block the search
-for f in nfelib-nfe400-35-1808-47449.xml nfephp-nfe200-unsigned.xml; do cp "$corpus/nfe/$f" "$data/avulsos/"; done
-cp "$corpus/cte/brdanfe-cte103-42-1107-225.xml" "$data/avulsos/"
+for f in nfelib-nfe400-35-1808-47449.xml nfephp-nfe200-unsigned.xml nfelib-nfe400-reforma-tributaria.xml; do
+  cp "$corpus/nfe/$f" "$data/avulsos/"
+done
+for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml; do cp "$corpus/cte/$f" "$data/avulsos/"; done
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
 cp "$root/samples/nfe-exemplo.xml" "$data/amostra/"
 

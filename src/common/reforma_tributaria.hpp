@@ -1,0 +1,17 @@
+// The rows of the consumption taxes of the tax reform that the NF-e item
+// and the CT-e share: the IBSCBS group (IBS of the state and of the
+// municipality, CBS), read the same way under det/imposto and under imp.
+#pragma once
+
+#include <span>
+
+#include "common/fields.hpp"
+
+namespace idf {
+
+// The rows of IBSCBS, every element path relative to the group. Each line
+// is written only when its element holds text (Kind::optional): a document
+// without a subgroup simply has none of its lines.
+std::span<const Field> linhas_ibscbs();
+
+}  // namespace idf
