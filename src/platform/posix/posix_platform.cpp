@@ -18,9 +18,9 @@
 #include <limits>
 #include <utility>
 
+#include "platform/temp_name.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
-#include "platform/temp_name.hpp"
 
 namespace idf {
 
@@ -137,7 +137,12 @@ private:
     CreateAttempt create_at(const std::string& path) {
         fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd_ < 0) return errno == EEXIST ? CreateAttempt::name_taken : CreateAttempt::failed;
-        ::flock(fd_, LOCK_EX | LOCK_NB);
+        // Unlocked, the file would look like a leftover to other writers.
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::unlink(path.c_str());
+            ::close(std::exchange(fd_, -1));
+            return CreateAttempt::failed;
+        }
         return CreateAttempt::created;
     }
 
