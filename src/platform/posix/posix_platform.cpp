@@ -177,11 +177,22 @@ std::string current_folder() {
 }
 
 std::string absolute_path(const std::string& path) {
-    std::error_code ec;
-    auto abs = std::filesystem::absolute(path, ec);
-    if (ec) return path;
-    std::string out = abs.lexically_normal().string();
-    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    // ".." stays: after a link, "link/.." is the folder above the link's
+    // target, which only the system can tell.
+    const std::string joined = path.starts_with('/') ? path : current_folder() + "/" + path;
+    std::string out;
+    std::size_t at = 0;
+    while (at <= joined.size()) {
+        std::size_t end = joined.find('/', at);
+        if (end == std::string::npos) end = joined.size();
+        const std::string_view part(joined.data() + at, end - at);
+        if (!part.empty() && part != ".") {
+            if (!out.empty() || joined.front() == '/') out += '/';
+            out += part;
+        }
+        at = end + 1;
+    }
+    if (out.empty()) return joined.front() == '/' ? "/" : ".";
     return out;
 }
 
