@@ -275,7 +275,22 @@ bool PosixPlatform::file_exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool PosixPlatform::delete_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool PosixPlatform::delete_file(const std::string& path) {
+    return entry_kind(path) == EntryKind::replaceable && ::unlink(path.c_str()) == 0;
+}
+
+EntryKind PosixPlatform::entry_kind(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? EntryKind::none : EntryKind::other;
+    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) ? EntryKind::replaceable : EntryKind::other;
+}
+
+std::optional<FileIdentity> PosixPlatform::file_identity(const std::string& path, bool follow_links) {
+    struct stat st {};
+    if ((follow_links ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
 
 std::unique_ptr<OutputFile> PosixPlatform::create_file(const std::string& path) {
     // The object first: once the file exists, nothing can fail before it
