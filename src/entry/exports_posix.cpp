@@ -6,10 +6,13 @@
 // alone, the exchange file at the caller's path, the result kept for the
 // calling thread. All calls are serialised: the library holds one import
 // at a time. Nothing, exception or otherwise, leaves these functions.
+#include <pthread.h>
+
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "common/messages.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "entry/floating_point.hpp"
@@ -27,6 +30,12 @@
 namespace {
 
 std::mutex import_mutex;
+
+// A process forked while another thread is inside a call would inherit the
+// lock taken for good, and its first call would wait forever: fork waits
+// until no call runs, and both processes go on with the lock free.
+const int fork_handlers =
+    ::pthread_atfork([] { import_mutex.lock(); }, [] { import_mutex.unlock(); }, [] { import_mutex.unlock(); });
 
 // Read once when the library is loaded.
 const idf::Regional regional_settings = idf::Regional::brazilian();
