@@ -69,15 +69,23 @@ IDF_API void IDF_CALL importa_arquivo_xml_cte(const char *chave_acesso, const ch
  *                     above. Blank: arquivo_xml is imported as if the user
  *                     had chosen it in the open-file dialog.
  *   arquivo_saida     the exchange file's path; a relative path is taken
- *                     from the current folder at the time of the call.
+ *                     from the current folder at the time of the call (on
+ *                     Linux ".." after a link as the system resolves it).
+ *                     Only a plain file or a link there is ever removed or
+ *                     replaced; a device (/dev/null, NUL), FIFO or folder
+ *                     there is the creation failure (1), left untouched.
  *
  * Texts as above (ANSI on Windows, UTF-8 on Linux; null is the empty text).
  * The messages the calls above would show in boxes, the not-found message
  * and the problem report included, go to the result (idf_ultimo_resultado).
- * Returns 0 when the exchange file was completed, 1 when it was not (no
- * file at arquivo_saida), 2 when arquivo_saida is blank or both
- * chave_acesso and arquivo_xml are blank: then nothing is touched and the
- * thread has no last result. Serialised with the calls above.
+ * Returns 0 when the exchange file was completed, 1 when it was not (a file
+ * at arquivo_saida, if any, is not this import's: an old one that could not
+ * be removed stays, and the result's messages say so), 2 when arquivo_saida
+ * is blank, both chave_acesso and arquivo_xml are blank, or arquivo_saida
+ * is (by identity, however spelt) arquivo_xml or a file the search of
+ * pasta_temporaria lists: then nothing is touched and the thread has no
+ * last result. Serialised with the calls above; on Linux a process forked
+ * meanwhile can call the library (fork waits for the running call).
  */
 IDF_API int IDF_CALL idf_importa_cte(const char *chave_acesso, const char *pasta_temporaria, const char *arquivo_xml,
                                      const char *arquivo_saida);

@@ -4,19 +4,22 @@
 //                                  [--silencioso] [--saida DIR] [--json]
 //
 // Exit status: 0 the exchange file was completed, 1 the import ended on the
-// abort path (no file), 2 usage error.
+// abort path (no file of this import), 2 usage error, the exchange file
+// naming a file to import included.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
 
+#include "common/messages.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/headless_platform.hpp"
 #include "platform/posix/posix_platform.hpp"
 #include "values/regional.hpp"
+#include "values/text.hpp"
 
 #ifndef IDF_VERSION
 #define IDF_VERSION "0.0.0"
@@ -111,11 +114,24 @@ int main(int argc, char** argv) {
     }
 
     TerminalPlatform terminal;
+    // A blank key takes the dialog way, which only --arquivo answers here.
+    if (!arquivo && idf::is_blank(*chave)) {
+        terminal.mensagem_atencao(idf::msg::chave_em_branco);
+        return 2;
+    }
     const std::string exchange_folder = idf::absolute_path(saida ? *saida : idf::current_folder());
     std::optional<std::string> exchange_file;
     if (!exchange_folder.empty()) exchange_file = terminal.join_path(exchange_folder, idf::exchange_file_name);
     std::optional<std::string> chosen;
     if (arquivo) chosen = idf::absolute_path(*arquivo);
+    std::optional<std::string> searched;
+    if (chave && !idf::is_blank(*chave)) searched = pasta.value_or("");
+    // The old exchange file is removed first: never a file to import.
+    idf::PosixPlatform probe(idf::SearchFolder::leaves_current);
+    if (exchange_file && idf::output_is_an_input(probe, *exchange_file, chosen, searched)) {
+        terminal.mensagem_atencao(idf::msg::saida_igual_entrada);
+        return 2;
+    }
     // The boxes are kept for the JSON report, and shown without --json; the
     // "dialog" is answered by --arquivo.
     idf::HeadlessPlatform platform(terminal, std::move(exchange_file), std::move(chosen), !json);
@@ -126,6 +142,7 @@ int main(int argc, char** argv) {
 
     const idf::DocumentType& type = tipo == "nfe" ? idf::nfe::document : idf::cte::document;
     const idf::ImportResult result = idf::run_import(type, platform, regional, {key, folder, modo});
+    if (result.old_file_kept) platform.mensagem_atencao(idf::msg::arquivo_anterior_mantido);
     const bool completed = result.outcome == idf::Outcome::completed;
     if (json) std::cout << idf::result_json(result, platform.messages()) << '\n';
     return completed ? 0 : 1;

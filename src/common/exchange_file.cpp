@@ -5,8 +5,20 @@ namespace idf {
 ExchangeFile::ExchangeFile(Platform& platform, std::string path) : platform_(platform), path_(std::move(path)) {}
 
 bool ExchangeFile::create() {
-    // Gone by the time it was to be deleted is as good as deleted.
-    if (platform_.file_exists(path_) && !platform_.delete_file(path_) && platform_.file_exists(path_)) return false;
+    switch (platform_.entry_kind(path_)) {
+        case EntryKind::none:
+            break;
+        case EntryKind::other:
+            // A folder, a device or a FIFO is not the host's old file.
+            return false;
+        case EntryKind::replaceable:
+            // Gone by the time it was to be deleted is as good as deleted.
+            if (!platform_.delete_file(path_) && platform_.entry_kind(path_) != EntryKind::none) {
+                old_file_kept_ = true;
+                return false;
+            }
+            break;
+    }
     file_ = platform_.create_file(path_);
     return file_ != nullptr;
 }
@@ -39,7 +51,8 @@ void ExchangeFile::write_empty_line() { buffer_ += "\r\n"; }
 
 bool ExchangeFile::close() {
     if (!file_) return false;
-    const bool done = file_->write(buffer_) && file_->commit();
+    // Whatever took the name meanwhile is replaced only if it is a file.
+    const bool done = file_->write(buffer_) && platform_.entry_kind(path_) != EntryKind::other && file_->commit();
     file_.reset();
     return done;
 }
@@ -47,7 +60,7 @@ bool ExchangeFile::close() {
 void ExchangeFile::discard() {
     file_.reset();
     buffer_.clear();
-    if (platform_.file_exists(path_)) platform_.delete_file(path_);
+    if (platform_.entry_kind(path_) == EntryKind::replaceable) platform_.delete_file(path_);
 }
 
 }  // namespace idf

@@ -20,8 +20,11 @@ public:
     const std::string& path() const { return path_; }
 
     // Deletes an old file and starts the new one. False when the old file
-    // cannot be deleted or the new one cannot be created.
+    // cannot be deleted, something else than a file or a link holds the
+    // name (left untouched), or the new one cannot be created.
     bool create();
+    // After create() failed: an old file is still at the path.
+    bool old_file_kept() const { return old_file_kept_; }
 
     void write_line(std::string_view ansi_text);
     // key + value + CR LF; line breaks inside the value become spaces.
@@ -31,7 +34,8 @@ public:
     // Writes every line and puts the file in place. False when the content
     // could not be written completely; there is then no file.
     bool close();
-    // Drops what was written and deletes the exchange file if it exists.
+    // Drops what was written and deletes the exchange file if it exists
+    // and is a file or a link.
     void discard();
 
     const std::string& content() const { return buffer_; }
@@ -41,6 +45,7 @@ private:
     std::string path_;
     std::unique_ptr<OutputFile> file_;
     std::string buffer_;
+    bool old_file_kept_ = false;
 };
 
 }  // namespace idf

@@ -47,6 +47,7 @@ ImportResult Import::run() {
             result.arquivo_ini = file_->path();
         }
         if (!file_ || !file_->create()) {
+            result.old_file_kept = file_ && file_->old_file_kept();
             platform_.mensagem_atencao(msg::erro_criar_arquivo);
             return result;
         }

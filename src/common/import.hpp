@@ -39,6 +39,9 @@ struct ImportResult {
     // The problem lines found (UTF-8), shown or not by modo_silencioso.
     std::string lista_problemas;
     ProtocoloLido protocolo;
+    // The exchange file could not be created because an old file at its
+    // path could not be removed: that file, another import's, is still there.
+    bool old_file_kept = false;
 };
 
 // Thrown by abort(): ends the import through the abort path.

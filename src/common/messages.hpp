@@ -61,6 +61,19 @@ inline constexpr std::string_view erro_criar_arquivo =
     aborta<"O Sistema Encontrou Problemas ao Criar o Arquivo Integracao_Docs_Fiscal.ini.">;
 inline constexpr std::string_view erro_gravar_arquivo =
     aborta<"O Sistema Encontrou Problemas ao Gravar o Arquivo Integracao_Docs_Fiscal.ini.">;
+// Told to the hosts that name the exchange file's path (the headless calls,
+// the tool) after the creation message when an old file could not be
+// removed: the file at that path is not this import's.
+inline constexpr std::string_view arquivo_anterior_mantido =
+    "O Sistema Não Conseguiu Remover o Arquivo Integracao_Docs_Fiscal.ini Anterior. O Arquivo que Permanece Não é "
+    "desta Importação.";
+
+// The command-line tool's usage errors of its own.
+inline constexpr std::string_view saida_igual_entrada =
+    "O Arquivo Integracao_Docs_Fiscal.ini Não Pode Substituir um Arquivo XML a Importar. Escolha Outra Pasta de "
+    "Saída.";
+inline constexpr std::string_view chave_em_branco =
+    "A Chave de Acesso Está em Branco. Informe a Chave de Acesso (--chave) ou o Arquivo XML (--arquivo).";
 
 // No file of the folder carries the key.
 inline constexpr Text nao_localizado = "O Sistema Não Conseguiu Localizar o Arquivo XML na Pasta Temporária.";

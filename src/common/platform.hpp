@@ -3,6 +3,7 @@
 // in-memory one.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,20 @@ public:
     // is replaced, never followed). False when any step failed; nothing is
     // then left of the temporary file.
     virtual bool commit() = 0;
+};
+
+// What stands at a path, as far as the exchange file may touch it: nothing,
+// a plain file or a link (whose own name may be removed or replaced), or
+// anything else (a folder, a device, a FIFO, a socket), which is never
+// removed nor replaced.
+enum class EntryKind { none, replaceable, other };
+
+// The identity of a file whatever its spelling: device and inode, or the
+// volume and the file index on Windows.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
 };
 
 struct DirectoryListing {
@@ -79,6 +94,19 @@ public:
     // Exchange-file operations.
     virtual bool file_exists(const std::string& path) = 0;
     virtual bool delete_file(const std::string& path) = 0;
+    // The entry at `path` itself (a link is not followed). A platform that
+    // tells no kinds takes whatever exists for a plain file.
+    virtual EntryKind entry_kind(const std::string& path) {
+        return file_exists(path) ? EntryKind::replaceable : EntryKind::none;
+    }
+    // The identity of the file at `path`: of the entry itself, or of what a
+    // link there leads to with `follow_links`. nullopt when there is none or
+    // the platform cannot tell.
+    virtual std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) {
+        (void)path;
+        (void)follow_links;
+        return std::nullopt;
+    }
     // Starts a new file that commit() will put at `path`: a uniquely named
     // temporary file in the same folder, created exclusively and never
     // through a link. Temporary files of earlier calls that provably belong

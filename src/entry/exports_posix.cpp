@@ -6,10 +6,13 @@
 // alone, the exchange file at the caller's path, the result kept for the
 // calling thread. All calls are serialised: the library holds one import
 // at a time. Nothing, exception or otherwise, leaves these functions.
+#include <pthread.h>
+
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "common/messages.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "entry/floating_point.hpp"
@@ -19,6 +22,7 @@
 #include "platform/headless_platform.hpp"
 #include "platform/posix/posix_platform.hpp"
 #include "values/regional.hpp"
+#include "values/text.hpp"
 
 // The definitions match the public header's declarations (built with
 // IDF_BUILDING_LIBRARY: default visibility, the rest of the library hidden).
@@ -27,6 +31,12 @@
 namespace {
 
 std::mutex import_mutex;
+
+// A process forked while another thread is inside a call would inherit the
+// lock taken for good, and its first call would wait forever: fork waits
+// until no call runs, and both processes go on with the lock free.
+const int fork_handlers =
+    ::pthread_atfork([] { import_mutex.lock(); }, [] { import_mutex.unlock(); }, [] { import_mutex.unlock(); });
 
 // Read once when the library is loaded.
 const idf::Regional regional_settings = idf::Regional::brazilian();
@@ -63,9 +73,20 @@ int importa_headless(const idf::DocumentType& type, const char* chave_acesso, co
         idf::PosixPlatform base(idf::SearchFolder::leaves_current);
         std::optional<std::string> chosen;
         if (arguments.dialog_way()) chosen = idf::absolute_path(arguments.arquivo_xml);
-        idf::HeadlessPlatform platform(base, idf::absolute_path(arguments.arquivo_saida), std::move(chosen));
+        const std::string saida = idf::absolute_path(arguments.arquivo_saida);
+        // Never the document itself: the old exchange file is removed first.
+        std::optional<std::string> xml;
+        if (!idf::is_blank(arguments.arquivo_xml)) xml = idf::absolute_path(arguments.arquivo_xml);
+        std::optional<std::string> searched;
+        if (!arguments.dialog_way()) searched = arguments.pasta_temporaria;
+        if (idf::output_is_an_input(base, saida, xml, searched)) {
+            forget_result();
+            return argumentos_invalidos;
+        }
+        idf::HeadlessPlatform platform(base, saida, std::move(chosen));
         const idf::ImportResult result =
             idf::run_import(type, platform, regional_settings, arguments.import_arguments());
+        if (result.old_file_kept) platform.mensagem_atencao(idf::msg::arquivo_anterior_mantido);
         store_result(idf::result_json(result, platform.messages()));
         return result.outcome == idf::Outcome::completed ? concluida : nao_concluida;
     } catch (...) {

@@ -35,6 +35,7 @@
 #include "platform/headless_platform.hpp"
 #include "platform/windows/seh_guard.hpp"
 #include "platform/windows/windows_platform.hpp"
+#include "values/text.hpp"
 
 namespace {
 
@@ -115,7 +116,7 @@ void abort_after_fault(idf::win::WindowsPlatform& files, idf::Platform& platform
         platform.mensagem_atencao(std::string(idf::msg::erro_inesperado) + "Exceção " + number + "." +
                                   std::string(idf::msg::abortada));
         const auto path = platform.exchange_file_path();
-        if (path && platform.file_exists(*path)) platform.delete_file(*path);
+        if (path && platform.entry_kind(*path) == idf::EntryKind::replaceable) platform.delete_file(*path);
     } catch (...) {
     }
 }
@@ -201,12 +202,23 @@ int importa_headless(const idf::DocumentType& type, const char* chave_acesso, co
         idf::win::WindowsPlatform base(idf::SearchFolder::leaves_current);
         std::optional<std::string> chosen;
         if (call.copied->dialog_way()) chosen = absolute(call.copied->arquivo_xml);
-        idf::HeadlessPlatform platform(base, absolute(call.copied->arquivo_saida), std::move(chosen));
+        const std::string saida = absolute(call.copied->arquivo_saida);
+        // Never the document itself: the old exchange file is removed first.
+        std::optional<std::string> xml;
+        if (!idf::is_blank(call.copied->arquivo_xml)) xml = absolute(call.copied->arquivo_xml);
+        std::optional<std::string> searched;
+        if (!call.copied->dialog_way()) searched = call.copied->pasta_temporaria;
+        if (idf::output_is_an_input(base, saida, xml, searched)) {
+            forget_result();
+            return argumentos_invalidos;
+        }
+        idf::HeadlessPlatform platform(base, saida, std::move(chosen));
         call.platform = &platform;
         if (const unsigned long code = idf::win::run_guarded(run_headless_import, &call)) {
             abort_after_fault(base, platform, code);
             call.result = idf::ImportResult{};
         }
+        if (call.result.old_file_kept) platform.mensagem_atencao(idf::msg::arquivo_anterior_mantido);
         const bool completed = call.result.outcome == idf::Outcome::completed;
         // The path is ANSI here; the object is UTF-8.
         call.result.arquivo_ini = ansi_to_utf8(call.result.arquivo_ini);

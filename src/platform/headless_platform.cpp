@@ -29,4 +29,17 @@ std::string HeadlessPlatform::exchange_folder() {
     return exchange_file.substr(0, root ? separator + 1 : separator);
 }
 
+bool output_is_an_input(Platform& platform, const std::string& output, const std::optional<std::string>& chosen,
+                        const std::optional<std::string>& search_folder) {
+    const auto target = platform.file_identity(output, false);
+    if (!target) return false;
+    if (chosen && platform.file_identity(*chosen, true) == target) return true;
+    if (!search_folder) return false;
+    const auto listing = platform.list_directory(*search_folder);
+    if (!listing) return false;
+    for (const std::string& name : listing->names)
+        if (platform.file_identity(platform.join_path(listing->folder, name), true) == target) return true;
+    return false;
+}
+
 }  // namespace idf

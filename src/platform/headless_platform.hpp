@@ -39,6 +39,10 @@ public:
     }
     bool file_exists(const std::string& path) override { return base_.file_exists(path); }
     bool delete_file(const std::string& path) override { return base_.delete_file(path); }
+    EntryKind entry_kind(const std::string& path) override { return base_.entry_kind(path); }
+    std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override {
+        return base_.file_identity(path, follow_links);
+    }
     std::unique_ptr<OutputFile> create_file(const std::string& path) override { return base_.create_file(path); }
     std::optional<std::string> read_file(const std::string& path) override { return base_.read_file(path); }
     std::string host_to_ansi(std::string_view text) override { return base_.host_to_ansi(text); }
@@ -50,5 +54,14 @@ private:
     bool show_boxes_;
     std::vector<std::string> messages_;
 };
+
+// True when the exchange file at `output` would remove or replace a file
+// that the import reads: `chosen`, the file to import (when given), or any
+// file that the search of `search_folder` lists (when given). Compared by
+// identity, never by spelling: the entry at `output` itself against the
+// files that the inputs' paths open. `platform` lists the folder; make it
+// leave the current folder alone.
+bool output_is_an_input(Platform& platform, const std::string& output, const std::optional<std::string>& chosen,
+                        const std::optional<std::string>& search_folder);
 
 }  // namespace idf

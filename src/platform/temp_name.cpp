@@ -8,7 +8,14 @@ namespace {
 
 constexpr std::string_view extension = ".tmp";
 
-bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+// Only what temporary_name writes: lowercase.
+bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// The longest name a folder takes (NAME_MAX, and 255 UTF-16 units on
+// Windows), less what a temporary name adds to the part of the final name
+// it carries: the dots, 10 digits, 16 hexadecimal digits and ".tmp".
+constexpr std::size_t longest_name = 255;
+constexpr std::size_t carried_name_max = longest_name - (3 + 10 + 16 + extension.size());
 
 }  // namespace
 
@@ -18,7 +25,9 @@ PathParts split_path(std::string_view path, std::string_view separators) {
     return {std::string(path.substr(0, cut + 1)), std::string(path.substr(cut + 1))};
 }
 
-std::string temporary_prefix(std::string_view final_name) { return std::string(".").append(final_name) + "."; }
+std::string temporary_prefix(std::string_view final_name) {
+    return std::string(".").append(final_name.substr(0, carried_name_max)) + ".";
+}
 
 std::string temporary_name(std::string_view final_name, std::uint32_t pid, std::uint64_t bits) {
     char random[17];
@@ -34,6 +43,8 @@ std::optional<std::uint32_t> temporary_name_pid(std::string_view name, std::stri
     const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - extension.size());
     const std::size_t dot = middle.find('.');
     if (dot == std::string_view::npos || dot == 0 || dot > 10 || middle.size() - dot - 1 != 16) return std::nullopt;
+    // In decimal as written: no leading zero, and never process 0.
+    if (middle.front() == '0') return std::nullopt;
     std::uint64_t pid = 0;
     for (const char c : middle.substr(0, dot)) {
         if (c < '0' || c > '9') return std::nullopt;

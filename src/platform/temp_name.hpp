@@ -20,15 +20,19 @@ struct PathParts {
 PathParts split_path(std::string_view path, std::string_view separators);
 
 // "." + final_name + ".": what every temporary file of `final_name` starts
-// with (hidden where a leading dot hides a file).
+// with (hidden where a leading dot hides a file). Of a long final name only
+// the first 222 bytes are carried, so that a temporary name is never longer
+// than 255 bytes, the longest name a folder takes.
 std::string temporary_prefix(std::string_view final_name);
 
 // The prefix, the writer's process id in decimal, a dot, `bits` in 16
 // lowercase hexadecimal digits, and ".tmp".
 std::string temporary_name(std::string_view final_name, std::uint32_t pid, std::uint64_t bits);
 
-// The process id in `name` when it is a temporary name of `final_name` (1 to
-// 10 decimal digits up to 4294967295, then exactly 16 hexadecimal digits);
+// The process id in `name` when it is a temporary name of `final_name`
+// exactly as temporary_name writes it (1 to 10 decimal digits from 1 to
+// 4294967295 without a leading zero, then exactly 16 lowercase hexadecimal
+// digits);
 // nullopt for any other name, so that no other file is taken for one.
 std::optional<std::uint32_t> temporary_name_pid(std::string_view name, std::string_view final_name);
 

@@ -239,6 +239,10 @@ TEST(OutputFiles, LeftoversOfDeadWritersAreRemovedThoseOfLiveOnesKept) {
         {".out.ini." + dead + ".tmp", false, true, false},
         {"out.ini." + dead + ".0123456789abcdef.tmp", false, true, false},
         {".other.ini." + dead + ".0123456789abcdef.tmp", false, true, false},
+        {".out.ini." + dead + ".my-backup-copy!!.tmp", false, true, false},  // a user's copy, 16 characters
+        {".out.ini." + dead + ".0123456789ABCDEF.tmp", false, true, false},
+        {".out.ini.0" + dead + ".0123456789abcdef.tmp", false, true, false},
+        {".out.ini." + dead + ".0123456789abcdef.tmp.tmp", false, true, false},
     };
     test::TempDir dir;
     std::vector<int> locks;

@@ -2,6 +2,7 @@
 // platform reads them when it removes the leftovers of dead writers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -39,16 +40,30 @@ TEST(TemporaryName, OnlyTheWritersOwnNamesAreReadBack) {
         {".integracao_docs_fiscal.ini.1.0123456789abcdef.tmp", std::nullopt},  // another file's, by case
         {".Outro.ini.1.0123456789abcdef.tmp", std::nullopt},
         {"", std::nullopt},
+        {prefix + "4242.my-backup-copy!!.tmp", std::nullopt},  // 16 characters, not digits
+        {prefix + "0.0000000000000000.tmp", std::nullopt},     // no process 0
+        {prefix + "007.ffffffffffffffff.tmp", std::nullopt},   // never written with zeros in front
+        {prefix + "1.FFFFFFFFFFFFFFFF.tmp", std::nullopt},     // never written in capitals
         // The writers' names.
         {prefix + "1.0123456789abcdef.tmp", 1u},
-        {prefix + "0.0000000000000000.tmp", 0u},
-        {prefix + "007.ffffffffffffffff.tmp", 7u},
-        {prefix + "4294967295.FFFFFFFFFFFFFFFF.tmp", 4294967295u},
+        {prefix + "4294967295.ffffffffffffffff.tmp", 4294967295u},
         {temporary_name(ini, 123456, 0xabcdefULL), 123456u},
         {temporary_name(ini, 4294967295u, ~0ULL), 4294967295u},
     };
     for (const Case& c : cases) EXPECT_EQ(temporary_name_pid(c.name, ini), c.pid) << c.name;
     EXPECT_EQ(temporary_name(ini, 42, 0xabcULL), prefix + "42.0000000000000abc.tmp");
+}
+
+TEST(TemporaryName, FitsInAFolderWheneverTheFinalNameDoes) {
+    for (const std::size_t length : {221u, 222u, 223u, 228u, 255u}) {
+        const std::string final_name(length, 'n');
+        const std::string name = temporary_name(final_name, 4294967295u, ~0ULL);
+        EXPECT_LE(name.size(), std::max<std::size_t>(255, length)) << length;
+        EXPECT_EQ(temporary_name_pid(name, final_name), 4294967295u) << length;
+        // Another final name with the same first bytes reads it back too,
+        // which only makes its leftovers candidates for the lock test.
+        EXPECT_EQ(temporary_name_pid(name, final_name.substr(0, 222) + "x").has_value(), length >= 222) << length;
+    }
 }
 
 }  // namespace

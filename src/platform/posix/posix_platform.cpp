@@ -18,9 +18,9 @@
 #include <limits>
 #include <utility>
 
+#include "platform/temp_name.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
-#include "platform/temp_name.hpp"
 
 namespace idf {
 
@@ -137,7 +137,12 @@ private:
     CreateAttempt create_at(const std::string& path) {
         fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd_ < 0) return errno == EEXIST ? CreateAttempt::name_taken : CreateAttempt::failed;
-        ::flock(fd_, LOCK_EX | LOCK_NB);
+        // Unlocked, the file would look like a leftover to other writers.
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::unlink(path.c_str());
+            ::close(std::exchange(fd_, -1));
+            return CreateAttempt::failed;
+        }
         return CreateAttempt::created;
     }
 
@@ -172,11 +177,22 @@ std::string current_folder() {
 }
 
 std::string absolute_path(const std::string& path) {
-    std::error_code ec;
-    auto abs = std::filesystem::absolute(path, ec);
-    if (ec) return path;
-    std::string out = abs.lexically_normal().string();
-    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    // ".." stays: after a link, "link/.." is the folder above the link's
+    // target, which only the system can tell.
+    const std::string joined = path.starts_with('/') ? path : current_folder() + "/" + path;
+    std::string out;
+    std::size_t at = 0;
+    while (at <= joined.size()) {
+        std::size_t end = joined.find('/', at);
+        if (end == std::string::npos) end = joined.size();
+        const std::string_view part(joined.data() + at, end - at);
+        if (!part.empty() && part != ".") {
+            if (!out.empty() || joined.front() == '/') out += '/';
+            out += part;
+        }
+        at = end + 1;
+    }
+    if (out.empty()) return joined.front() == '/' ? "/" : ".";
     return out;
 }
 
@@ -259,7 +275,22 @@ bool PosixPlatform::file_exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool PosixPlatform::delete_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool PosixPlatform::delete_file(const std::string& path) {
+    return entry_kind(path) == EntryKind::replaceable && ::unlink(path.c_str()) == 0;
+}
+
+EntryKind PosixPlatform::entry_kind(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? EntryKind::none : EntryKind::other;
+    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) ? EntryKind::replaceable : EntryKind::other;
+}
+
+std::optional<FileIdentity> PosixPlatform::file_identity(const std::string& path, bool follow_links) {
+    struct stat st {};
+    if ((follow_links ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
 
 std::unique_ptr<OutputFile> PosixPlatform::create_file(const std::string& path) {
     // The object first: once the file exists, nothing can fail before it

@@ -17,6 +17,10 @@ public:
     // (/proc/self/exe), empty when it cannot be determined. Arguments and
     // paths are UTF-8.
     IDF_PLATFORM_MEMBERS;
+    // Only a plain file or a link is deleted; the file identity is the
+    // device and inode (the volume serial number and file index on Windows).
+    EntryKind entry_kind(const std::string& path) override;
+    std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override;
 
 private:
     SearchFolder search_folder_;

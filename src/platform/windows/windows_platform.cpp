@@ -10,9 +10,9 @@
 #include <utility>
 
 #include "common/messages.hpp"
+#include "platform/temp_name.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
-#include "platform/temp_name.hpp"
 
 namespace idf::win {
 
@@ -305,7 +305,47 @@ bool WindowsPlatform::file_exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool WindowsPlatform::delete_file(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool WindowsPlatform::delete_file(const std::string& path) {
+    return entry_kind(path) == EntryKind::replaceable && DeleteFileA(path.c_str()) != 0;
+}
+
+namespace {
+
+// The entry at `path` opened for its attributes only, whatever it is (a
+// folder too); a link itself unless `follow_links`.
+UniqueHandle open_entry(const std::string& path, bool follow_links) {
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    return checked(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, flags,
+                               nullptr));
+}
+
+}  // namespace
+
+EntryKind WindowsPlatform::entry_kind(const std::string& path) {
+    // A device name (NUL, CON, COM1), in any folder, opens the device.
+    const UniqueHandle entry = open_entry(path, false);
+    if (!entry) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::none;
+        return attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE) ? EntryKind::other
+                                                                               : EntryKind::replaceable;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(entry.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(entry.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+        return EntryKind::other;
+    return EntryKind::replaceable;
+}
+
+std::optional<FileIdentity> WindowsPlatform::file_identity(const std::string& path, bool follow_links) {
+    const UniqueHandle entry = open_entry(path, follow_links);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!entry || GetFileType(entry.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(entry.get(), &info))
+        return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
 
 std::unique_ptr<OutputFile> WindowsPlatform::create_file(const std::string& path) {
     // The object first: once the file exists, nothing can fail before it

@@ -33,6 +33,10 @@ public:
     // drive root keeps its backslash; empty when the executable's path
     // cannot be read in full. Host strings are ANSI already.
     IDF_PLATFORM_MEMBERS;
+    // Only a plain file or a link is deleted; the file identity is the
+    // device and inode (the volume serial number and file index on Windows).
+    EntryKind entry_kind(const std::string& path) override;
+    std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override;
 
     // Closes every file this platform still has open and deletes their
     // temporary files. Used after a fault that left the import's own

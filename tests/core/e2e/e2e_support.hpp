@@ -2,6 +2,9 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,5 +62,49 @@ inline const std::string nfe_document = sample_nfe_path();
 inline constexpr const char* nfe_key = sample_nfe_key.data();
 inline const std::string cte_document = sample_cte_path();
 inline constexpr const char* cte_key = sample_cte_key.data();
+
+// Entries that are not files, for the exchange file's path: a character
+// device (the system's null device, made with mknod) when the test runs as
+// root, and always a FIFO.
+inline std::vector<std::string> special_kinds() {
+    if (::geteuid() == 0) return {"device", "fifo"};
+    return {"fifo"};
+}
+inline void make_special(const std::string& path, const std::string& kind) {
+    const int made =
+        kind == "device" ? ::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) : ::mkfifo(path.c_str(), 0666);
+    if (made != 0) throw std::runtime_error("cannot make " + kind + " " + path);
+}
+inline bool is_special(const std::string& path, const std::string& kind) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && (kind == "device" ? S_ISCHR(st.st_mode) : S_ISFIFO(st.st_mode));
+}
+
+// A folder whose entries cannot be removed while this lives: no write
+// permission for a user, a read-only bind mount for root (who is not held
+// by permissions). ready() is false when neither can be had.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(std::string folder) : folder_(std::move(folder)) {
+        if (::geteuid() != 0) {
+            ready_ = ::chmod(folder_.c_str(), 0555) == 0;
+            return;
+        }
+        mounted_ = ::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        ready_ = mounted_ && ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    }
+    ~ReadOnlyFolder() {
+        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+        if (::geteuid() != 0) ::chmod(folder_.c_str(), 0755);
+    }
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool ready() const { return ready_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+    bool ready_ = false;
+};
 
 }  // namespace idf::test

@@ -20,13 +20,19 @@
  *   headless_host loop N TYPE KEY FOLDER OUT EXPECTED
  *       N calls; after each, the file at OUT is compared with the file
  *       EXPECTED. Prints "runs R completed C mismatches M".
+ *   headless_host fork N TYPE KEY FOLDER OUT OUT2
+ *       a second thread calls again and again into OUT while this one
+ *       forks N times; each child makes one call into OUT2 (given 5 s)
+ *       and exits with 0 when it completed. Prints "forks N hung H failed F".
  *
  * TYPE is nfe or cte; an argument written (null) is a null pointer. Exit
  * status 0, 4 as above, 64 for a usage error, 70 when memory runs out. */
 #include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "integracao_docs_fiscal.h"
@@ -111,6 +117,18 @@ static void* take_turn(void* p) {
     if (t->first) pthread_barrier_wait(t->barrier);
     pthread_barrier_wait(t->barrier);
     t->result = last_result();
+    return NULL;
+}
+
+/* ---- a fork while a call runs ------------------------------------------ */
+
+static volatile int calling;
+static headless_fn loop_fn;
+static char** loop_args; /* KEY FOLDER OUT */
+
+static void* call_again_and_again(void* unused) {
+    (void)unused;
+    while (calling) loop_fn(arg(loop_args[0]), arg(loop_args[1]), NULL, loop_args[2]);
     return NULL;
 }
 
@@ -202,6 +220,34 @@ int main(int argc, char** argv) {
         }
         printf("runs %ld completed %ld mismatches %ld\n", runs, completed, mismatches);
         free(expected);
+        return 0;
+    }
+    if (strcmp(mode, "fork") == 0 && argc == 8) {
+        const long forks = atol(argv[2]);
+        loop_fn = headless(argv[3]);
+        loop_args = argv + 4;
+        calling = 1;
+        pthread_t caller;
+        if (pthread_create(&caller, NULL, call_again_and_again, NULL) != 0) return 70;
+        long hung = 0, failed = 0;
+        for (long i = 0; i < forks; ++i) {
+            usleep((useconds_t)(1000 * (i % 4)));
+            const pid_t child = fork();
+            if (child == 0) {
+                alarm(5);
+                _exit(loop_fn(arg(argv[4]), arg(argv[5]), NULL, argv[7]) == 0 ? 0 : 1);
+            }
+            int status = 0;
+            if (child < 0 || waitpid(child, &status, 0) != child)
+                ++failed;
+            else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
+                ++hung;
+            else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+                ++failed;
+        }
+        calling = 0;
+        pthread_join(caller, NULL);
+        printf("forks %ld hung %ld failed %ld\n", forks, hung, failed);
         return 0;
     }
     return 64;

@@ -86,6 +86,8 @@ TEST(Cli, UsageErrorsExitWithTwoAndImportNothing) {
         {"NFE", "--chave", nfe_key, "--pasta", f.xml.str()},
         {"nfe", "--pasta", f.xml.str()},  // a folder without a key
         {"nfe", "--chave"},
+        {"nfe", "--chave", ""},  // a blank key without --arquivo
+        {"nfe", "--chave", "   ", "--pasta", f.xml.str()},
         {"nfe", "--chave", nfe_key, "--desconhecida"},
         {"nfe", "cte", "--chave", nfe_key},
     };
@@ -288,8 +290,6 @@ TEST(Cli, FilesThatCannotBeImportedExitWithOne) {
     const Case cases[] = {
         {{"nfe", "--arquivo", bad}, "Arquivo XML Inválido. "},
         {{"nfe", "--arquivo", f.work.str() + "/sumiu.xml"}, "Arquivo XML Inválido. "},
-        // A blank key takes the dialog way; without --arquivo the user "cancels".
-        {{"nfe", "--chave", "   "}, ""},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;

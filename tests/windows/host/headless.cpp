@@ -121,6 +121,46 @@ void headless_exports(HMODULE dll, Watcher& watcher, HWND window, const std::wst
     results.check(resultado(buffer.data(), &size) == 0 && buffer == run.result + '\0', test, "exact size: copied");
     results.check(resultado(buffer.data(), nullptr) == 1, test, "no size: nothing copied");
     DeleteFileW(out.c_str());
+
+    // The exchange file never replaces a file to import, however spelt: 2,
+    // the file untouched, no result.
+    const auto document = read_bytes(data + L"\\avulsos\\nfelib-nfe400-35-1808-47449.xml");
+    const std::wstring own = data + L"\\entrada-saida";
+    CreateDirectoryW(own.c_str(), nullptr);
+    const std::wstring input = own + L"\\nota.xml";
+    results.check(document && write_bytes(input, *document), test, "the document copied");
+    const std::string own_name = ansi(own.substr(own.rfind(L'\\') + 1));
+    const std::string other_spelling = ansi(own) + "\\..\\" + own_name + "\\.\\NOTA.XML";
+    const std::string own_folder = ansi(own);
+    const std::string input_path = ansi(input);
+    struct {
+        const char *what, *chave, *pasta, *xml;
+    } inputs[] = {
+        {"the file to import as the output", "", "", input_path.c_str()},
+        {"a file the search lists as the output", key.c_str(), own_folder.c_str(), nullptr},
+    };
+    watcher.start_case({}, input, window);
+    for (const auto& c : inputs) {
+        char small[8] = "xxxxxxx";
+        int room = sizeof small;
+        results.check(nfe(c.chave, c.pasta, c.xml, other_spelling.c_str()) == 2, test, std::string(c.what) + ": 2");
+        results.check(resultado(small, &room) == 2, test, std::string(c.what) + ": no result");
+        results.check(read_bytes(input) == document, test, std::string(c.what) + ": the document untouched");
+    }
+    results.check(watcher.finish_case().empty(), test, "no window when the output is an input");
+    DeleteFileW(input.c_str());
+    RemoveDirectoryW(own.c_str());
+
+    // A device name as the output: the creation failure, the device left
+    // alone (nothing named NUL appears in the folder).
+    for (const std::wstring& device : {data + L"\\NUL", std::wstring(L"NUL")}) {
+        const HeadlessRun nul =
+            call_headless(dll, watcher, window, "nfe", key.c_str(), folder.c_str(), nullptr, device);
+        results.check(nul.code == 1, test, "NUL as the output: " + std::to_string(nul.code));
+        results.check(nul.seen.empty(), test, "NUL as the output: no window");
+        results.check(nul.result.find("Problemas ao Criar o Arquivo Integracao_Docs_Fiscal.ini") != std::string::npos,
+                      test, "NUL as the output: the creation message: " + nul.result);
+    }
 }
 
 }  // namespace host
