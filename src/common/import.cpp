@@ -62,6 +62,7 @@ ImportResult Import::run() {
     try {
         try {
             locate_document(*this);
+            result.documento = document_path_;
             lista_problemas_.clear();
             run_stages();
             result.lista_problemas = lista_problemas_;
@@ -93,6 +94,7 @@ ImportResult Import::run() {
         }
     }
     result.protocolo = std::move(protocolo_lido_);
+    result.cancelamento = std::move(cancelamento_);
     return result;
 }
 

@@ -1,33 +1,47 @@
 // Why the check is sound. The key element matches when its only child, a
-// text node, converts to exactly the wanted key. The check is active only
-// for a key of ASCII digits and letters, and only when the ANSI conversion
-// gives every character outside ASCII bytes that are none of those; so a
-// matching text is made of exactly the key's characters. A file is passed
-// over only when:
+// text node or a CDATA section, converts to exactly the wanted key (a
+// cancellation event: to the key with blanks around it). The check is
+// active only for a key of ASCII digits and letters, and only when the ANSI
+// conversion gives every character outside ASCII bytes that are none of
+// those; so a matching text holds exactly the key's characters in one run.
+// A file is passed over only when:
 //  (a) it is read as UTF-8 or as a single-byte ASCII superset (it starts
 //      with "<" after an optional UTF-8 byte-order mark and blanks, holds
 //      no NUL byte, declares no encoding or a known ASCII-compatible one,
 //      and holds nothing that reads as an overlong UTF-8 form), so each
 //      ASCII digit or letter of its text is written as its own byte;
-//  (b) it holds no "<!" other than a comment's "<!--": no document type
-//      declaration (hence no entity but the five predefined ones) and no
-//      CDATA section;
-//  (c) every "&" starts "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;": no
-//      character reference, no other entity;
-//  (d) its bytes do not hold the key.
-// By (b) and (c) a text node's characters are written literally, except
-// the five predefined ones, which are not digits or letters; the tree keeps
-// the character data between two pieces of markup as one text node, so a
-// text made of the key's characters is written as one run of the file's
-// characters, and by (a) as one run of bytes equal to the key, which (d)
-// rules out. Nothing in this argument depends on where a byte stands, so
-// no construct (a processing instruction holding "<!--", a comment holding
-// "<!DOCTYPE") can lead the check astray.
+//  (b) it holds no "<!" other than a comment's "<!--" or a CDATA section's
+//      "<![CDATA[": no document type declaration, hence no entity but the
+//      five predefined ones;
+//  (c) every "&" outside comments, CDATA sections and processing
+//      instructions starts "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;":
+//      no character reference, no other entity (inside them "&" is a plain
+//      character, as the query strings of an NFC-e's QR code have it);
+//  (d) its bytes do not hold the key, and, when it holds a comment, a
+//      CDATA section or a processing instruction after its head, neither
+//      does its joined text: the bytes read in order with each comment and
+//      processing instruction left out and each CDATA section replaced by
+//      its content (a construct left open makes the file parsed).
+// By (b) and (c) character data is written literally, except the five
+// predefined entities, which are not digits or letters, and a CDATA
+// section's content is its text as written. A text node is the character
+// data between two pieces of markup, a CDATA node the content of one
+// section; a parser that joins neighbouring text, CDATA sections and the
+// text around a comment or a processing instruction into one text makes a
+// run of the joined text, since tags, which no parser joins across, stay in
+// it. So a text made of the key's characters is one run of the file's
+// characters in the joined text (or in the bytes, when there is nothing to
+// join), and by (a) one run of bytes equal to the key, which (d) rules out.
+// The joined text is read the way a parser reads the file, so for a
+// well-formed file it holds exactly that file's character data; a file that
+// is not well-formed cannot be parsed and so never matches.
 #include "common/key_precheck.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "common/platform.hpp"
 
@@ -110,14 +124,6 @@ Decoding head_decoding(std::string_view bytes) {
     return declared;
 }
 
-// (b): a "<!" that does not open a comment. "!" is rare in a document and
-// "<" frequent, so the search is for the former.
-bool has_declaration_or_cdata(std::string_view bytes) {
-    for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1))
-        if (pos > 0 && bytes[pos - 1] == '<' && bytes.substr(pos + 1, 2) != "--") return true;
-    return false;
-}
-
 // (c): an "&" that starts no predefined entity.
 bool has_other_reference(std::string_view bytes) {
     for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1)) {
@@ -139,6 +145,75 @@ bool has_overlong_utf8(std::string_view bytes) {
             if (pos + 1 >= bytes.size() || static_cast<unsigned char>(bytes[pos + 1]) < limit) return true;
     }
     return false;
+}
+
+// (b): a "<!" that opens neither a comment nor a CDATA section. "!" is rare
+// in a document and "<" frequent, so the search is for the former.
+bool has_declaration(std::string_view bytes) {
+    for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1))
+        if (pos > 0 && bytes[pos - 1] == '<' && bytes.substr(pos + 1, 2) != "--" &&
+            bytes.substr(pos + 1, 7) != "[CDATA[")
+            return true;
+    return false;
+}
+
+// Part of (d): whether the file holds a comment, a CDATA section (any "<!"
+// once (b) holds) or a processing instruction after the head's "<?".
+bool has_markup_within_text(std::string_view bytes) {
+    bool head = true;
+    for (std::size_t pos = bytes.find('?'); pos != std::string_view::npos; pos = bytes.find('?', pos + 1)) {
+        if (pos == 0 || bytes[pos - 1] != '<') continue;
+        if (!head) return true;
+        head = false;
+        // Only a declaration or instruction before the first element is the
+        // head; the first "<" of the file starts it.
+        if (bytes.find('<') != pos - 1) return true;
+    }
+    for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1))
+        if (pos > 0 && bytes[pos - 1] == '<') return true;
+    return false;
+}
+
+// Part of (c) and (d) for a file with comments, CDATA sections or
+// processing instructions: the joined text. None when a comment, a CDATA
+// section or a processing instruction is left open, or when an "&" outside
+// them starts no predefined entity (inside them it is a plain character).
+std::optional<std::string> joined_text(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t pos = 0;
+    const auto markup_and_text = [&](std::string_view piece) {
+        if (has_other_reference(piece)) return false;
+        out.append(piece);
+        return true;
+    };
+    for (;;) {
+        const std::size_t open = bytes.find('<', pos);
+        if (open == std::string_view::npos) {
+            if (!markup_and_text(bytes.substr(pos))) return std::nullopt;
+            return out;
+        }
+        if (!markup_and_text(bytes.substr(pos, open - pos))) return std::nullopt;
+        const std::string_view rest = bytes.substr(open);
+        std::string_view close;
+        std::size_t skip = 0;
+        bool keep = false;
+        if (rest.starts_with("<!--")) {
+            close = "-->", skip = 4;
+        } else if (rest.starts_with("<![CDATA[")) {
+            close = "]]>", skip = 9, keep = true;
+        } else if (rest.starts_with("<?")) {
+            close = "?>", skip = 2;
+        } else {
+            out += '<';
+            pos = open + 1;
+            continue;
+        }
+        const std::size_t end = bytes.find(close, open + skip);
+        if (end == std::string_view::npos) return std::nullopt;
+        if (keep) out.append(bytes.substr(open + skip, end - open - skip));
+        pos = end + close.size();
+    }
 }
 
 }  // namespace
@@ -201,9 +276,12 @@ bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
     if (decoding == Decoding::unknown) return true;
     if (bytes.find('\0') != std::string_view::npos) return true;
     if (decoding == Decoding::utf8 && has_overlong_utf8(bytes)) return true;
-    if (has_declaration_or_cdata(bytes)) return true;  // (b)
-    if (has_other_reference(bytes)) return true;       // (c)
-    return false;
+    if (has_declaration(bytes)) return true;                                // (b)
+    if (!has_markup_within_text(bytes)) return has_other_reference(bytes);  // (c)
+    // (c) outside comments, CDATA sections and processing instructions,
+    // and (d) for the joined text.
+    const auto joined = joined_text(bytes);
+    return !joined || contains(*joined, key_);
 }
 
 }  // namespace idf

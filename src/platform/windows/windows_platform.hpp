@@ -37,6 +37,10 @@ public:
     std::string exchange_folder() override;
     std::string join_path(std::string_view folder, std::string_view name) override;
     std::optional<DirectoryListing> list_directory(const std::string& folder) override;
+    std::optional<DirectoryListing> list_folder_of(const std::string& file) override;
+    std::string file_name_part(std::string_view path) override;
+    // The path in the ANSI code page, as UTF-8.
+    std::string path_to_utf8(std::string_view path) override;
     bool file_exists(const std::string& path) override;
     bool delete_file(const std::string& path) override;
     std::unique_ptr<OutputFile> create_file(const std::string& path) override;
