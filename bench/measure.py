@@ -15,6 +15,7 @@ size of the command as GNU time reports it: a child forked from this Python
 process would carry Python's own high-water mark through exec.
 """
 import argparse
+import json
 import os
 import statistics
 import subprocess
@@ -172,7 +173,87 @@ def main():
             print(f"   {name:<24} {fsize / 1e6:6.2f} MB: {t * 1e3:8.1f} ms = {ratio:5.2f} x the time per byte "
                   f"(target <= 10, {verdict(ratio, 10.0)}), peak {m / 1024:6.1f} MiB = {mem:5.2f} x the file "
                   f"above the baseline (target <= 20, {verdict(mem, 20.0)})")
+    failures += whole_folder(args, data, out)
     return 1 if failures else 0
+
+
+def whole_folder(args, data, out):
+    """5. Every call reads its whole folder (for the cancellation events of
+    the document): each search against `cat` of the same files, and the
+    NFC-e folder (the QR code in a CDATA section) against NF-e of about the
+    same size. Returns the number of targets missed."""
+    big = os.path.join(data, "folder-20000")
+    if not os.path.isdir(big):
+        return 0
+    failures = 0
+    runs = max(5, args.runs // 3)
+    names = sorted(os.listdir(big))
+    first_key = names[0].split("-")[0]
+    last_key = open(os.path.join(data, "key-20000.txt")).read().strip()
+    size = sum(os.path.getsize(os.path.join(big, f)) for f in names)
+    print(f"5. Whole folder read on every call ({runs} runs each; targets: each <= 1.00 x cat, "
+          f"NFC-e <= 1.50 x NF-e)")
+
+    def search(key, folder):
+        return [args.cli, "nfe", "--chave", key, "--pasta", folder, "--saida", out, "--silencioso"]
+
+    def cat(folder):
+        # Names without the folder: 20,000 full paths come near the limit of
+        # a command line.
+        return ["sh", "-c", 'cd "$0" && cat * > /dev/null', folder]
+
+    def outcome(argv):
+        """The tool's --json report of one run of the search."""
+        run = subprocess.run(argv + ["--json"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        return json.loads(run.stdout)
+
+    def report(label, r, name, cancelled=False):
+        nonlocal failures
+        # The document was found (its protocol read), and refused on its
+        # cancellation when one lies beside it.
+        got = outcome(commands[name])
+        if got["protocolo"]["nProt"] is None or (got["cancelamento"] is not None) != cancelled:
+            print(f"   {label}: unexpected outcome {got['resultado']}, {got['mensagens']}", file=sys.stderr)
+            failures += 1
+        ratio = r[name][0] / r["cat"][0]
+        failures += ratio > 1.0
+        print(f"   {label}: search {r[name][0] * 1e3:.0f} ms, cat {r['cat'][0] * 1e3:.0f} ms: "
+              f"ratio {ratio:.2f} ({verdict(ratio, 1.0)})")
+        return r[name][0]
+
+    commands = {"first": search(first_key, big), "last": search(last_key, big), "cat": cat(big)}
+    r = compare(commands, runs)
+    print(f"   {len(names)} NF-e, {size / 1e6:.0f} MB")
+    report("key in the first file", r, "first")
+    report("key in the last file ", r, "last")
+
+    # The same folder with a correction letter and a cancellation of the key
+    # in the last file: both parsed, and the import refused.
+    subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "gen_data.py"), "events", big, "--key",
+                    last_key], check=True)
+    commands = {"events": search(last_key, big), "cat": cat(big)}
+    r = compare(commands, runs)
+    report("the same with 2 events of the key (cancelled)", r, "events", cancelled=True)
+
+    nfce = os.path.join(data, "nfce")
+    nfe = os.path.join(data, "nfe-like-nfce")
+    nfce_key = open(os.path.join(data, "key-nfce.txt")).read().strip()
+    nfe_key = open(os.path.join(data, "key-nfe-like-nfce.txt")).read().strip()
+    commands = {"nfce": search(nfce_key, nfce), "nfe": search(nfe_key, nfe), "cat": cat(nfce), "cat-nfe": cat(nfe)}
+    r = compare(commands, runs)
+
+    def folder_label(folder, what):
+        files = os.listdir(folder)
+        mb = sum(os.path.getsize(os.path.join(folder, f)) for f in files) / 1e6
+        return f"{len(files):,} {what} ({mb:.0f} MB)"
+
+    t_nfce = report(folder_label(nfce, "NFC-e"), r, "nfce")
+    r_nfe = dict(r, cat=r["cat-nfe"])
+    t_nfe = report(folder_label(nfe, "NF-e of the same size"), r_nfe, "nfe")
+    ratio = t_nfce / t_nfe
+    failures += ratio > 1.5
+    print(f"   NFC-e against NF-e: ratio {ratio:.2f} (target <= 1.50, {verdict(ratio, 1.5)})")
+    return failures
 
 
 if __name__ == "__main__":
