@@ -5,8 +5,10 @@ ratio of two measurements taken in the same run, with its target.
   measure.py --cli PATH --data DIR [--runs N]
 
 DIR holds what gen_data.py made: folder/ (the download folder), key.txt (the
-wanted key), items-99.xml, items-990.xml, items-9900.xml, small.xml and
-hostile/*.xml.
+wanted key), items-N/items-N.xml for 99, 990 and 9,900 items, small/small.xml
+and hostile/KIND/KIND.xml, each document alone in its folder (the import reads
+the folder of the chosen file too), and for figure 5 folder-20000/, nfce/ and
+nfe-like-nfce/ with their keys.
 
 Commands that are compared run alternately (A B A B ...), after a warm-up
 run of each, so that a noisy neighbour weighs on both sides alike; each
@@ -58,6 +60,10 @@ def compare(commands, runs):
     return {name: (statistics.median(times[name]), rss[name], codes[name]) for name in commands}
 
 
+def items_path(data, n):
+    return os.path.join(data, f"items-{n}", f"items-{n}.xml")
+
+
 def verdict(value, target):
     return "met" if value <= target else "NOT met"
 
@@ -93,8 +99,8 @@ def main():
 
     # 2. Converting: one NF-e of 990 items against xmllint --noout, and
     # peak memory above the baseline of a small import.
-    big = os.path.join(data, "items-990.xml")
-    small = os.path.join(data, "small.xml")
+    big = items_path(data, 990)
+    small = os.path.join(data, "small", "small.xml")
     size = os.path.getsize(big)
     r = compare({
         "import": [args.cli, "nfe", "--arquivo", big, "--saida", out, "--silencioso"],
@@ -124,13 +130,13 @@ def main():
     # the slope between two sizes; linear growth keeps it the same from
     # 99 to 990 as from 990 to 9,900.
     sizes = [99, 990, 9900]
-    cmds = {n: [args.cli, "nfe", "--arquivo", os.path.join(data, f"items-{n}.xml"), "--saida", out, "--silencioso"]
+    cmds = {n: [args.cli, "nfe", "--arquivo", items_path(data, n), "--saida", out, "--silencioso"]
             for n in sizes}
     r = compare(cmds, args.runs)
     print("3. Growth (whole call)")
     for n in sizes:
         t, m, _ = r[n]
-        fsize = os.path.getsize(os.path.join(data, f"items-{n}.xml"))
+        fsize = os.path.getsize(items_path(data, n))
         print(f"   {n:>5} items, {fsize / 1e6:6.2f} MB: {t * 1e3:7.1f} ms, peak {m / 1024:6.1f} MiB")
     low = (r[990][0] - r[99][0]) / (990 - 99)
     high = (r[9900][0] - r[990][0]) / (9900 - 990)
@@ -145,18 +151,21 @@ def main():
     # the file size. The entity file is also searched for, in a folder of
     # its own: it holds no key, so the search fails after parsing it.
     hostile = os.path.join(data, "hostile")
-    names = sorted(f for f in os.listdir(hostile) if f.endswith(".xml")) if os.path.isdir(hostile) else []
+    names = sorted(d + ".xml" for d in os.listdir(hostile)) if os.path.isdir(hostile) else []
+
+    def hostile_path(name):
+        return os.path.join(hostile, name[:-4], name)
     if names:
         print("4. Hostile files (whole call; time per byte and memory against the 990-item NF-e)")
         cmds = {"nfe": [args.cli, "nfe", "--arquivo", big, "--saida", out, "--silencioso"]}
         for name in names:
-            cmds[name] = [args.cli, "nfe", "--arquivo", os.path.join(hostile, name), "--saida", out, "--silencioso"]
+            cmds[name] = [args.cli, "nfe", "--arquivo", hostile_path(name), "--saida", out, "--silencioso"]
         search_dir = os.path.join(data, "hostile-search")
         if "entities.xml" in names:
             os.makedirs(search_dir, exist_ok=True)
             target = os.path.join(search_dir, "entities.xml")
             if not os.path.exists(target):
-                os.link(os.path.join(hostile, "entities.xml"), target)
+                os.link(hostile_path("entities.xml"), target)
             cmds["entities.xml, searched"] = [args.cli, "nfe", "--chave", key, "--pasta", search_dir, "--saida", out,
                                               "--silencioso"]
         r = compare(cmds, max(3, args.runs // 3))
@@ -164,7 +173,7 @@ def main():
         for name in cmds:
             if name == "nfe":
                 continue
-            fsize = os.path.getsize(os.path.join(hostile, name.split(",")[0]))
+            fsize = os.path.getsize(hostile_path(name.split(",")[0]))
             t, m, _ = r[name]
             ratio = (t / fsize) / nfe_per_byte
             mem = max(0, m - baseline_kib) * 1024 / fsize
@@ -186,7 +195,7 @@ def whole_folder(args, data, out):
     if not os.path.isdir(big):
         return 0
     failures = 0
-    runs = max(5, args.runs // 3)
+    runs = args.runs
     names = sorted(os.listdir(big))
     first_key = names[0].split("-")[0]
     last_key = open(os.path.join(data, "key-20000.txt")).read().strip()

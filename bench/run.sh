@@ -38,11 +38,18 @@ python3 "$root/bench/gen_data.py" folder "$data/folder-20000" --count 20000 --ma
 nfce_size=$(python3 "$root/bench/gen_data.py" nfce "$data/nfce" --count 2000 2>&1 >"$data/key-nfce.txt")
 python3 "$root/bench/gen_data.py" folder "$data/nfe-like-nfce" --count 2000 --size "$nfce_size" --seed 3 \
   >"$data/key-nfe-like-nfce.txt" 2>/dev/null
-for n in 99 990 9900; do python3 "$root/bench/gen_data.py" items "$data/items-$n.xml" --items "$n" >/dev/null; done
-python3 "$root/bench/gen_data.py" items "$data/small.xml" --items 1 >/dev/null
-mkdir -p "$data/hostile"
+# Each document chosen in the dialog alone in its folder, as the import also
+# reads the folder of the chosen file (and the items files share one key).
+for n in 99 990 9900; do
+  mkdir -p "$data/items-$n"
+  python3 "$root/bench/gen_data.py" items "$data/items-$n/items-$n.xml" --items "$n" >/dev/null
+done
+mkdir -p "$data/small"
+python3 "$root/bench/gen_data.py" items "$data/small/small.xml" --items 1 >/dev/null
 for hostile in attributes:160000 names:1500000 items:350000 entities:530000 defaults:400000; do
-  python3 "$root/bench/gen_data.py" hostile "$data/hostile/${hostile%%:*}.xml" --kind "${hostile%%:*}" --count "${hostile##*:}"
+  mkdir -p "$data/hostile/${hostile%%:*}"
+  python3 "$root/bench/gen_data.py" hostile "$data/hostile/${hostile%%:*}/${hostile%%:*}.xml" --kind "${hostile%%:*}" \
+    --count "${hostile##*:}"
 done
 
 echo "== whole calls (median of $runs runs each, compared commands alternating)"

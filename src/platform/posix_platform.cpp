@@ -177,10 +177,15 @@ private:
 }  // namespace
 
 bool ansi_faithful(std::string_view utf8) {
+    bool ascii = true;
     for (const char c : utf8) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F) return false;
+        ascii = ascii && b < 0x80;
     }
+    // Printable ASCII is CP1252 as it is (the common case, checked for
+    // every file of a folder).
+    if (ascii) return true;
     const std::string ansi = utf8_to_cp1252(utf8);
     // The bytes CP1252 leaves unassigned stand for C1 control characters.
     if (ansi.find_first_of("\x81\x8D\x8F\x90\x9D") != std::string::npos) return false;
@@ -268,8 +273,12 @@ std::optional<DirectoryListing> list_files(std::string folder, const std::string
         if (name.empty() || name.front() == '.') continue;  // hidden, and "." and ".."
         if (!mask_matches(mask, name)) continue;
         if (!ansi_faithful(name)) continue;  // see read_file
-        struct stat file {};
-        if (::fstatat(::dirfd(dir.get()), entry->d_name, &file, 0) != 0 || !S_ISREG(file.st_mode)) continue;
+        // A plain file as the directory entry says; anything else (a link
+        // to follow, a file system that does not say) is asked for.
+        if (entry->d_type != DT_REG) {
+            struct stat file {};
+            if (::fstatat(::dirfd(dir.get()), entry->d_name, &file, 0) != 0 || !S_ISREG(file.st_mode)) continue;
+        }
         listing.names.emplace_back(name);
     }
     std::sort(listing.names.begin(), listing.names.end(),
