@@ -32,7 +32,10 @@ std::string read(const fs::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::string items_file(int items) { return read(data_dir() / ("items-" + std::to_string(items) + ".xml")); }
+std::string items_file(int items) {
+    const std::string name = "items-" + std::to_string(items);
+    return read(data_dir() / name / (name + ".xml"));
+}
 
 void ImportNfe(benchmark::State& state) {
     const int items = static_cast<int>(state.range(0));

@@ -5,8 +5,10 @@ ratio of two measurements taken in the same run, with its target.
   measure.py --cli PATH --data DIR [--runs N]
 
 DIR holds what gen_data.py made: folder/ (the download folder), key.txt (the
-wanted key), items-99.xml, items-990.xml, items-9900.xml, small.xml and
-hostile/*.xml.
+wanted key), items-N/items-N.xml for 99, 990 and 9,900 items, small/small.xml
+and hostile/KIND/KIND.xml, each document alone in its folder (the import reads
+the folder of the chosen file too), and for figure 5 folder-20000/, nfce/ and
+nfe-like-nfce/ with their keys.
 
 Commands that are compared run alternately (A B A B ...), after a warm-up
 run of each, so that a noisy neighbour weighs on both sides alike; each
@@ -15,6 +17,7 @@ size of the command as GNU time reports it: a child forked from this Python
 process would carry Python's own high-water mark through exec.
 """
 import argparse
+import json
 import os
 import statistics
 import subprocess
@@ -57,6 +60,10 @@ def compare(commands, runs):
     return {name: (statistics.median(times[name]), rss[name], codes[name]) for name in commands}
 
 
+def items_path(data, n):
+    return os.path.join(data, f"items-{n}", f"items-{n}.xml")
+
+
 def verdict(value, target):
     return "met" if value <= target else "NOT met"
 
@@ -92,8 +99,8 @@ def main():
 
     # 2. Converting: one NF-e of 990 items against xmllint --noout, and
     # peak memory above the baseline of a small import.
-    big = os.path.join(data, "items-990.xml")
-    small = os.path.join(data, "small.xml")
+    big = items_path(data, 990)
+    small = os.path.join(data, "small", "small.xml")
     size = os.path.getsize(big)
     r = compare({
         "import": [args.cli, "nfe", "--arquivo", big, "--saida", out, "--silencioso"],
@@ -123,13 +130,13 @@ def main():
     # the slope between two sizes; linear growth keeps it the same from
     # 99 to 990 as from 990 to 9,900.
     sizes = [99, 990, 9900]
-    cmds = {n: [args.cli, "nfe", "--arquivo", os.path.join(data, f"items-{n}.xml"), "--saida", out, "--silencioso"]
+    cmds = {n: [args.cli, "nfe", "--arquivo", items_path(data, n), "--saida", out, "--silencioso"]
             for n in sizes}
     r = compare(cmds, args.runs)
     print("3. Growth (whole call)")
     for n in sizes:
         t, m, _ = r[n]
-        fsize = os.path.getsize(os.path.join(data, f"items-{n}.xml"))
+        fsize = os.path.getsize(items_path(data, n))
         print(f"   {n:>5} items, {fsize / 1e6:6.2f} MB: {t * 1e3:7.1f} ms, peak {m / 1024:6.1f} MiB")
     low = (r[990][0] - r[99][0]) / (990 - 99)
     high = (r[9900][0] - r[990][0]) / (9900 - 990)
@@ -144,18 +151,21 @@ def main():
     # the file size. The entity file is also searched for, in a folder of
     # its own: it holds no key, so the search fails after parsing it.
     hostile = os.path.join(data, "hostile")
-    names = sorted(f for f in os.listdir(hostile) if f.endswith(".xml")) if os.path.isdir(hostile) else []
+    names = sorted(d + ".xml" for d in os.listdir(hostile)) if os.path.isdir(hostile) else []
+
+    def hostile_path(name):
+        return os.path.join(hostile, name[:-4], name)
     if names:
         print("4. Hostile files (whole call; time per byte and memory against the 990-item NF-e)")
         cmds = {"nfe": [args.cli, "nfe", "--arquivo", big, "--saida", out, "--silencioso"]}
         for name in names:
-            cmds[name] = [args.cli, "nfe", "--arquivo", os.path.join(hostile, name), "--saida", out, "--silencioso"]
+            cmds[name] = [args.cli, "nfe", "--arquivo", hostile_path(name), "--saida", out, "--silencioso"]
         search_dir = os.path.join(data, "hostile-search")
         if "entities.xml" in names:
             os.makedirs(search_dir, exist_ok=True)
             target = os.path.join(search_dir, "entities.xml")
             if not os.path.exists(target):
-                os.link(os.path.join(hostile, "entities.xml"), target)
+                os.link(hostile_path("entities.xml"), target)
             cmds["entities.xml, searched"] = [args.cli, "nfe", "--chave", key, "--pasta", search_dir, "--saida", out,
                                               "--silencioso"]
         r = compare(cmds, max(3, args.runs // 3))
@@ -163,7 +173,7 @@ def main():
         for name in cmds:
             if name == "nfe":
                 continue
-            fsize = os.path.getsize(os.path.join(hostile, name.split(",")[0]))
+            fsize = os.path.getsize(hostile_path(name.split(",")[0]))
             t, m, _ = r[name]
             ratio = (t / fsize) / nfe_per_byte
             mem = max(0, m - baseline_kib) * 1024 / fsize
@@ -172,7 +182,87 @@ def main():
             print(f"   {name:<24} {fsize / 1e6:6.2f} MB: {t * 1e3:8.1f} ms = {ratio:5.2f} x the time per byte "
                   f"(target <= 10, {verdict(ratio, 10.0)}), peak {m / 1024:6.1f} MiB = {mem:5.2f} x the file "
                   f"above the baseline (target <= 20, {verdict(mem, 20.0)})")
+    failures += whole_folder(args, data, out)
     return 1 if failures else 0
+
+
+def whole_folder(args, data, out):
+    """5. Every call reads its whole folder (for the cancellation events of
+    the document): each search against `cat` of the same files, and the
+    NFC-e folder (the QR code in a CDATA section) against NF-e of about the
+    same size. Returns the number of targets missed."""
+    big = os.path.join(data, "folder-20000")
+    if not os.path.isdir(big):
+        return 0
+    failures = 0
+    runs = args.runs
+    names = sorted(os.listdir(big))
+    first_key = names[0].split("-")[0]
+    last_key = open(os.path.join(data, "key-20000.txt")).read().strip()
+    size = sum(os.path.getsize(os.path.join(big, f)) for f in names)
+    print(f"5. Whole folder read on every call ({runs} runs each; targets: each <= 1.00 x cat, "
+          f"NFC-e <= 1.50 x NF-e)")
+
+    def search(key, folder):
+        return [args.cli, "nfe", "--chave", key, "--pasta", folder, "--saida", out, "--silencioso"]
+
+    def cat(folder):
+        # Names without the folder: 20,000 full paths come near the limit of
+        # a command line.
+        return ["sh", "-c", 'cd "$0" && cat * > /dev/null', folder]
+
+    def outcome(argv):
+        """The tool's --json report of one run of the search."""
+        run = subprocess.run(argv + ["--json"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        return json.loads(run.stdout)
+
+    def report(label, r, name, cancelled=False):
+        nonlocal failures
+        # The document was found (its protocol read), and refused on its
+        # cancellation when one lies beside it.
+        got = outcome(commands[name])
+        if got["protocolo"]["nProt"] is None or (got["cancelamento"] is not None) != cancelled:
+            print(f"   {label}: unexpected outcome {got['resultado']}, {got['mensagens']}", file=sys.stderr)
+            failures += 1
+        ratio = r[name][0] / r["cat"][0]
+        failures += ratio > 1.0
+        print(f"   {label}: search {r[name][0] * 1e3:.0f} ms, cat {r['cat'][0] * 1e3:.0f} ms: "
+              f"ratio {ratio:.2f} ({verdict(ratio, 1.0)})")
+        return r[name][0]
+
+    commands = {"first": search(first_key, big), "last": search(last_key, big), "cat": cat(big)}
+    r = compare(commands, runs)
+    print(f"   {len(names)} NF-e, {size / 1e6:.0f} MB")
+    report("key in the first file", r, "first")
+    report("key in the last file ", r, "last")
+
+    # The same folder with a correction letter and a cancellation of the key
+    # in the last file: both parsed, and the import refused.
+    subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "gen_data.py"), "events", big, "--key",
+                    last_key], check=True)
+    commands = {"events": search(last_key, big), "cat": cat(big)}
+    r = compare(commands, runs)
+    report("the same with 2 events of the key (cancelled)", r, "events", cancelled=True)
+
+    nfce = os.path.join(data, "nfce")
+    nfe = os.path.join(data, "nfe-like-nfce")
+    nfce_key = open(os.path.join(data, "key-nfce.txt")).read().strip()
+    nfe_key = open(os.path.join(data, "key-nfe-like-nfce.txt")).read().strip()
+    commands = {"nfce": search(nfce_key, nfce), "nfe": search(nfe_key, nfe), "cat": cat(nfce), "cat-nfe": cat(nfe)}
+    r = compare(commands, runs)
+
+    def folder_label(folder, what):
+        files = os.listdir(folder)
+        mb = sum(os.path.getsize(os.path.join(folder, f)) for f in files) / 1e6
+        return f"{len(files):,} {what} ({mb:.0f} MB)"
+
+    t_nfce = report(folder_label(nfce, "NFC-e"), r, "nfce")
+    r_nfe = dict(r, cat=r["cat-nfe"])
+    t_nfe = report(folder_label(nfe, "NF-e of the same size"), r_nfe, "nfe")
+    ratio = t_nfce / t_nfe
+    failures += ratio > 1.5
+    print(f"   NFC-e against NF-e: ratio {ratio:.2f} (target <= 1.50, {verdict(ratio, 1.5)})")
+    return failures
 
 
 if __name__ == "__main__":

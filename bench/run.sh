@@ -8,7 +8,10 @@
 #      peak memory against the file size;
 #   3. growth: 99, 990 and 9,900 items;
 #   4. hostile files: time per byte against the 990-item NF-e's, and peak
-#      memory against the file size.
+#      memory against the file size;
+#   5. the whole folder read on every call: 20,000 NF-e with the key in the
+#      first file and in the last, the same with 2 events of the key, 2,000
+#      NFC-e and 2,000 NF-e of about their size, each against `cat`.
 # Then the in-process micro-benchmarks (Google Benchmark).
 #
 #   IDF_CORPUS_DIR=/path/to/corpus bench/run.sh   # from the repository root
@@ -30,11 +33,23 @@ data=$(mktemp -d "${TMPDIR:-/tmp}/idf-bench-XXXXXX")
 trap 'rm -rf "$data"' EXIT
 echo "== generating the data in $data"
 python3 "$root/bench/gen_data.py" folder "$data/folder" --count 5000 >"$data/key.txt"
-for n in 99 990 9900; do python3 "$root/bench/gen_data.py" items "$data/items-$n.xml" --items "$n" >/dev/null; done
-python3 "$root/bench/gen_data.py" items "$data/small.xml" --items 1 >/dev/null
-mkdir -p "$data/hostile"
+python3 "$root/bench/gen_data.py" folder "$data/folder-20000" --count 20000 --max-size 20000 --seed 2 \
+  >"$data/key-20000.txt" 2>/dev/null
+nfce_size=$(python3 "$root/bench/gen_data.py" nfce "$data/nfce" --count 2000 2>&1 >"$data/key-nfce.txt")
+python3 "$root/bench/gen_data.py" folder "$data/nfe-like-nfce" --count 2000 --size "$nfce_size" --seed 3 \
+  >"$data/key-nfe-like-nfce.txt" 2>/dev/null
+# Each document chosen in the dialog alone in its folder, as the import also
+# reads the folder of the chosen file (and the items files share one key).
+for n in 99 990 9900; do
+  mkdir -p "$data/items-$n"
+  python3 "$root/bench/gen_data.py" items "$data/items-$n/items-$n.xml" --items "$n" >/dev/null
+done
+mkdir -p "$data/small"
+python3 "$root/bench/gen_data.py" items "$data/small/small.xml" --items 1 >/dev/null
 for hostile in attributes:160000 names:1500000 items:350000 entities:530000 defaults:400000; do
-  python3 "$root/bench/gen_data.py" hostile "$data/hostile/${hostile%%:*}.xml" --kind "${hostile%%:*}" --count "${hostile##*:}"
+  mkdir -p "$data/hostile/${hostile%%:*}"
+  python3 "$root/bench/gen_data.py" hostile "$data/hostile/${hostile%%:*}/${hostile%%:*}.xml" --kind "${hostile%%:*}" \
+    --count "${hostile##*:}"
 done
 
 echo "== whole calls (median of $runs runs each, compared commands alternating)"

@@ -39,7 +39,11 @@ void collect_texts(Node root, std::set<std::string>& texts) {
         if (!first) continue;
         if (!first.next_sibling() && (first.type() == NodeType::text || first.type() == NodeType::cdata)) {
             const std::u16string text = node.text();
-            if (!idf::is_blank(text)) texts.insert(idf::to_ansi(text));
+            if (idf::is_blank(text)) continue;
+            // As the protocol compares it, and as an event compares it
+            // (without blanks at either end).
+            texts.insert(idf::to_ansi(text));
+            texts.insert(std::string(idf::trim(idf::to_ansi(text))));
             continue;
         }
         for (Node child = first; child; child = child.next_sibling()) pending.push_back(child);

@@ -63,6 +63,7 @@ ImportResult Import::run() {
     try {
         try {
             locate_document(*this);
+            result.documento = document_path_;
             lista_problemas_.clear();
             run_stages();
             result.lista_problemas = lista_problemas_;
@@ -94,6 +95,7 @@ ImportResult Import::run() {
         }
     }
     result.protocolo = std::move(protocolo_lido_);
+    result.cancelamento = std::move(cancelamento_);
     return result;
 }
 

@@ -32,6 +32,17 @@ struct ProtocoloLido {
     std::optional<std::string> tpAmb;
 };
 
+// A cancellation event of the imported document: the file holding it (full
+// path, UTF-8) and the texts of the event (UTF-8; tpEvento and cStat
+// trimmed, nProt and dhRegEvento as read, none when absent).
+struct CancelamentoLido {
+    std::string arquivo;
+    std::string tpEvento;
+    std::string cStat;
+    std::optional<std::string> nProt;
+    std::optional<std::string> dhRegEvento;
+};
+
 struct ImportResult {
     Outcome outcome = Outcome::aborted;
     // The exchange file's path; it exists only when the import completed.
@@ -42,6 +53,12 @@ struct ImportResult {
     // The exchange file could not be created because an old file at its
     // path could not be removed: that file, another import's, is still there.
     bool old_file_kept = false;
+    // The cancellation event that stopped the import; none when none was
+    // found or the import ended before looking.
+    std::optional<CancelamentoLido> cancelamento;
+    // The full path of the document located (the search's match or the
+    // chosen file); empty when none was.
+    std::string documento;
 };
 
 // Thrown by abort(): ends the import through the abort path.
@@ -67,6 +84,11 @@ struct DocumentType {
         std::string_view protocol;  // protNFe / protCTe
         std::string_view key;       // chNFe / chCTe
         std::string_view number;    // nNF / nCT, the document's number in ide
+        // The cancellation events of the document (see cancelamento.hpp).
+        std::string_view proc;          // nfeProc / cteProc, the root of a document with its protocol
+        std::string_view event_proc;    // procEventoNFe / procEventoCTe, the root of an event file
+        std::string_view event;         // evento / eventoCTe, the signed request under it
+        std::string_view event_answer;  // retEvento / retEventoCTe, the authority's answer
     };
     struct Messages {
         std::string_view not_found;    // no file of the folder carries the key
@@ -124,6 +146,17 @@ public:
     void set_protocolo_lido(ProtocoloLido lido) { protocolo_lido_ = std::move(lido); }
     const ExchangeFile& exchange_file() const { return *file_; }
 
+    // Set by the search when it has looked through the whole folder for a
+    // cancellation of the key: the first one found beside the document, if
+    // any. The dialog way leaves it unset; the check reads the folder then.
+    struct CancelamentoNaPasta {
+        std::optional<CancelamentoLido> lido;
+        std::string nome;  // the file's name without its folder, UTF-8
+    };
+    const std::optional<CancelamentoNaPasta>& cancelamento_na_pasta() const { return cancelamento_na_pasta_; }
+    // The cancellation that stops the import, handed back in the result.
+    void set_cancelamento(CancelamentoLido lido) { cancelamento_ = std::move(lido); }
+
 protected:
     // The section stages of the document type, run after the document has
     // been located; they end by returning (finish follows) or by abort().
@@ -141,6 +174,8 @@ private:
     std::unique_ptr<ExchangeFile> file_;
     std::string lista_problemas_;
     ProtocoloLido protocolo_lido_;
+    std::optional<CancelamentoNaPasta> cancelamento_na_pasta_;
+    std::optional<CancelamentoLido> cancelamento_;
 };
 
 // One import of `Stages`, the import of one document type: made, given the

@@ -1,33 +1,48 @@
 // Why the check is sound. The key element matches when its only child, a
-// text node, converts to exactly the wanted key. The check is active only
-// for a key of ASCII digits and letters, and only when the ANSI conversion
-// gives every character outside ASCII bytes that are none of those; so a
-// matching text is made of exactly the key's characters. A file is passed
-// over only when:
+// text node or a CDATA section, converts to exactly the wanted key (a
+// cancellation event: to the key with blanks around it). The check is
+// active only for a key of ASCII digits and letters, and only when the ANSI
+// conversion gives every character outside ASCII bytes that are none of
+// those; so a matching text holds exactly the key's characters in one run.
+// A file is passed over only when:
 //  (a) it is read as UTF-8 or as a single-byte ASCII superset (it starts
 //      with "<" after an optional UTF-8 byte-order mark and blanks, holds
 //      no NUL byte, declares no encoding or a known ASCII-compatible one,
 //      and holds nothing that reads as an overlong UTF-8 form), so each
 //      ASCII digit or letter of its text is written as its own byte;
-//  (b) it holds no "<!" other than a comment's "<!--": no document type
-//      declaration (hence no entity but the five predefined ones) and no
-//      CDATA section;
-//  (c) every "&" starts "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;": no
-//      character reference, no other entity;
-//  (d) its bytes do not hold the key.
-// By (b) and (c) a text node's characters are written literally, except
-// the five predefined ones, which are not digits or letters; the tree keeps
-// the character data between two pieces of markup as one text node, so a
-// text made of the key's characters is written as one run of the file's
-// characters, and by (a) as one run of bytes equal to the key, which (d)
-// rules out. Nothing in this argument depends on where a byte stands, so
-// no construct (a processing instruction holding "<!--", a comment holding
-// "<!DOCTYPE") can lead the check astray.
+//  (b) it holds no "<!" other than a comment's "<!--" or a CDATA section's
+//      "<![CDATA[": no document type declaration, hence no entity but the
+//      five predefined ones;
+//  (c) every "&" outside comments, CDATA sections and processing
+//      instructions starts "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;":
+//      no character reference, no other entity (inside them "&" is a plain
+//      character, as the query strings of an NFC-e's QR code have it);
+//  (d) its bytes do not hold the key, and, when it holds a comment, a
+//      CDATA section or a processing instruction after its head, neither
+//      does its joined text: the bytes read in order with each comment and
+//      processing instruction left out and each CDATA section replaced by
+//      its content (a construct left open makes the file parsed).
+// By (b) and (c) character data is written literally, except the five
+// predefined entities, which are not digits or letters, and a CDATA
+// section's content is its text as written. A text node is the character
+// data between two pieces of markup, a CDATA node the content of one
+// section; a parser that joins neighbouring text, CDATA sections and the
+// text around a comment or a processing instruction into one text makes a
+// run of the joined text, since tags, which no parser joins across, stay in
+// it. So a text made of the key's characters is one run of the file's
+// characters in the joined text (or in the bytes, when there is nothing to
+// join), and by (a) one run of bytes equal to the key, which (d) rules out.
+// The joined text is read the way a parser reads the file, so for a
+// well-formed file it holds exactly that file's character data; a file that
+// is not well-formed cannot be parsed and so never matches.
 #include "common/key_precheck.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
 
 #include "common/platform.hpp"
 
@@ -110,14 +125,6 @@ Decoding head_decoding(std::string_view bytes) {
     return declared;
 }
 
-// (b): a "<!" that does not open a comment. "!" is rare in a document and
-// "<" frequent, so the search is for the former.
-bool has_declaration_or_cdata(std::string_view bytes) {
-    for (std::size_t pos = bytes.find('!'); pos != std::string_view::npos; pos = bytes.find('!', pos + 1))
-        if (pos > 0 && bytes[pos - 1] == '<' && bytes.substr(pos + 1, 2) != "--") return true;
-    return false;
-}
-
 // (c): an "&" that starts no predefined entity.
 bool has_other_reference(std::string_view bytes) {
     for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1)) {
@@ -129,16 +136,131 @@ bool has_other_reference(std::string_view bytes) {
     return false;
 }
 
-// Part of (a): read as UTF-8, a sequence that would be an overlong form of
-// an ASCII character (C0, C1, E0 80-9F, F0 80-8F).
-bool has_overlong_utf8(std::string_view bytes) {
-    if (bytes.find('\xC0') != std::string_view::npos || bytes.find('\xC1') != std::string_view::npos) return true;
-    for (const char lead : {'\xE0', '\xF0'}) {
-        const auto limit = static_cast<unsigned char>(lead == '\xE0' ? 0xA0 : 0x90);
-        for (std::size_t pos = bytes.find(lead); pos != std::string_view::npos; pos = bytes.find(lead, pos + 1))
-            if (pos + 1 >= bytes.size() || static_cast<unsigned char>(bytes[pos + 1]) < limit) return true;
+// What one pass over the bytes finds for (a) to (c).
+enum class Scan {
+    maybe,   // the file may carry the key: parse it
+    plain,   // no comment, CDATA section or later processing instruction
+    markup,  // comments, CDATA sections or processing instructions: the
+             // joined text decides
+};
+
+bool predefined_entity(std::string_view bytes, std::size_t amp) {
+    const std::string_view rest = bytes.substr(amp + 1, 5);
+    return rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") ||
+           rest.starts_with("quot;") || rest.starts_with("apos;");
+}
+
+// 16 bytes at once, as the compiler's vector extension gives them on every
+// target (vector instructions where there are some).
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+
+// Whether the 64 bytes at p hold one of the bytes that matter to scan()
+// below. No vector crosses a call: a 32-bit target without vector
+// registers passes them differently.
+bool block_marked(const unsigned char* p) {
+    Bytes16 any{};
+    for (int k = 0; k < 4; ++k) {
+        Bytes16 v;
+        std::memcpy(&v, p + 16 * k, sizeof v);
+        any |= reinterpret_cast<Bytes16>((v == 0) | (v == '!') | (v == '&') | (v == '?') | ((v & 0xFE) == 0xC0) |
+                                         (v == 0xE0) | (v == 0xF0));
     }
-    return false;
+    std::uint64_t low;
+    std::uint64_t high;
+    std::memcpy(&low, &any, sizeof low);
+    std::memcpy(&high, reinterpret_cast<const unsigned char*>(&any) + sizeof low, sizeof high);
+    return (low | high) != 0;
+}
+
+// One pass, for the cost of a folder read on every call: each block of 64
+// bytes is first tested as a whole for the few bytes that matter, which most
+// blocks of a fiscal document do not hold, and only blocks that hold one
+// are looked at byte by byte:
+Scan scan(std::string_view bytes, bool utf8) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    const std::size_t head = bytes.find('<');
+    bool markup = false;
+    bool reference = false;
+    constexpr std::size_t block = 64;
+    for (std::size_t start = 0; start < n; start += block) {
+        const std::size_t end = std::min(n, start + block);
+        if (end - start == block && !block_marked(p + start)) continue;
+        for (std::size_t i = start; i < end; ++i) {
+            switch (p[i]) {
+                case 0:
+                    return Scan::maybe;
+                case 0xC0:
+                case 0xC1:
+                    if (utf8) return Scan::maybe;
+                    break;
+                case 0xE0:
+                    if (utf8 && (i + 1 >= n || p[i + 1] < 0xA0)) return Scan::maybe;
+                    break;
+                case 0xF0:
+                    if (utf8 && (i + 1 >= n || p[i + 1] < 0x90)) return Scan::maybe;
+                    break;
+                case '!':
+                    if (i > 0 && p[i - 1] == '<') {
+                        if (bytes.substr(i + 1, 2) != "--" && bytes.substr(i + 1, 7) != "[CDATA[") return Scan::maybe;
+                        markup = true;
+                    }
+                    break;
+                case '&':
+                    if (!predefined_entity(bytes, i)) reference = true;
+                    break;
+                case '?':
+                    if (i > 0 && p[i - 1] == '<' && i - 1 != head) markup = true;
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    if (markup) return Scan::markup;
+    return reference ? Scan::maybe : Scan::plain;
+}
+
+// Part of (c) and (d) for a file with comments, CDATA sections or
+// processing instructions: the joined text. None when a comment, a CDATA
+// section or a processing instruction is left open, or when an "&" outside
+// them starts no predefined entity (inside them it is a plain character).
+std::optional<std::string> joined_text(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t pos = 0;
+    const auto markup_and_text = [&](std::string_view piece) {
+        if (has_other_reference(piece)) return false;
+        out.append(piece);
+        return true;
+    };
+    for (;;) {
+        const std::size_t open = bytes.find('<', pos);
+        if (open == std::string_view::npos) {
+            if (!markup_and_text(bytes.substr(pos))) return std::nullopt;
+            return out;
+        }
+        if (!markup_and_text(bytes.substr(pos, open - pos))) return std::nullopt;
+        const std::string_view rest = bytes.substr(open);
+        std::string_view close;
+        std::size_t skip = 0;
+        bool keep = false;
+        if (rest.starts_with("<!--")) {
+            close = "-->", skip = 4;
+        } else if (rest.starts_with("<![CDATA[")) {
+            close = "]]>", skip = 9, keep = true;
+        } else if (rest.starts_with("<?")) {
+            close = "?>", skip = 2;
+        } else {
+            out += '<';
+            pos = open + 1;
+            continue;
+        }
+        const std::size_t end = bytes.find(close, open + skip);
+        if (end == std::string_view::npos) return std::nullopt;
+        if (keep) out.append(bytes.substr(open + skip, end - open - skip));
+        pos = end + close.size();
+    }
 }
 
 }  // namespace
@@ -199,11 +321,18 @@ bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
     if (contains(bytes, key_)) return true;          // (d)
     const Decoding decoding = head_decoding(bytes);  // (a)
     if (decoding == Decoding::unknown) return true;
-    if (bytes.find('\0') != std::string_view::npos) return true;
-    if (decoding == Decoding::utf8 && has_overlong_utf8(bytes)) return true;
-    if (has_declaration_or_cdata(bytes)) return true;  // (b)
-    if (has_other_reference(bytes)) return true;       // (c)
-    return false;
+    switch (scan(bytes, decoding == Decoding::utf8)) {  // (a), (b), (c)
+        case Scan::maybe:
+            return true;
+        case Scan::plain:
+            return false;
+        case Scan::markup:
+            break;
+    }
+    // (c) outside comments, CDATA sections and processing instructions,
+    // and (d) for the joined text.
+    const auto joined = joined_text(bytes);
+    return !joined || contains(*joined, key_);
 }
 
 }  // namespace idf

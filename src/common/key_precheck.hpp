@@ -1,15 +1,15 @@
 // A quick look at a file's bytes, before parsing it, that proves when the
-// file cannot carry the wanted access key in its protocol.
+// file cannot carry the wanted access key: neither in its protocol
+// (protNFe/infProt/chNFe, CT-e: protCTe/infProt/chCTe) nor in a
+// cancellation event of the document.
 //
-// Searching a download folder parses the listed files in name order until
-// one holds the key in protNFe/infProt/chNFe (CT-e: protCTe/infProt/chCTe).
-// Most files of such a folder hold other keys, and a full parse of each is
-// by far the largest cost of the search. The check lets the search pass
-// over a file without parsing it, but only when the file provably cannot
-// match; every other file is parsed as before, so the file imported is
-// always the one a parse of every file would choose. The conditions it
-// tests need no context (where in the document a byte stands never
-// matters); the argument for them is in key_precheck.cpp.
+// Searching a download folder reads every listed file, for the document
+// and for its cancellation events. Most files of such a folder hold other
+// keys, and a full parse of each is by far the largest cost of the search.
+// The check lets the search pass over a file without parsing it, but only
+// when the file provably cannot hold the key as the text of an element;
+// every other file is parsed as before, so the outcome is always the one a
+// parse of every file would give. The argument is in key_precheck.cpp.
 #pragma once
 
 #include <string>

@@ -1,6 +1,9 @@
 // Locating the document of one import: either the user picks the file in
 // the open dialog (blank key), or the folder's XML files are tried in name
-// order until one carries the key in its authorisation protocol.
+// order and the first that carries the key in its authorisation protocol is
+// the document; the search reads the folder to its end for a cancellation
+// of that key.
+#include "common/cancelamento.hpp"
 #include "common/import.hpp"
 #include "common/key_precheck.hpp"
 #include "common/messages.hpp"
@@ -45,30 +48,55 @@ void locate_document(Import& import) {
         return;
     }
 
-    const std::string wanted = import.platform().host_to_ansi(import.chave_acesso);
-    const KeyPrecheck precheck(wanted);
-    if (const auto listing = import.platform().list_directory(import.pasta_temporaria)) {
+    // One pass over the folder finds the document, the first file whose
+    // protocol carries the key, and the first cancellation of that key in
+    // any other file (cancelamento.hpp). Both need the key in the file's
+    // bytes, so the files that provably do not hold it are passed over
+    // without parsing them.
+    Platform& platform = import.platform();
+    const DocumentType::Names& names = import.document_type().names;
+    const std::string wanted = platform.host_to_ansi(import.chave_acesso);
+    const std::string chave(trim(wanted));
+    const KeyPrecheck precheck(chave);
+    Import::CancelamentoNaPasta na_pasta;
+    bool found = false;
+    xml::Document outro;  // the files read after the document
+    if (const auto listing = platform.list_directory(import.pasta_temporaria)) {
         for (const std::string& name : listing->names) {
             if (is_blank(name)) continue;
-            const std::string path = import.platform().join_path(listing->folder, name);
+            const std::string path = platform.join_path(listing->folder, name);
+            // A file that cannot be read ends its try like one that cannot
+            // be parsed.
+            const auto bytes = platform.read_file(path);
+            if (!bytes || !precheck.may_carry_key(*bytes)) continue;
             try {
-                // A file that cannot be read ends its try like one that
-                // cannot be parsed; one that provably holds no such key is
-                // passed over without parsing it.
-                const auto bytes = import.platform().read_file(path);
-                if (!bytes || !precheck.may_carry_key(*bytes)) continue;
-                import.XML().load(*bytes, path);
-                const DocumentType::Names& names = import.document_type().names;
-                const std::string key = protocol_key(import, names.protocol, names.key);
-                if (!is_blank(key) && key == wanted) {
-                    import.document_path_ = path;
-                    return;
+                xml::Document& doc = found ? outro : import.XML();
+                doc.load(*bytes, path);
+                if (!found) {
+                    const std::string key = protocol_key(import, names.protocol, names.key);
+                    if (!is_blank(key) && key == wanted) {
+                        found = true;
+                        import.document_path_ = path;
+                        if (na_pasta.lido) break;
+                        continue;
+                    }
+                }
+                if (!na_pasta.lido) {
+                    if (auto lido = cancelamento_de(doc.document_element(), names, chave)) {
+                        lido->arquivo = platform.path_to_utf8(path);
+                        na_pasta = {std::move(lido), platform.path_to_utf8(name)};
+                        if (found) break;
+                    }
                 }
             } catch (const DataError&) {
                 // A file that cannot be read or parsed is passed over; any
                 // other failure ends the import.
             }
         }
+    }
+    if (found) {
+        import.cancelamento_na_pasta_ = std::move(na_pasta);
+        return;
     }
     import.XML().clear();
     if (!import.silencioso()) import.mensagem_atencao(import.document_type().messages.not_found);

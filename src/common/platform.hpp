@@ -91,6 +91,18 @@ public:
     // folder does not exist or cannot be read.
     virtual std::optional<DirectoryListing> list_directory(const std::string& folder) = 0;
 
+    // Lists the files beside `file` as list_directory lists the folder
+    // holding it with the mask "*.xml", but never changes the current
+    // folder. nullopt when that folder cannot be read.
+    virtual std::optional<DirectoryListing> list_folder_of(const std::string& file) = 0;
+
+    // The name of a file without its folder.
+    virtual std::string file_name_part(std::string_view path) = 0;
+
+    // A path or file name, in the encoding the platform gives them, as
+    // UTF-8 for messages and results.
+    virtual std::string path_to_utf8(std::string_view path) { return std::string(path); }
+
     // Exchange-file operations.
     virtual bool file_exists(const std::string& path) = 0;
     virtual bool delete_file(const std::string& path) = 0;
@@ -132,6 +144,8 @@ public:
     std::string exchange_folder() override;                                             \
     std::string join_path(std::string_view folder, std::string_view name) override;     \
     std::optional<DirectoryListing> list_directory(const std::string& folder) override; \
+    std::optional<DirectoryListing> list_folder_of(const std::string& file) override;   \
+    std::string file_name_part(std::string_view path) override;                         \
     bool file_exists(const std::string& path) override;                                 \
     bool delete_file(const std::string& path) override;                                 \
     std::unique_ptr<OutputFile> create_file(const std::string& path) override;          \

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "common/cancelamento.hpp"
 #include "common/fields.hpp"
 #include "common/messages.hpp"
 #include "values/text.hpp"
@@ -70,6 +71,8 @@ void le_protocolo(Import& import) {
     inf_prot = find_path(import.document_element(), {type.names.protocol, "infProt"});
     if (!inf_prot) import.abort(type.messages.no_key);
     const std::string chave_lida = read_field(import, inf_prot, chave);
+    // The key as read, for the cancellation events of the document.
+    if (const auto texto_chave = texto(inf_prot, type.names.key)) verifica_cancelamento(import, *texto_chave);
     import.write_line("[IDENTIFICACAO]");
     import.write_value(chave.key, chave_lida);
 }

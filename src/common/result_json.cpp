@@ -26,6 +26,18 @@ std::string result_json(const ImportResult& result, const std::vector<std::strin
     protocolo["xMotivo"] = text_or_null(result.protocolo.xMotivo);
     protocolo["tpAmb"] = text_or_null(result.protocolo.tpAmb);
     out["protocolo"] = std::move(protocolo);
+    if (result.cancelamento) {
+        const CancelamentoLido& lido = *result.cancelamento;
+        nlohmann::ordered_json cancelamento;
+        cancelamento["arquivo"] = lido.arquivo;
+        cancelamento["tpEvento"] = lido.tpEvento;
+        cancelamento["cStat"] = lido.cStat;
+        cancelamento["nProt"] = text_or_null(lido.nProt);
+        cancelamento["dhRegEvento"] = text_or_null(lido.dhRegEvento);
+        out["cancelamento"] = std::move(cancelamento);
+    } else {
+        out["cancelamento"] = nullptr;
+    }
     return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

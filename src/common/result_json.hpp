@@ -11,7 +11,9 @@ namespace idf {
 
 // {"resultado": "concluida"|"abortada", "arquivo": path or null,
 //  "mensagens": [boxes shown, UTF-8], "problemas": lista_problemas,
-//  "protocolo": {"nProt", "cStat", "xMotivo", "tpAmb"}}, on one line
+//  "protocolo": {"nProt", "cStat", "xMotivo", "tpAmb"},
+//  "cancelamento": null or {"arquivo", "tpEvento", "cStat", "nProt",
+//  "dhRegEvento"}}, on one line
 // without the final line feed. Invalid UTF-8 becomes U+FFFD.
 std::string result_json(const ImportResult& result, const std::vector<std::string>& mensagens);
 

@@ -12,8 +12,9 @@ void Tfrmimporta_arquivo_xml_cte::run_stages() {
         (this->*stage)();
 }
 
-const DocumentType document{{"CTe", "infCte", "protCTe", "chCTe", "nCT"},
-                            {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
-                            run_stages_of<Tfrmimporta_arquivo_xml_cte>};
+const DocumentType document{
+    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe"},
+    {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
+    run_stages_of<Tfrmimporta_arquivo_xml_cte>};
 
 }  // namespace idf::cte

@@ -13,8 +13,9 @@ void Tfrmimporta_arquivo_xml_nfe::run_stages() {
         (this->*stage)();
 }
 
-const DocumentType document{{"NFe", "infNFe", "protNFe", "chNFe", "nNF"},
-                            {msg::nfe_nao_localizada, msg::sem_protocolo<"NFe">, msg::sem_chave<"NFe">},
-                            run_stages_of<Tfrmimporta_arquivo_xml_nfe>};
+const DocumentType document{
+    {"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento", "retEvento"},
+    {msg::nfe_nao_localizada, msg::sem_protocolo<"NFe">, msg::sem_chave<"NFe">},
+    run_stages_of<Tfrmimporta_arquivo_xml_nfe>};
 
 }  // namespace idf::nfe

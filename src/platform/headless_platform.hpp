@@ -37,6 +37,11 @@ public:
     std::optional<DirectoryListing> list_directory(const std::string& folder) override {
         return base_.list_directory(folder);
     }
+    std::optional<DirectoryListing> list_folder_of(const std::string& file) override {
+        return base_.list_folder_of(file);
+    }
+    std::string file_name_part(std::string_view path) override { return base_.file_name_part(path); }
+    std::string path_to_utf8(std::string_view path) override { return base_.path_to_utf8(path); }
     bool file_exists(const std::string& path) override { return base_.file_exists(path); }
     bool delete_file(const std::string& path) override { return base_.delete_file(path); }
     EntryKind entry_kind(const std::string& path) override { return base_.entry_kind(path); }

@@ -118,6 +118,17 @@ std::optional<DirectoryListing> MemoryPlatform::list_directory(const std::string
     return listing;
 }
 
+std::optional<DirectoryListing> MemoryPlatform::list_folder_of(const std::string& file) {
+    const std::size_t slash = file.rfind('/');
+    if (slash == std::string::npos) return std::nullopt;
+    return list_directory(slash == 0 ? std::string("/") : file.substr(0, slash));
+}
+
+std::string MemoryPlatform::file_name_part(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 bool MemoryPlatform::file_exists(const std::string& path) { return files.contains(path); }
 
 bool MemoryPlatform::delete_file(const std::string& path) { return files.erase(path) > 0; }

@@ -149,12 +149,15 @@ struct Storage {
 
     const Name& name_of(const NodeData& data) const { return names[data.name()]; }
 
-    // The first child of `parent` matching `name`; 0 when none, with the
-    // last child in `last`.
-    std::uint32_t find(std::uint32_t parent, std::string_view name, std::uint32_t* last = nullptr) {
+    // The first child of `parent` matching `name`, starting after the child
+    // `after` (0: from the first); 0 when none, with the last child in
+    // `last`.
+    std::uint32_t find(std::uint32_t parent, std::string_view name, std::uint32_t* last = nullptr,
+                       std::uint32_t after = 0) {
         const std::uint32_t fold = name_of(node(parent)).namespace_fold;
-        std::uint32_t previous = 0;
-        for (std::uint32_t child = node(parent).first_child; child != 0; child = node(child).next_sibling) {
+        std::uint32_t previous = after;
+        for (std::uint32_t child = after ? node(after).next_sibling : node(parent).first_child; child != 0;
+             child = node(child).next_sibling) {
             const Name& candidate = name_of(node(child));
             if ((fold == 0 || candidate.namespace_fold == fold) &&
                 (candidate.qualified == name || candidate.local == name))
@@ -235,6 +238,14 @@ const std::string& Node::namespace_uri() const {
 Node Node::find(std::string_view name) const {
     data();
     return at(storage().find(index_, name));
+}
+
+Node Node::find(std::string_view name, Node after) const {
+    data();
+    if (!after) return find(name);
+    if (after.doc_ != doc_) throw XmlDocError("Node of another document");
+    after.data();
+    return at(storage().find(index_, name, nullptr, after.index_));
 }
 
 Node Node::child(std::string_view name) const {

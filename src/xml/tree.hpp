@@ -75,6 +75,9 @@ public:
     Node child(std::string_view name) const;
     // The first child matching `name`, or none. Never changes the document.
     Node find(std::string_view name) const;
+    // The same among the children that follow `after`, a child of this
+    // node (none: among all children), to visit every match in turn.
+    Node find(std::string_view name, Node after) const;
     // The first child of whatever type, or none.
     Node first_child() const;
     // The next node in the parent's child list, of whatever type, or none.

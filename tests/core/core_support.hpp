@@ -18,8 +18,14 @@ namespace idf::test {
 
 // The names and the not-found message of each type, as locating uses them;
 // the stages are the test's.
-inline const DocumentType nfe_kind{{"NFe", "infNFe", "protNFe", "chNFe", "nNF"}, {msg::nfe_nao_localizada, {}, {}}, {}};
-inline const DocumentType cte_kind{{"CTe", "infCte", "protCTe", "chCTe", "nCT"}, {msg::cte_nao_localizado, {}, {}}, {}};
+inline const DocumentType nfe_kind{
+    {"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento", "retEvento"},
+    {msg::nfe_nao_localizada, {}, {}},
+    {}};
+inline const DocumentType cte_kind{
+    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe"},
+    {msg::cte_nao_localizado, {}, {}},
+    {}};
 
 Regional point_month_first();
 

@@ -170,6 +170,7 @@ struct CorpusEntry {
     bool payer_known = false;  // in CTe/infCte/ide/toma03 or toma3
     int transported_nfe = 0;   // infDoc:infNFe=N
     std::string c_stat;        // the protocol's status, when the features name it
+    bool cancelled = false;    // a cancellation (110111, status 135) appended
 };
 
 std::vector<CorpusEntry> corpus_cte() {
@@ -189,7 +190,8 @@ std::vector<CorpusEntry> corpus_cte() {
              features.find("; CTe;") != std::string::npos &&
                  (features.find("toma3=") != std::string::npos || features.find("toma03") != std::string::npos),
              nfe == std::string::npos ? 0 : std::stoi(features.substr(nfe + 14)),
-             c_stat == std::string::npos ? "" : features.substr(c_stat + 6, features.find(';', c_stat) - c_stat - 6)});
+             c_stat == std::string::npos ? "" : features.substr(c_stat + 6, features.find(';', c_stat) - c_stat - 6),
+             features.find("embedded-retEventoCTe(tpEvento=110111,cStat=135)") != std::string::npos});
     }
     return out;
 }
@@ -219,6 +221,14 @@ TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
             continue;
         }
         EXPECT_TRUE(e.c_stat.empty() || e.c_stat == "100") << e.c_stat;
+        // Cancelled by the event appended to the document itself.
+        if (e.has_protocol && e.cancelled) {
+            EXPECT_FALSE(r.ini.has_value());
+            EXPECT_EQ(r.boxes, std::vector<std::string>{aborta("A CTe foi Cancelada: o Arquivo " + e.file +
+                                                               " Contém o Evento de Cancelamento 110111 "
+                                                               "(Situação 135).")});
+            continue;
+        }
         if (!e.has_protocol || !e.payer_known) {
             EXPECT_EQ(r.result.outcome, Outcome::aborted);
             EXPECT_FALSE(r.ini.has_value());

@@ -26,12 +26,8 @@ SearchRun search(DocType type, std::string_view key, const std::string& folder) 
     run.boxes = platform.boxes;
     run.reads = platform.reads;
     run.exchange_file_exists = read_bytes(run.result.arquivo_ini).has_value();
-    const std::string_view not_found = document_type(type).messages.not_found;
-    const bool found = std::find(run.boxes.begin(), run.boxes.end(), not_found) == run.boxes.end();
-    if (found && !run.reads.empty()) {
-        const std::string& last = run.reads.back();
-        run.chosen = last.substr(last.rfind('/') + 1);
-    }
+    const std::string& chosen = run.result.documento;
+    if (!chosen.empty()) run.chosen = chosen.substr(chosen.rfind('/') + 1);
     return run;
 }
 

@@ -273,9 +273,9 @@ TEST(SearchPrecheck, ChoosesTheFileThatAFullParseChooses) {
 
 // Every file of the corpus whose protocol key a full parse reads is one the
 // quick check lets through for that key; and for a key it does not hold,
-// the check passes over every document but those that hold a CDATA section
-// (the QR code of an NFC-e) or a character reference (an accent written as
-// "&#227;"), which is what makes a large folder fast.
+// the check passes over every document but those that hold a character
+// reference (an accent written as "&#227;"), NFC-e with their QR code in a
+// CDATA section included, which is what makes a large folder fast.
 TEST(SearchPrecheck, CorpusFilesPassForTheirOwnKeyAndMostAreSkippedForAnother) {
     IDF_REQUIRE_CORPUS();
     int documents = 0;
@@ -305,11 +305,11 @@ TEST(SearchPrecheck, CorpusFilesPassForTheirOwnKeyAndMostAreSkippedForAnother) {
             if (!absent.may_carry_key(*bytes))
                 ++skipped;
             else
-                EXPECT_TRUE(bytes->find("<![CDATA[") != std::string::npos || bytes->find("&#") != std::string::npos);
+                EXPECT_NE(bytes->find("&#"), std::string::npos);
         }
     }
     EXPECT_GT(documents, 90);
-    EXPECT_GE(skipped * 100, documents * 85) << skipped << " of " << documents << " skipped";
+    EXPECT_GE(skipped * 100, documents * 90) << skipped << " of " << documents << " skipped";
 }
 
 TEST(SearchPrecheck, AnswersMaybeForEveryConstructThatCanSpellTheKey) {
@@ -345,8 +345,33 @@ TEST(SearchPrecheck, AnswersMaybeForEveryConstructThatCanSpellTheKey) {
         {"document type declaration inside a processing instruction", plain + "<?pi <!DOCTYPE x> ?>", true},
         {"comments anywhere", nfe_doc("1<!-- x -->a" + std::string(key_b)) + "<!---->", false},
         {"processing instructions next to digits", nfe_doc("1<?pi <!-- ]]> --> ?>1"), false},
-        {"CDATA section", nfe_doc("<![CDATA[" + std::string(key_b) + "]]>"), true},
-        {"CDATA opener inside a comment", plain + "<!-- <![CDATA[ -->", true},
+        {"CDATA section holding another key", nfe_doc("<![CDATA[" + std::string(key_b) + "]]>"), false},
+        {"QR code of an NFC-e in a CDATA section",
+         plain + "<infNFeSupl><qrCode><![CDATA[https://sefaz.example/qrcode?p=" + std::string(key_b) +
+             "|2|1]]></qrCode></infNFeSupl>",
+         false},
+        {"the key in a CDATA section", nfe_doc("<![CDATA[" + K + "]]>"), true},
+        {"the key split between text and a CDATA section",
+         nfe_doc(K.substr(0, 20) + "<![CDATA[" + K.substr(20) + "]]>"), true},
+        {"the key split in two CDATA sections",
+         nfe_doc("<![CDATA[" + K.substr(0, 7) + "]]><![CDATA[" + K.substr(7) + "]]>"), true},
+        {"the key split by an empty CDATA section", nfe_doc(K.substr(0, 5) + "<![CDATA[]]>" + K.substr(5)), true},
+        {"the key split by a comment", nfe_doc(K.substr(0, 10) + "<!-- x -->" + K.substr(10)), true},
+        {"the key split by a comment holding a CDATA closer", nfe_doc(K.substr(0, 10) + "<!-- ]]> -->" + K.substr(10)),
+         true},
+        {"the key split by a processing instruction", nfe_doc(K.substr(0, 30) + "<?pi x?>" + K.substr(30)), true},
+        {"the key split by a comment, CDATA elsewhere",
+         nfe_doc(K.substr(0, 10) + "<!---->" + K.substr(10)) + "<a><![CDATA[x]]></a>", true},
+        {"the key split by a tag", "<a>" + K.substr(0, 10) + "<b/>" + K.substr(10) + "</a>", false},
+        {"a comment opener inside a CDATA section splits the key",
+         nfe_doc(K.substr(0, 10) + "<![CDATA[<!--]]>" + K.substr(10)) + "<!-- -->", false},
+        {"CDATA section left open", plain + "<![CDATA[" + K.substr(0, 10), true},
+        {"comment left open", nfe_doc(K.substr(0, 10) + "<!--" + K.substr(10)), true},
+        {"processing instruction left open", plain + "<?pi ", true},
+        {"CDATA opener inside a comment", plain + "<!-- <![CDATA[ -->", false},
+        {"bare ampersands and references inside a CDATA section", plain + "<a><![CDATA[?x=1&y=2&#51;]]></a>", false},
+        {"bare ampersand inside a comment", plain + "<!-- a & b -->", false},
+        {"reference to a digit beside a CDATA section", plain + "<a><![CDATA[x]]>&#51;</a>", true},
         {"reference to a digit", plain + "&#51;", true},
         {"reference to a carriage return", plain + "&#13;", true},
         {"reference to an accented letter", plain + "&#216;", true},
@@ -402,6 +427,17 @@ TEST(SearchPrecheck, GeneratedPrologsAndKeyFormsChooseWhatAFullParseChooses) {
         half1 + "<?pi x?>" + half2,
         half1 + "&amp;" + half2,
         "<?pi <!-- ?>" + K + "<!-- ?> -->",
+        half1 + "<![CDATA[" + half2 + "]]>",
+        "<![CDATA[" + half1 + "]]>" + half2,
+        half1 + "<![CDATA[]]>" + half2,
+        " <![CDATA[" + K + "]]> ",
+        "<![CDATA[" + K + "]]><!-- x -->",
+        "<![CDATA[" + half1 + "<!-- x -->" + half2 + "]]>",
+        half1 + "<!-- <![CDATA[ -->" + half2,
+        half1 + "<!-- ]]> -->" + half2,
+        half1 + "<![CDATA[<!--]]>" + half2,
+        "<![CDATA[" + half1 + "]]>&#" + std::to_string(static_cast<int>(half2[0])) + ";" + half2.substr(1),
+        "&a;<![CDATA[" + half2 + "]]>",
     };
     const auto as_utf16 = [](const std::string& utf8) { return "\xFF\xFE" + test::to_utf16le(utf8); };
     const std::vector<std::pair<std::string, std::function<std::string(const std::string&)>>> encodings = {

@@ -425,7 +425,7 @@ prepare_data() {
 echo "== data and Linux references ($work)"
 rm -rf "$work"
 data="$work/data"
-mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra} "$work/elsewhere" "$work/xml"
+mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra,cancelada} "$work/elsewhere" "$work/xml"
 cp "$here/cases.txt" "$data/"
 for f in nfelib-nfe400-35-1808-47428.xml nfelib-nfe400-26-1808-1687.xml spedda-nfe400-obscont.xml \
          nfedanfe-nfe400-bom.xml brdanfe-nfce400-crlf.xml; do cp "$corpus/nfe/$f" "$data/nfe/"; done
@@ -460,6 +460,13 @@ done
 for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml; do cp "$corpus/cte/$f" "$data/avulsos/"; done
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
 cp "$root/samples/nfe-exemplo.xml" "$data/amostra/"
+# The sample NF-e and, sorting before it, the event that cancels it.
+cp "$root/samples/nfe-exemplo.xml" "$data/cancelada/"
+key=35240612345678000195550010000012341000012345
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<procEventoNFe xmlns="http://www.portalfiscal.inf.br/nfe" versao="1.00">%s%s</procEventoNFe>\n' \
+  "<evento versao=\"1.00\"><infEvento><chNFe>$key</chNFe><tpEvento>110111</tpEvento></infEvento></evento>" \
+  "<retEvento versao=\"1.00\"><infEvento><cStat>135</cStat><nProt>135240000999999</nProt></infEvento></retEvento>" \
+  >"$data/cancelada/evento-cancelamento.xml"
 
 while IFS='|' read -r group name type way source key modo flags; do
   [[ -z $group || $group == \#* ]] && continue

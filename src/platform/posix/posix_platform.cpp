@@ -154,10 +154,15 @@ private:
 }  // namespace
 
 bool ansi_faithful(std::string_view utf8) {
+    bool ascii = true;
     for (const char c : utf8) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F) return false;
+        ascii = ascii && b < 0x80;
     }
+    // Printable ASCII is CP1252 as it is (the common case, checked for
+    // every file of a folder).
+    if (ascii) return true;
     const std::string ansi = utf8_to_cp1252(utf8);
     // The bytes CP1252 leaves unassigned stand for C1 control characters.
     if (ansi.find_first_of("\x81\x8D\x8F\x90\x9D") != std::string::npos) return false;
@@ -235,22 +240,17 @@ std::string PosixPlatform::join_path(std::string_view folder, std::string_view n
     return out;
 }
 
-std::optional<DirectoryListing> PosixPlatform::list_directory(const std::string& folder_arg) {
-    std::string folder = folder_arg;
-    std::string mask = "*.xml";
-    // A wildcard in the last component is the mask.
-    const std::size_t slash = folder.rfind('/');
-    const std::string last = slash == std::string::npos ? folder : folder.substr(slash + 1);
-    if (last.find_first_of("*?") != std::string::npos) {
-        mask = last;
-        folder = slash == std::string::npos ? std::string() : folder.substr(0, slash == 0 ? 1 : slash);
-    }
+namespace {
+
+// The plain files of `folder` (made absolute) matching `mask`, sorted; the
+// folder becomes the current folder when `make_current`.
+std::optional<DirectoryListing> list_files(std::string folder, const std::string& mask, bool make_current) {
     if (folder.empty()) folder = current_folder();
     folder = absolute_path(folder);
 
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    if (search_folder_ == SearchFolder::becomes_current && ::chdir(folder.c_str()) != 0) return std::nullopt;
+    if (make_current && ::chdir(folder.c_str()) != 0) return std::nullopt;
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
     if (!dir) return std::nullopt;
 
@@ -261,13 +261,44 @@ std::optional<DirectoryListing> PosixPlatform::list_directory(const std::string&
         if (name.empty() || name.front() == '.') continue;  // hidden, and "." and ".."
         if (!mask_matches(mask, name)) continue;
         if (!ansi_faithful(name)) continue;  // see read_file
-        struct stat file {};
-        if (::fstatat(::dirfd(dir.get()), entry->d_name, &file, 0) != 0 || !S_ISREG(file.st_mode)) continue;
+        // A plain file as the directory entry says; anything else (a link
+        // to follow, a file system that does not say) is asked for.
+        if (entry->d_type != DT_REG) {
+            struct stat file {};
+            if (::fstatat(::dirfd(dir.get()), entry->d_name, &file, 0) != 0 || !S_ISREG(file.st_mode)) continue;
+        }
         listing.names.emplace_back(name);
     }
     std::sort(listing.names.begin(), listing.names.end(),
               [](const std::string& a, const std::string& b) { return name_less(a, b); });
     return listing;
+}
+
+}  // namespace
+
+std::optional<DirectoryListing> PosixPlatform::list_directory(const std::string& folder_arg) {
+    std::string folder = folder_arg;
+    std::string mask = "*.xml";
+    // A wildcard in the last component is the mask.
+    const std::size_t slash = folder.rfind('/');
+    const std::string last = slash == std::string::npos ? folder : folder.substr(slash + 1);
+    if (last.find_first_of("*?") != std::string::npos) {
+        mask = last;
+        folder = slash == std::string::npos ? std::string() : folder.substr(0, slash == 0 ? 1 : slash);
+    }
+    return list_files(std::move(folder), mask, search_folder_ == SearchFolder::becomes_current);
+}
+
+std::optional<DirectoryListing> PosixPlatform::list_folder_of(const std::string& file) {
+    const std::string path = absolute_path(file);
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return std::nullopt;
+    return list_files(path.substr(0, slash == 0 ? 1 : slash), "*.xml", false);
+}
+
+std::string PosixPlatform::file_name_part(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 bool PosixPlatform::file_exists(const std::string& path) {

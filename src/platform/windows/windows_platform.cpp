@@ -270,8 +270,12 @@ std::string WindowsPlatform::join_path(std::string_view folder, std::string_view
     return out;
 }
 
-std::optional<DirectoryListing> WindowsPlatform::list_directory(const std::string& folder_arg) {
-    FolderAndMask where = split_mask(folder_arg);
+namespace {
+
+// The plain files of the folder `where.folder` (made absolute) matching
+// `where.mask`, sorted as a list box sorts; the folder becomes the current
+// folder when `make_current`.
+std::optional<DirectoryListing> list_files(FolderAndMask where, bool make_current) {
     if (where.folder.empty()) where.folder = current_directory();
     const auto full = full_path(where.folder);
     if (!full) return std::nullopt;
@@ -280,7 +284,7 @@ std::optional<DirectoryListing> WindowsPlatform::list_directory(const std::strin
 
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
-    if (search_folder_ == SearchFolder::becomes_current && !SetCurrentDirectoryA(folder.c_str())) return std::nullopt;
+    if (make_current && !SetCurrentDirectoryA(folder.c_str())) return std::nullopt;
 
     DirectoryListing listing;
     listing.folder = folder;
@@ -299,6 +303,39 @@ std::optional<DirectoryListing> WindowsPlatform::list_directory(const std::strin
     } while (FindNextFileA(find.get(), &found));
     std::sort(listing.names.begin(), listing.names.end(), list_box_less);
     return listing;
+}
+
+}  // namespace
+
+std::optional<DirectoryListing> WindowsPlatform::list_directory(const std::string& folder_arg) {
+    return list_files(split_mask(folder_arg), search_folder_ == SearchFolder::becomes_current);
+}
+
+std::optional<DirectoryListing> WindowsPlatform::list_folder_of(const std::string& file) {
+    const auto full = full_path(file);
+    if (!full) return std::nullopt;
+    const std::string folder = module_folder(*full);
+    if (folder.empty()) return std::nullopt;
+    return list_files({folder, "*.xml"}, false);
+}
+
+std::string WindowsPlatform::file_name_part(std::string_view path) {
+    const std::size_t sep = path.find_last_of("\\/:");
+    return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string WindowsPlatform::path_to_utf8(std::string_view path) {
+    if (path.empty() || path.size() > 0x7FFFFFFF) return {};
+    const int size = static_cast<int>(path.size());
+    const int units = MultiByteToWideChar(CP_ACP, 0, path.data(), size, nullptr, 0);
+    if (units <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), size, wide.data(), units);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return {};
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr);
+    return out;
 }
 
 bool WindowsPlatform::file_exists(const std::string& path) {

@@ -33,6 +33,8 @@ public:
     // drive root keeps its backslash; empty when the executable's path
     // cannot be read in full. Host strings are ANSI already.
     IDF_PLATFORM_MEMBERS;
+    // The path in the ANSI code page, as UTF-8.
+    std::string path_to_utf8(std::string_view path) override;
     // Only a plain file or a link is deleted; the file identity is the
     // device and inode (the volume serial number and file index on Windows).
     EntryKind entry_kind(const std::string& path) override;
