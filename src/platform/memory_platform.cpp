@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "values/text.hpp"
 #include "platform/temp_name.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 
