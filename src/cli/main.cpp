@@ -141,8 +141,7 @@ int main(int argc, char** argv) {
     const std::string folder = pasta.value_or("");
 
     const idf::DocumentType& type = tipo == "nfe" ? idf::nfe::document : idf::cte::document;
-    const idf::ImportResult result = idf::run_import(type, platform, regional, {key, folder, modo});
-    if (result.old_file_kept) platform.mensagem_atencao(idf::msg::arquivo_anterior_mantido);
+    const idf::ImportResult result = idf::run_headless(type, platform, regional, {key, folder, modo});
     const bool completed = result.outcome == idf::Outcome::completed;
     if (json) std::cout << idf::result_json(result, platform.messages()) << '\n';
     return completed ? 0 : 1;

@@ -11,13 +11,6 @@ namespace idf {
 
 namespace {
 
-// Without codes 0 to 32 at both ends.
-std::u16string_view aparado(std::u16string_view s) {
-    while (!s.empty() && s.front() <= 32) s.remove_prefix(1);
-    while (!s.empty() && s.back() <= 32) s.remove_suffix(1);
-    return s;
-}
-
 // The text of the child `name` of `element` (none for none); none when the
 // child is missing or holds more than text. Never adds a node.
 std::optional<std::u16string> texto(xml::Node element, std::string_view name) {
@@ -34,15 +27,10 @@ std::optional<std::u16string> texto(xml::Node element, std::string_view name) {
 
 bool um_de(const std::optional<std::u16string>& text, std::initializer_list<std::u16string_view> values) {
     if (!text) return false;
-    const std::u16string_view value = aparado(*text);
+    const std::u16string_view value = trim(*text);
     for (const std::u16string_view v : values)
         if (value == v) return true;
     return false;
-}
-
-std::optional<std::string> utf8(const std::optional<std::u16string>& text) {
-    if (!text) return std::nullopt;
-    return utf16_to_utf8(*text);
 }
 
 // The event whose request (tpEvento, key) is `pedido` and whose answer
@@ -53,14 +41,14 @@ std::optional<CancelamentoLido> se_cancela(xml::Node pedido, xml::Node resposta,
     const auto tp_evento = texto(pedido, "tpEvento");
     if (!um_de(tp_evento, {u"110111", u"110112"})) return std::nullopt;
     const auto chave_evento = texto(pedido, key_name);
-    if (!chave_evento || to_ansi(aparado(*chave_evento)) != chave) return std::nullopt;
+    if (!chave_evento || to_ansi(trim(*chave_evento)) != chave) return std::nullopt;
     const auto c_stat = texto(resposta, "cStat");
     if (!um_de(c_stat, {u"135", u"136", u"155"})) return std::nullopt;
     return CancelamentoLido{{},
-                            utf16_to_utf8(aparado(*tp_evento)),
-                            utf16_to_utf8(aparado(*c_stat)),
-                            utf8(texto(resposta, "nProt")),
-                            utf8(texto(resposta, "dhRegEvento"))};
+                            utf16_to_utf8(trim(*tp_evento)),
+                            utf16_to_utf8(trim(*c_stat)),
+                            optional_utf8(texto(resposta, "nProt")),
+                            optional_utf8(texto(resposta, "dhRegEvento"))};
 }
 
 xml::Node info(xml::Node element) { return element ? element.find("infEvento") : xml::Node(); }
@@ -116,7 +104,7 @@ std::optional<CancelamentoLido> cancelamento_de(xml::Node root, const DocumentTy
 void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
     Platform& platform = import.platform();
     const DocumentType::Names& names = import.document_type().names;
-    const std::string chave = to_ansi(aparado(chave_lida));
+    const std::string chave = to_ansi(trim(chave_lida));
     const std::string& documento = import.document_path();
 
     std::optional<CancelamentoLido> lido = cancelamento_de(import.document_element(), names, chave);

@@ -104,13 +104,9 @@ public:
     virtual std::string path_to_utf8(std::string_view path) { return std::string(path); }
 
     // Exchange-file operations.
-    virtual bool file_exists(const std::string& path) = 0;
     virtual bool delete_file(const std::string& path) = 0;
-    // The entry at `path` itself (a link is not followed). A platform that
-    // tells no kinds takes whatever exists for a plain file.
-    virtual EntryKind entry_kind(const std::string& path) {
-        return file_exists(path) ? EntryKind::replaceable : EntryKind::none;
-    }
+    // The entry at `path` itself (a link is not followed).
+    virtual EntryKind entry_kind(const std::string& path) = 0;
     // The identity of the file at `path`: of the entry itself, or of what a
     // link there leads to with `follow_links`. nullopt when there is none or
     // the platform cannot tell.
@@ -146,7 +142,7 @@ public:
     std::optional<DirectoryListing> list_directory(const std::string& folder) override; \
     std::optional<DirectoryListing> list_folder_of(const std::string& file) override;   \
     std::string file_name_part(std::string_view path) override;                         \
-    bool file_exists(const std::string& path) override;                                 \
+    EntryKind entry_kind(const std::string& path) override;                             \
     bool delete_file(const std::string& path) override;                                 \
     std::unique_ptr<OutputFile> create_file(const std::string& path) override;          \
     std::optional<std::string> read_file(const std::string& path) override;             \

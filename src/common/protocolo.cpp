@@ -24,18 +24,9 @@ std::optional<std::u16string> texto(xml::Node inf_prot, std::string_view child) 
     }
 }
 
-std::optional<std::string> utf8(const std::optional<std::u16string>& text) {
-    if (!text) return std::nullopt;
-    return utf16_to_utf8(*text);
-}
-
 // Without codes 0 to 32 at both ends; a missing or unreadable text is empty.
 std::u16string_view aparado(const std::optional<std::u16string>& text) {
-    if (!text) return {};
-    std::u16string_view s = *text;
-    while (!s.empty() && s.front() <= 32) s.remove_prefix(1);
-    while (!s.empty() && s.back() <= 32) s.remove_suffix(1);
-    return s;
+    return text ? trim(*text) : std::u16string_view();
 }
 
 // A protocol that carries a status other than authorised use (100) or
@@ -63,8 +54,8 @@ void le_protocolo(Import& import) {
     if (!inf_prot) import.abort(type.messages.no_protocol);
     const auto c_stat = texto(inf_prot, "cStat");
     const auto x_motivo = texto(inf_prot, "xMotivo");
-    import.set_protocolo_lido(
-        {utf8(texto(inf_prot, "nProt")), utf8(c_stat), utf8(x_motivo), utf8(texto(inf_prot, "tpAmb"))});
+    import.set_protocolo_lido({optional_utf8(texto(inf_prot, "nProt")), optional_utf8(c_stat), optional_utf8(x_motivo),
+                               optional_utf8(texto(inf_prot, "tpAmb"))});
     read_field(import, inf_prot, numero);
     verifica_situacao(import, c_stat, x_motivo);
 

@@ -12,7 +12,6 @@
 #include <optional>
 #include <string>
 
-#include "common/messages.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "entry/floating_point.hpp"
@@ -85,8 +84,7 @@ int importa_headless(const idf::DocumentType& type, const char* chave_acesso, co
         }
         idf::HeadlessPlatform platform(base, saida, std::move(chosen));
         const idf::ImportResult result =
-            idf::run_import(type, platform, regional_settings, arguments.import_arguments());
-        if (result.old_file_kept) platform.mensagem_atencao(idf::msg::arquivo_anterior_mantido);
+            idf::run_headless(type, platform, regional_settings, arguments.import_arguments());
         store_result(idf::result_json(result, platform.messages()));
         return result.outcome == idf::Outcome::completed ? concluida : nao_concluida;
     } catch (...) {

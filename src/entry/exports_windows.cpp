@@ -159,7 +159,7 @@ void copy_headless_arguments(void* context) {
 void run_headless_import(void* context) {
     auto& call = *static_cast<HeadlessCall*>(context);
     try {
-        call.result = idf::run_import(call.type, *call.platform, regional_settings, call.copied->import_arguments());
+        call.result = idf::run_headless(call.type, *call.platform, regional_settings, call.copied->import_arguments());
     } catch (...) {
     }
 }
@@ -218,7 +218,6 @@ int importa_headless(const idf::DocumentType& type, const char* chave_acesso, co
             abort_after_fault(base, platform, code);
             call.result = idf::ImportResult{};
         }
-        if (call.result.old_file_kept) platform.mensagem_atencao(idf::msg::arquivo_anterior_mantido);
         const bool completed = call.result.outcome == idf::Outcome::completed;
         // The path is ANSI here; the object is UTF-8.
         call.result.arquivo_ini = ansi_to_utf8(call.result.arquivo_ini);

@@ -1,5 +1,7 @@
 #include "platform/headless_platform.hpp"
 
+#include "common/messages.hpp"
+
 namespace idf {
 
 HeadlessPlatform::HeadlessPlatform(Platform& base, std::optional<std::string> exchange_file,
@@ -27,6 +29,13 @@ std::string HeadlessPlatform::exchange_folder() {
 #endif
     if (separator == std::string::npos) return {};
     return exchange_file.substr(0, root ? separator + 1 : separator);
+}
+
+ImportResult run_headless(const DocumentType& type, HeadlessPlatform& platform, const Regional& regional,
+                          const ImportArguments& arguments) {
+    ImportResult result = run_import(type, platform, regional, arguments);
+    if (result.old_file_kept) platform.mensagem_atencao(msg::arquivo_anterior_mantido);
+    return result;
 }
 
 bool output_is_an_input(Platform& platform, const std::string& output, const std::optional<std::string>& chosen,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/import.hpp"
 #include "common/platform.hpp"
 
 namespace idf {
@@ -42,7 +43,6 @@ public:
     }
     std::string file_name_part(std::string_view path) override { return base_.file_name_part(path); }
     std::string path_to_utf8(std::string_view path) override { return base_.path_to_utf8(path); }
-    bool file_exists(const std::string& path) override { return base_.file_exists(path); }
     bool delete_file(const std::string& path) override { return base_.delete_file(path); }
     EntryKind entry_kind(const std::string& path) override { return base_.entry_kind(path); }
     std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override {
@@ -59,6 +59,13 @@ private:
     bool show_boxes_;
     std::vector<std::string> messages_;
 };
+
+// One import on behalf of a caller: run_import, then, when the exchange file
+// could not be created because an old file at its path could not be
+// removed, a message that the file still there is not this import's (the
+// classic calls' box stays as it is).
+ImportResult run_headless(const DocumentType& type, HeadlessPlatform& platform, const Regional& regional,
+                          const ImportArguments& arguments);
 
 // True when the exchange file at `output` would remove or replace a file
 // that the import reads: `chosen`, the file to import (when given), or any

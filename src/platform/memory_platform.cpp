@@ -129,7 +129,9 @@ std::string MemoryPlatform::file_name_part(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-bool MemoryPlatform::file_exists(const std::string& path) { return files.contains(path); }
+EntryKind MemoryPlatform::entry_kind(const std::string& path) {
+    return files.contains(path) ? EntryKind::replaceable : EntryKind::none;
+}
 
 bool MemoryPlatform::delete_file(const std::string& path) { return files.erase(path) > 0; }
 

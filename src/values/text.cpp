@@ -129,6 +129,17 @@ std::string_view trim(std::string_view text) {
     return text.substr(b, e - b);
 }
 
+std::u16string_view trim(std::u16string_view text) {
+    while (!text.empty() && text.front() <= 32) text.remove_prefix(1);
+    while (!text.empty() && text.back() <= 32) text.remove_suffix(1);
+    return text;
+}
+
+std::optional<std::string> optional_utf8(const std::optional<std::u16string>& utf16) {
+    if (!utf16) return std::nullopt;
+    return utf16_to_utf8(*utf16);
+}
+
 std::string preenche_zeros(std::string_view text, int width) {
     std::string out(text);
     if (width > 0 && out.size() < static_cast<std::size_t>(width))

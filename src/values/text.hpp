@@ -8,6 +8,7 @@
 //    converted where they are shown.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,8 @@ namespace idf {
 
 std::u16string utf8_to_utf16(std::string_view utf8);
 std::string utf16_to_utf8(std::u16string_view utf16);
+// The same for a text that may be missing (none stays none).
+std::optional<std::string> optional_utf8(const std::optional<std::u16string>& utf16);
 
 // True when nothing is left after removing leading and trailing characters
 // with codes 0 to 32.
@@ -23,6 +26,7 @@ bool is_blank(std::u16string_view text);
 
 // Removes leading and trailing characters with codes 0 to 32.
 std::string_view trim(std::string_view text);
+std::u16string_view trim(std::u16string_view text);
 
 // Left-pads with "0" up to width; never cuts.
 std::string preenche_zeros(std::string_view text, int width);

@@ -210,7 +210,7 @@ TEST(OutputFiles, TheNameHoldsTheOldFileUntilCommitThenTheNewOneAndNoTemporary) 
     EXPECT_EQ(test::read_bytes(path), "new");
     EXPECT_EQ(others(dir, "out.ini"), std::vector<std::string>{});
     EXPECT_TRUE(platform.delete_file(path));
-    EXPECT_FALSE(platform.file_exists(path));
+    EXPECT_EQ(platform.entry_kind(path), EntryKind::none);
     EXPECT_FALSE(platform.delete_file(path));
 }
 

@@ -301,11 +301,6 @@ std::string PosixPlatform::file_name_part(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-bool PosixPlatform::file_exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 bool PosixPlatform::delete_file(const std::string& path) {
     return entry_kind(path) == EntryKind::replaceable && ::unlink(path.c_str()) == 0;
 }

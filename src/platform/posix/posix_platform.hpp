@@ -19,7 +19,6 @@ public:
     IDF_PLATFORM_MEMBERS;
     // Only a plain file or a link is deleted; the file identity is the
     // device and inode (the volume serial number and file index on Windows).
-    EntryKind entry_kind(const std::string& path) override;
     std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override;
 
 private:

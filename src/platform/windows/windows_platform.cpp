@@ -338,10 +338,6 @@ std::string WindowsPlatform::path_to_utf8(std::string_view path) {
     return out;
 }
 
-bool WindowsPlatform::file_exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool WindowsPlatform::delete_file(const std::string& path) {
     return entry_kind(path) == EntryKind::replaceable && DeleteFileA(path.c_str()) != 0;
 }

@@ -37,7 +37,6 @@ public:
     std::string path_to_utf8(std::string_view path) override;
     // Only a plain file or a link is deleted; the file identity is the
     // device and inode (the volume serial number and file index on Windows).
-    EntryKind entry_kind(const std::string& path) override;
     std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override;
 
     // Closes every file this platform still has open and deletes their
