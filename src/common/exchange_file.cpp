@@ -4,23 +4,44 @@ namespace idf {
 
 ExchangeFile::ExchangeFile(Platform& platform, std::string path) : platform_(platform), path_(std::move(path)) {}
 
-bool ExchangeFile::create() {
-    switch (platform_.entry_kind(path_)) {
+namespace {
+
+// Removes an old file at the exchange file's name: true when the name is
+// free afterwards. `kind` tells what stands there, `remove` removes it.
+template <typename Kind, typename Remove>
+bool clear_name(Kind kind, Remove remove, bool& old_file_kept) {
+    switch (kind()) {
         case EntryKind::none:
-            break;
+            return true;
         case EntryKind::other:
             // A folder, a device or a FIFO is not the host's old file.
             return false;
         case EntryKind::replaceable:
-            // Gone by the time it was to be deleted is as good as deleted.
-            if (!platform_.delete_file(path_) && platform_.entry_kind(path_) != EntryKind::none) {
-                old_file_kept_ = true;
-                return false;
-            }
             break;
     }
+    // Gone by the time it was to be deleted is as good as deleted.
+    if (!remove() && kind() != EntryKind::none) {
+        old_file_kept = true;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ExchangeFile::create() {
     file_ = platform_.create_file(path_);
-    return file_ != nullptr;
+    if (!file_) {
+        // No new file, but no old one left either, where it can be removed.
+        clear_name([&] { return platform_.entry_kind(path_); }, [&] { return platform_.delete_file(path_); },
+                   old_file_kept_);
+        return false;
+    }
+    if (!clear_name([&] { return file_->existing(); }, [&] { return file_->remove_existing(); }, old_file_kept_)) {
+        file_.reset();
+        return false;
+    }
+    return true;
 }
 
 void ExchangeFile::write_line(std::string_view ansi_text) {
@@ -52,15 +73,18 @@ void ExchangeFile::write_empty_line() { buffer_ += "\r\n"; }
 bool ExchangeFile::close() {
     if (!file_) return false;
     // Whatever took the name meanwhile is replaced only if it is a file.
-    const bool done = file_->write(buffer_) && platform_.entry_kind(path_) != EntryKind::other && file_->commit();
-    file_.reset();
-    return done;
+    // The file object stays, holding the folder, until the call ends.
+    return file_->write(buffer_) && file_->existing() != EntryKind::other && file_->commit();
 }
 
 void ExchangeFile::discard() {
-    file_.reset();
     buffer_.clear();
-    if (platform_.entry_kind(path_) == EntryKind::replaceable) platform_.delete_file(path_);
+    if (!file_) {
+        if (platform_.entry_kind(path_) == EntryKind::replaceable) platform_.delete_file(path_);
+        return;
+    }
+    if (file_->existing() == EntryKind::replaceable) file_->remove_existing();
+    file_.reset();
 }
 
 }  // namespace idf

@@ -19,9 +19,11 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // Deletes an old file and starts the new one. False when the old file
-    // cannot be deleted, something else than a file or a link holds the
-    // name (left untouched), or the new one cannot be created.
+    // Starts the new file, which holds the exchange file's folder until
+    // this object is destroyed, and deletes an old file in that folder.
+    // False when the old file cannot be deleted, something else than a
+    // file or a link to one holds the name (left untouched), or the new
+    // one cannot be created.
     bool create();
     // After create() failed: an old file is still at the path.
     bool old_file_kept() const { return old_file_kept_; }

@@ -16,28 +16,40 @@ namespace idf {
 
 inline constexpr std::string_view exchange_file_name = "Integracao_Docs_Fiscal.ini";
 
+// What stands at a path, as far as the exchange file may touch it: nothing,
+// a plain file, or a link that leads to a plain file or nowhere (whose own
+// name may be removed or replaced), or anything else (a folder, a device, a
+// FIFO, a socket, or a link to one of them), which is never removed nor
+// replaced.
+enum class EntryKind { none, replaceable, other };
+
 // A new exchange file being written. Its bytes go to a temporary file of its
 // own beside the exchange file, which nothing ever reads; the temporary file
 // takes the exchange file's name only in commit(), so that the name holds
 // either the complete file or nothing. Destroyed without a successful
 // commit, the temporary file is removed.
+//
+// The folder of the exchange file is the one its path named when the file
+// was created, held until the object is destroyed: every step below (the
+// temporary file, the rename, the old file's removal) happens in that
+// folder, whatever is renamed or linked along the path meanwhile.
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
+    // What stands at the exchange file's name in the held folder.
+    virtual EntryKind existing() = 0;
+    // Removes the entry at the exchange file's name when it is replaceable.
+    // False when it was not removed.
+    virtual bool remove_existing() = 0;
     // False when the bytes did not all reach the file.
     virtual bool write(std::string_view bytes) = 0;
     // Flushes the file to the disk, closes it and renames it onto the
     // exchange file's name, replacing whatever entry is there (a link there
-    // is replaced, never followed). False when any step failed; nothing is
-    // then left of the temporary file.
+    // is replaced, never followed). False when any step failed, or when the
+    // path no longer leads to the held folder; nothing is then left of the
+    // temporary file.
     virtual bool commit() = 0;
 };
-
-// What stands at a path, as far as the exchange file may touch it: nothing,
-// a plain file or a link (whose own name may be removed or replaced), or
-// anything else (a folder, a device, a FIFO, a socket), which is never
-// removed nor replaced.
-enum class EntryKind { none, replaceable, other };
 
 // The identity of a file whatever its spelling: device and inode, or the
 // volume and the file index on Windows.
@@ -105,7 +117,8 @@ public:
 
     // Exchange-file operations.
     virtual bool delete_file(const std::string& path) = 0;
-    // The entry at `path` itself (a link is not followed).
+    // The entry at `path` itself; a link is classed by what it leads to,
+    // but only its own name is ever removed or replaced.
     virtual EntryKind entry_kind(const std::string& path) = 0;
     // The identity of the file at `path`: of the entry itself, or of what a
     // link there leads to with `follow_links`. nullopt when there is none or
@@ -115,11 +128,11 @@ public:
         (void)follow_links;
         return std::nullopt;
     }
-    // Starts a new file that commit() will put at `path`: a uniquely named
-    // temporary file in the same folder, created exclusively and never
-    // through a link. Temporary files of earlier calls that provably belong
-    // to no running call (left by a killed process) are removed first.
-    // nullptr when the file cannot be created.
+    // Starts a new file that commit() will put at `path`: the folder is
+    // opened and held, then a uniquely named temporary file is created in
+    // it, exclusively and never through a link. Temporary files of earlier
+    // calls that provably belong to no running call (left by a killed
+    // process) are removed first. nullptr when the file cannot be created.
     virtual std::unique_ptr<OutputFile> create_file(const std::string& path) = 0;
 
     // Reads a whole file; nullopt when it is not a readable plain file. A

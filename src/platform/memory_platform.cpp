@@ -36,6 +36,9 @@ public:
     MemoryOutputFile(const MemoryOutputFile&) = delete;
     MemoryOutputFile& operator=(const MemoryOutputFile&) = delete;
 
+    EntryKind existing() override { return platform_.entry_kind(path_); }
+    bool remove_existing() override { return platform_.delete_file(path_); }
+
     bool write(std::string_view bytes) override {
         std::string& content = platform_.files[temporary_];
         if (platform_.write_capacity) {

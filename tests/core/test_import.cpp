@@ -158,6 +158,8 @@ class BrokenFile : public OutputFile {
 public:
     BrokenFile(std::unique_ptr<OutputFile> real, bool fail_write, bool fail_close)
         : real_(std::move(real)), fail_write_(fail_write), fail_close_(fail_close) {}
+    EntryKind existing() override { return real_->existing(); }
+    bool remove_existing() override { return real_->remove_existing(); }
     bool write(std::string_view bytes) override {
         if (!fail_write_) return real_->write(bytes);
         real_->write(bytes.substr(0, bytes.size() / 2));

@@ -13,10 +13,12 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/messages.hpp"
@@ -217,6 +219,44 @@ TEST(AtomicExchangeFile, ASymlinkRacedOntoTheNameNeverRedirectsTheWrite) {
     racer.join();
     EXPECT_EQ(test::read_bytes(target), "intacto");
     EXPECT_GT(completed, 0);
+}
+
+// A platform whose search, at its first file, renames the exchange file's
+// folder and puts a link to another folder in its place.
+class SwappingPlatform : public test::TestPlatform {
+public:
+    SwappingPlatform(std::string host, std::function<void()> swap)
+        : TestPlatform(std::move(host)), swap_(std::move(swap)) {}
+    std::optional<std::string> read_file(const std::string& path) override {
+        if (swap_) std::exchange(swap_, nullptr)();
+        return TestPlatform::read_file(path);
+    }
+
+private:
+    std::function<void()> swap_;
+};
+
+TEST(AtomicExchangeFile, AFolderSwappedForALinkDuringTheSearchChangesNothingOutsideIt) {
+    Scene scene(0);
+    ASSERT_SCENE_READY(scene);
+    test::TempDir base;
+    test::TempDir elsewhere;
+    const std::string host = base.str() + "/saida";
+    const std::string moved = base.str() + "/saida-movida";
+    fs::create_directory(host);
+    std::ofstream(host + "/" + ini_name) << old_file;
+    elsewhere.write(ini_name, old_file);
+    SwappingPlatform platform(host, [&] {
+        fs::rename(host, moved);
+        fs::create_directory_symlink(elsewhere.path(), host);
+    });
+    const ImportResult result = run_import(nfe::document, platform, Regional::brazilian(), {K, scene.folder.str(), ""});
+    // The host would read another folder's file at the path: not written.
+    EXPECT_EQ(result.outcome, Outcome::aborted);
+    EXPECT_EQ(platform.boxes, std::vector<std::string>{std::string(msg::erro_gravar_arquivo)});
+    EXPECT_EQ(test::read_bytes(elsewhere.str() + "/" + ini_name), old_file);
+    EXPECT_EQ(leftovers(elsewhere.str()), std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_empty(moved));
 }
 
 }  // namespace

@@ -45,6 +45,54 @@ std::uint64_t random_bits() {
 // The folder of a path split by split_path, as the system opens it.
 std::string openable(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
 
+// A file descriptor, closed with its owner.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// A folder opened to work inside it: for reading when it may be read, so
+// that its changes can be flushed and its leftovers listed; else only as a
+// place (a folder that may be written but not listed).
+UniqueFd open_folder(const std::string& folder) {
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+#ifdef O_PATH
+    if (!dir && errno == EACCES) dir = UniqueFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+#endif
+    return dir;
+}
+
+// What stands at `name` in the folder `dir` (AT_FDCWD: a path as the
+// system resolves it). A link counts as replaceable only when it leads
+// nowhere or to a plain file: a link to a device (/dev/stdout), a FIFO, a
+// socket or a folder is no old exchange file.
+EntryKind kind_at(int dir, const char* name) {
+    struct stat st {};
+    if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? EntryKind::none : EntryKind::other;
+    if (S_ISREG(st.st_mode)) return EntryKind::replaceable;
+    if (!S_ISLNK(st.st_mode)) return EntryKind::other;
+    struct stat target {};
+    if (::fstatat(dir, name, &target, 0) != 0) return errno == ENOENT ? EntryKind::replaceable : EntryKind::other;
+    return S_ISREG(target.st_mode) ? EntryKind::replaceable : EntryKind::other;
+}
+
 // A leftover temporary file is stale when no process holds its lock (every
 // writer locks its file from creation to rename) and either the process
 // named in it is gone or it was last written a while ago: the second
@@ -64,39 +112,59 @@ bool is_stale(int dir, const char* name, pid_t pid) {
     return stale;
 }
 
-void remove_stale_temporaries(const PathParts& where) {
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(openable(where.folder).c_str()));
-    if (!dir) return;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const auto pid = temporary_name_pid(entry->d_name, where.name);
+// The stale temporary files of `final_name` in the folder `dir`.
+void remove_stale_temporaries(int dir, const std::string& final_name) {
+    // A descriptor of its own: the listing moves its position.
+    const int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    const std::unique_ptr<DIR, DirCloser> listing(::fdopendir(fd));
+    if (!listing) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const auto pid = temporary_name_pid(entry->d_name, final_name);
         // A process id no pid_t holds names no process.
         if (!pid || *pid > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max())) continue;
-        if (is_stale(::dirfd(dir.get()), entry->d_name, static_cast<pid_t>(*pid)))
-            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+        if (is_stale(dir, entry->d_name, static_cast<pid_t>(*pid))) ::unlinkat(dir, entry->d_name, 0);
     }
 }
 
+// The exchange file in the folder its path named when it was created: every
+// name is looked up relative to that folder's descriptor, so that a folder
+// renamed, or replaced by a link, during the call changes nothing outside
+// it.
 class PosixOutputFile : public OutputFile {
 public:
     explicit PosixOutputFile(std::string final_path) : final_(std::move(final_path)) {}
     ~PosixOutputFile() override {
         if (fd_ >= 0) {
             ::close(fd_);
-            ::unlink(temporary_.c_str());
+            ::unlinkat(dir_.get(), temporary_.c_str(), 0);
         }
     }
     PosixOutputFile(const PosixOutputFile&) = delete;
     PosixOutputFile& operator=(const PosixOutputFile&) = delete;
 
-    // Creates the temporary file under a new name.
+    // Opens the folder and creates the temporary file in it under a new name.
     bool open() {
-        const PathParts where = split_path(final_, "/");
-        remove_stale_temporaries(where);
-        auto created = create_temporary(where, static_cast<std::uint32_t>(::getpid()), random_bits,
-                                        [this](const std::string& path) { return create_at(path); });
+        PathParts where = split_path(final_, "/");
+        folder_ = openable(where.folder);
+        name_ = std::move(where.name);
+        dir_ = open_folder(folder_);
+        if (!dir_) return false;
+        remove_stale_temporaries(dir_.get(), name_);
+        auto created = create_temporary({std::string(), name_}, static_cast<std::uint32_t>(::getpid()), random_bits,
+                                        [this](const std::string& name) { return create_at(name); });
         if (!created) return false;
         temporary_ = std::move(*created);
         return true;
+    }
+
+    EntryKind existing() override { return kind_at(dir_.get(), name_.c_str()); }
+
+    bool remove_existing() override {
+        return existing() == EntryKind::replaceable && ::unlinkat(dir_.get(), name_.c_str(), 0) == 0;
     }
 
     bool write(std::string_view bytes) override {
@@ -114,39 +182,50 @@ public:
 
     bool commit() override {
         if (fd_ < 0) return false;
-        // rename(2) replaces the entry at the final name, whatever it is
-        // (a file, a hard link, a symbolic link), and never follows it.
-        if (::fsync(fd_) != 0 || ::rename(temporary_.c_str(), final_.c_str()) != 0) return false;
+        // The path must still lead to the held folder: the host reads the
+        // file there. renameat(2) replaces the entry at the final name,
+        // whatever it is (a file, a hard link, a symbolic link), and never
+        // follows it.
+        if (::fsync(fd_) != 0 || !folder_at_path() ||
+            ::renameat(dir_.get(), temporary_.c_str(), dir_.get(), name_.c_str()) != 0)
+            return false;
         const int fd = std::exchange(fd_, -1);
         if (::close(fd) != 0) {
-            ::unlink(final_.c_str());
+            ::unlinkat(dir_.get(), name_.c_str(), 0);
             return false;
         }
         // The rename itself reaches the disk with the folder.
-        const int dir = ::open(openable(split_path(final_, "/").folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
+        ::fsync(dir_.get());
         return true;
     }
 
 private:
     // Exclusively, never through a link; mode 0644 less the umask. Locked
     // until it is renamed or removed.
-    CreateAttempt create_at(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    CreateAttempt create_at(const std::string& name) {
+        fd_ = ::openat(dir_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd_ < 0) return errno == EEXIST ? CreateAttempt::name_taken : CreateAttempt::failed;
         // Unlocked, the file would look like a leftover to other writers.
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            ::unlink(path.c_str());
+            ::unlinkat(dir_.get(), name.c_str(), 0);
             ::close(std::exchange(fd_, -1));
             return CreateAttempt::failed;
         }
         return CreateAttempt::created;
     }
 
+    // Whether the folder's path leads to the held folder.
+    bool folder_at_path() const {
+        struct stat held {};
+        struct stat now {};
+        return ::fstat(dir_.get(), &held) == 0 && ::stat(folder_.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
+               held.st_ino == now.st_ino;
+    }
+
     std::string final_;
+    std::string folder_;
+    std::string name_;
+    UniqueFd dir_;
     std::string temporary_;
     int fd_ = -1;
 };
@@ -305,12 +384,7 @@ bool PosixPlatform::delete_file(const std::string& path) {
     return entry_kind(path) == EntryKind::replaceable && ::unlink(path.c_str()) == 0;
 }
 
-EntryKind PosixPlatform::entry_kind(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? EntryKind::none : EntryKind::other;
-    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) ? EntryKind::replaceable : EntryKind::other;
-}
+EntryKind PosixPlatform::entry_kind(const std::string& path) { return kind_at(AT_FDCWD, path.c_str()); }
 
 std::optional<FileIdentity> PosixPlatform::file_identity(const std::string& path, bool follow_links) {
     struct stat st {};

@@ -84,22 +84,67 @@ void remove_stale_temporaries(const PathParts& where) {
     } while (FindNextFileA(find.get(), &found));
 }
 
+// The entry at `path` opened for its attributes only, whatever it is (a
+// folder too); a link itself unless `follow_links`.
+UniqueHandle open_entry(const std::string& path, bool follow_links) {
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    return checked(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, flags,
+                               nullptr));
+}
+
+// A plain file on a disk, as an opened entry tells.
+bool plain_file(HANDLE entry) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileType(entry) == FILE_TYPE_DISK && GetFileInformationByHandle(entry, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+}
+
+EntryKind kind_of(const std::string& path) {
+    // A device name (NUL, CON, COM1), in any folder, opens the device.
+    const UniqueHandle entry = open_entry(path, false);
+    if (!entry) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::none;
+        return attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE) ? EntryKind::other
+                                                                               : EntryKind::replaceable;
+    }
+    if (!plain_file(entry.get())) return EntryKind::other;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(entry.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return EntryKind::replaceable;
+    // A link: replaced when it leads nowhere or to a plain file.
+    const UniqueHandle target = open_entry(path, true);
+    if (!target) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::replaceable
+                                                                              : EntryKind::other;
+    }
+    return plain_file(target.get()) ? EntryKind::replaceable : EntryKind::other;
+}
+
 class WindowsOutputFile final : public OutputFile {
 public:
-    WindowsOutputFile(std::string final_path, std::vector<OpenOutput>& registry)
-        : final_(std::move(final_path)), registry_(registry) {}
+    WindowsOutputFile(std::string final_path, std::vector<OpenOutput>& registry, std::vector<void*>& held_folders)
+        : final_(std::move(final_path)), registry_(registry), held_folders_(held_folders) {}
     ~WindowsOutputFile() override {
-        if (!handle_) return;
-        forget();
-        CloseHandle(handle_.release());
-        DeleteFileA(temporary_.c_str());
+        if (handle_) {
+            forget();
+            CloseHandle(handle_.release());
+            DeleteFileA(temporary_.c_str());
+        }
+        if (folder_) {
+            std::erase(held_folders_, folder_.get());
+            CloseHandle(folder_.release());
+        }
     }
     WindowsOutputFile(const WindowsOutputFile&) = delete;
     WindowsOutputFile& operator=(const WindowsOutputFile&) = delete;
 
-    // Creates the temporary file under a new name.
+    // Holds the folder and creates the temporary file in it under a new name.
     bool open() {
         const PathParts where = split_path(final_, "\\/");
+        if (!hold_folder(where.folder.empty() ? std::string(".") : where.folder)) return false;
         remove_stale_temporaries(where);
         registry_.reserve(registry_.size() + 1);
         auto created = create_temporary(where, GetCurrentProcessId(), random_bits,
@@ -109,6 +154,9 @@ public:
         registry_.push_back({handle_.get(), temporary_});
         return true;
     }
+
+    EntryKind existing() override { return kind_of(final_); }
+    bool remove_existing() override { return existing() == EntryKind::replaceable && DeleteFileA(final_.c_str()) != 0; }
 
     bool write(std::string_view bytes) override {
         if (!handle_) return false;
@@ -151,10 +199,24 @@ private:
         std::erase_if(registry_, [&](const OpenOutput& open) { return open.handle == handle_.get(); });
     }
 
+    // Opened for listing (an open that only reads attributes would not
+    // count against others), shared for reading and writing but not for
+    // deletion: no one renames or removes the folder until it is closed.
+    bool hold_folder(const std::string& folder) {
+        held_folders_.reserve(held_folders_.size() + 1);
+        folder_ = checked(CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!folder_) return false;
+        held_folders_.push_back(folder_.get());
+        return true;
+    }
+
     std::string final_;
     std::string temporary_;
+    UniqueHandle folder_;
     UniqueHandle handle_;
     std::vector<OpenOutput>& registry_;
+    std::vector<void*>& held_folders_;
 };
 
 std::string current_directory() {
@@ -225,6 +287,8 @@ void WindowsPlatform::close_open_files() {
         DeleteFileA(open.temporary.c_str());
     }
     open_files.clear();
+    for (void* folder : held_folders) CloseHandle(folder);
+    held_folders.clear();
 }
 
 void WindowsPlatform::mensagem_atencao(std::string_view text) {
@@ -342,34 +406,7 @@ bool WindowsPlatform::delete_file(const std::string& path) {
     return entry_kind(path) == EntryKind::replaceable && DeleteFileA(path.c_str()) != 0;
 }
 
-namespace {
-
-// The entry at `path` opened for its attributes only, whatever it is (a
-// folder too); a link itself unless `follow_links`.
-UniqueHandle open_entry(const std::string& path, bool follow_links) {
-    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    return checked(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, flags,
-                               nullptr));
-}
-
-}  // namespace
-
-EntryKind WindowsPlatform::entry_kind(const std::string& path) {
-    // A device name (NUL, CON, COM1), in any folder, opens the device.
-    const UniqueHandle entry = open_entry(path, false);
-    if (!entry) {
-        const DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::none;
-        return attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE) ? EntryKind::other
-                                                                               : EntryKind::replaceable;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileType(entry.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(entry.get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
-        return EntryKind::other;
-    return EntryKind::replaceable;
-}
+EntryKind WindowsPlatform::entry_kind(const std::string& path) { return kind_of(path); }
 
 std::optional<FileIdentity> WindowsPlatform::file_identity(const std::string& path, bool follow_links) {
     const UniqueHandle entry = open_entry(path, follow_links);
@@ -383,7 +420,7 @@ std::optional<FileIdentity> WindowsPlatform::file_identity(const std::string& pa
 std::unique_ptr<OutputFile> WindowsPlatform::create_file(const std::string& path) {
     // The object first: once the file exists, nothing can fail before it
     // is owned.
-    auto file = std::make_unique<WindowsOutputFile>(path, open_files);
+    auto file = std::make_unique<WindowsOutputFile>(path, open_files, held_folders);
     if (!file->open()) return nullptr;
     return file;
 }

@@ -39,13 +39,15 @@ public:
     // device and inode (the volume serial number and file index on Windows).
     std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override;
 
-    // Closes every file this platform still has open and deletes their
-    // temporary files. Used after a fault that left the import's own
+    // Closes every file and folder this platform still has open and deletes
+    // the temporary files. Used after a fault that left the import's own
     // objects behind.
     void close_open_files();
 
     // The output files not yet committed or dropped.
     std::vector<OpenOutput> open_files;
+    // The folders of the output files, held until their files are gone.
+    std::vector<void*> held_folders;
 
 private:
     SearchFolder search_folder_;

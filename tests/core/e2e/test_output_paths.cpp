@@ -4,6 +4,8 @@
 // them, and a return of 1 that says when an old file is still there. Also a
 // host that forks while another of its threads is inside a call.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -48,6 +50,16 @@ struct Scene {
         work.write("victim.ini", "[VITIMA]\r\n");
         fs::create_directory_symlink(far.path() / "real" / "sub", work.path() / "lnk");
     }
+    ~Scene() {
+        for (const std::string& folder : mounts) ::umount2(folder.c_str(), MNT_DETACH);
+    }
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+    // A new, empty tmpfs over `folder` until the scene ends (root only).
+    void mount_tmpfs(const std::string& folder) {
+        if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, nullptr) == 0) mounts.push_back(folder);
+    }
+    std::vector<std::string> mounts;
     std::string ini() const { return out.str() + "/" + ini_name; }
     std::string real(const std::string& name) const { return far.str() + "/real/" + name; }
 };
@@ -63,15 +75,23 @@ struct Case {
     std::function<void(const Scene&)> after;
 };
 
+// What the link at `path` leads to; empty when it is no link.
+fs::path link_target(const std::string& path) {
+    std::error_code error;
+    return fs::read_symlink(path, error);
+}
+
 void expect_unchanged(const std::string& path, const std::string& original) {
     EXPECT_EQ(read_bytes(path), read_bytes(original)) << path;
 }
 
 // The special entries: for each kind, the call aborts with the creation
-// message and the node is still there, of its kind.
+// message and the node is still there, of its kind; the same for a link to
+// such a node, or to a folder (as /dev/stdout leads to the terminal), which
+// stays a link to it.
 std::vector<Case> special_cases(const std::function<std::string(const Scene&)>& at) {
     std::vector<Case> cases;
-    for (const std::string& kind : special_kinds())
+    for (const std::string& kind : special_kinds()) {
         cases.push_back({"a " + kind + " at the path",
                          [=](Scene& s) { make_special(at(s), kind); },
                          nfe_key,
@@ -81,6 +101,34 @@ std::vector<Case> special_cases(const std::function<std::string(const Scene&)>& 
                          1,
                          {creation_failed},
                          [=](const Scene& s) { EXPECT_TRUE(is_special(at(s), kind)); }});
+        cases.push_back({"a link to a " + kind + " at the path",
+                         [=](Scene& s) {
+                             make_special(s.far.str() + "/" + kind, kind);
+                             fs::create_symlink(s.far.path() / kind, at(s));
+                         },
+                         nfe_key,
+                         "",
+                         "",
+                         "",
+                         1,
+                         {creation_failed},
+                         [=](const Scene& s) {
+                             EXPECT_EQ(link_target(at(s)), s.far.path() / kind);
+                             EXPECT_TRUE(is_special(s.far.str() + "/" + kind, kind));
+                         }});
+    }
+    cases.push_back({"a link to a folder at the path",
+                     [=](Scene& s) { fs::create_directory_symlink(s.far.path() / "real", at(s)); },
+                     nfe_key,
+                     "",
+                     "",
+                     "",
+                     1,
+                     {creation_failed},
+                     [=](const Scene& s) {
+                         EXPECT_EQ(link_target(at(s)), s.far.path() / "real");
+                         EXPECT_FALSE(fs::exists(s.real(ini_name)));
+                     }});
     return cases;
 }
 
@@ -122,6 +170,38 @@ TEST(OutputPaths, HeadlessCalls) {
          2,
          {},
          [](const Scene& s) { expect_unchanged(s.xml.str() + "/conhecimento.xml", cte_document); }},
+        {"the document at the output, chosen through a link",
+         [](Scene& s) {
+             copy_document(s.out, nfe_document, ini_name);
+             fs::create_symlink(s.ini(), s.xml.path() / "link.xml");
+         },
+         "",
+         "",
+         "{XML}/link.xml",
+         "{OUT}/" + ini_name,
+         2,
+         {},
+         [](const Scene& s) { expect_unchanged(s.ini(), nfe_document); }},
+        {"a file of the same number on another file system",
+         [](Scene& s) {
+             // Fresh file systems number their first files alike: the
+             // document and the old file share an inode number, not a file.
+             s.mount_tmpfs(s.xml.str());
+             s.mount_tmpfs(s.out.str());
+             struct stat document {};
+             struct stat old {};
+             ::stat(copy_document(s.xml, nfe_document, "nota.xml").c_str(), &document);
+             ::stat(s.out.write(ini_name, "[OLD]\r\n").c_str(), &old);
+             if (document.st_ino != old.st_ino || document.st_dev == old.st_dev)
+                 std::cout << "no two tmpfs here: the document and the output are only different files\n";
+         },
+         "",
+         "",
+         "{XML}/nota.xml",
+         "{OUT}/" + ini_name,
+         0,
+         {},
+         [](const Scene& s) { EXPECT_TRUE(fs::is_regular_file(s.ini())); }},
         {"an input through '..' after a link",
          nullptr,
          "",

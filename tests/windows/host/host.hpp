@@ -50,6 +50,7 @@ struct Seen {
     bool ok_only = false;            // a box with an OK button and no other
     bool owner_disabled = false;     // the host's window was disabled meanwhile
     std::optional<std::string> ini;  // the exchange file at that moment
+    bool folder_held = false;        // the exchange file's folder could not be opened for deletion then
 };
 
 // How the watcher answers the open-file dialog.

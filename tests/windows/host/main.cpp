@@ -282,8 +282,10 @@ void exact_messages(Host& h) {
         write_bytes(h.exchange, "[OLD]\r\n");
         const CallResult r = import(h, c.type, c.key.c_str(), folder.c_str(), c.modo);
         results.check(r.boxes() == c.boxes, c.test, "boxes: " + std::to_string(r.boxes()));
-        if (c.text && r.boxes() == 1)
+        if (c.text && r.boxes() == 1) {
             results.check(r.seen[0].text == through_ansi(*c.text), c.test, "text [" + printable(r.seen[0].text) + "]");
+            results.check(r.seen[0].folder_held, c.test, "the exchange file's folder held during the call");
+        }
         check_boxes_shape(c.test, r);
         results.check(!r.ini, c.test, "no exchange file afterwards");
         results.check(r.stack == 0, c.test, "stack balanced");

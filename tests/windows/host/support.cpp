@@ -222,7 +222,17 @@ void Watcher::handle(HWND dialog) {
         seen.text = text;
         seen.ok_only = GetDlgItem(dialog, IDOK) && !GetDlgItem(dialog, IDCANCEL) && !GetDlgItem(dialog, IDYES) &&
                        !GetDlgItem(dialog, IDNO) && !GetDlgItem(dialog, IDABORT) && !GetDlgItem(dialog, IDRETRY);
-        if (!exchange_file_.empty()) seen.ini = read_bytes(exchange_file_);
+        if (!exchange_file_.empty()) {
+            seen.ini = read_bytes(exchange_file_);
+            // Opening for deletion (what a rename needs) is refused while
+            // someone holds the folder without sharing deletion.
+            std::wstring folder = exchange_file_.substr(0, exchange_file_.rfind(L'\\'));
+            if (folder.size() == 2 && folder[1] == L':') folder += L'\\';  // a drive root
+            HANDLE probe = CreateFileW(folder.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            seen.folder_held = probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+            if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+        }
         // Delivered by the box's own message loop, before the OK below.
         if (plan_.reenter && host_window_) PostMessageW(host_window_, WM_APP, 0, 0);
         press(dialog, IDOK);
