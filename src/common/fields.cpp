@@ -68,14 +68,26 @@ std::string apply_access_key(const Import&, std::u16string_view s, int) {
     return out;
 }
 
-// The element of a row: each name of the path "a/b" in turn, from the one
-// before, with Node::child (so it is never none).
-xml::Node element(xml::Node parent, std::string_view path) {
-    for (;;) {
+// The element of one path "a/b": each name in turn, from the one before,
+// with Node::child (so it is never none); "" is the parent itself.
+xml::Node element_of_path(xml::Node parent, std::string_view path) {
+    while (!path.empty()) {
         const std::size_t slash = path.find('/');
         parent = parent.child(path.substr(0, slash));
-        if (slash == std::string_view::npos) return parent;
+        if (slash == std::string_view::npos) break;
         path.remove_prefix(slash + 1);
+    }
+    return parent;
+}
+
+// The element of a row: of its paths "a/b|c/d", the first whose text is not
+// blank, else the last. Reading a text may raise, as for any presence test.
+xml::Node element(xml::Node parent, std::string_view paths) {
+    for (;;) {
+        const std::size_t bar = paths.find('|');
+        const xml::Node node = element_of_path(parent, paths.substr(0, bar));
+        if (bar == std::string_view::npos || !is_blank(node.text())) return node;
+        paths.remove_prefix(bar + 1);
     }
 }
 
@@ -148,15 +160,28 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
     return value;
 }
 
-void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
+namespace {
+
+// Steps 1 to 4; false when an optional row left its line out.
+bool write_row(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
     const std::string value = read_field(import, parent, field);
-    if (field.kind == Kind::optional && value.empty()) return;
-    if (suffix.empty()) return import.write_value(field.key, value);
+    if (field.kind == Kind::optional && value.empty()) return false;
+    if (suffix.empty()) {
+        import.write_value(field.key, value);
+        return true;
+    }
     // The key without its "=", the suffix, then the "=".
     std::string key(field.key.substr(0, field.key.size() - 1));
     key += suffix;
     key += '=';
     import.write_value(key, value);
+    return true;
+}
+
+}  // namespace
+
+void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
+    write_row(import, parent, field, suffix);
 }
 
 void write_fields(Import& import, xml::Node parent, std::span<const Field> fields, std::string_view suffix) {
@@ -166,6 +191,28 @@ void write_fields(Import& import, xml::Node parent, std::span<const Field> field
 void write_group(Import& import, xml::Node parent, std::string_view group, std::span<const Field> fields,
                  std::string_view suffix) {
     if (const xml::Node node = parent.find(group)) write_fields(import, node, fields, suffix);
+}
+
+void write_each(Import& import, xml::Node parent, const Field& field) {
+    std::string_view names = field.child;
+    const std::size_t slash = names.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? names : names.substr(slash + 1);
+    xml::Node group = parent;
+    if (slash != std::string_view::npos) {
+        for (names = names.substr(0, slash); group;) {
+            const std::size_t next = names.find('/');
+            group = group.find(names.substr(0, next));
+            if (next == std::string_view::npos) break;
+            names.remove_prefix(next + 1);
+        }
+        if (!group) return;
+    }
+    // Each element is read as the parent itself of a row without a path.
+    Field each = field;
+    each.child = {};
+    int number = 0;
+    for (xml::Node node = group.find(name); node; node = group.find(name, node))
+        if (write_row(import, node, each, "_" + std::to_string(number + 1))) ++number;
 }
 
 std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child) {
@@ -179,6 +226,24 @@ xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> name
         node = node.find(name);
     }
     return node;
+}
+
+std::vector<std::string> paths_read(std::span<const Table> tables) {
+    std::vector<std::string> paths;
+    for (const Table& table : tables)
+        for (const Field& field : table.fields)
+            for (std::string_view rest = field.child;;) {
+                const std::size_t bar = rest.find('|');
+                std::string path(table.from);
+                if (bar != 0 && !rest.empty()) {
+                    path += '/';
+                    path += rest.substr(0, bar);
+                }
+                paths.push_back(std::move(path));
+                if (bar == std::string_view::npos) break;
+                rest.remove_prefix(bar + 1);
+            }
+    return paths;
 }
 
 }  // namespace idf
