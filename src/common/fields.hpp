@@ -104,7 +104,8 @@ void write_fields(Import& import, xml::Node parent, std::span<const Field> field
 
 // The same for the rows of an optional group: the child `group` of
 // `parent`, found with Node::find. An absent group writes nothing and adds
-// nothing to the document.
+// nothing to the document; nor does a present one: its rows look their
+// elements up with Node::find, a missing one reading as the empty text.
 void write_group(Import& import, xml::Node parent, std::string_view group, std::span<const Field> fields,
                  std::string_view suffix = {});
 

@@ -145,12 +145,12 @@ const Field ibscbs[] = {
     {"Indicador_Doacao=", "indDoacao", as_read, Kind::optional},
 };
 
-// The purchase by a government body, under ide: who buys, the reduction of
-// the rates and the kind of operation.
+// The purchase by a government body (ide/gCompraGov): who buys, the
+// reduction of the rates and the kind of operation.
 const Field compra_governamental[] = {
-    {"Tipo_Ente_Governamental=", "gCompraGov/tpEnteGov", as_read, Kind::optional},
-    {"Percentual_Redutor_Compra_Governamental=", "gCompraGov/pRedutor", number(4), Kind::optional},
-    {"Tipo_Operacao_Governamental=", "gCompraGov/tpOperGov", as_read, Kind::optional},
+    {"Tipo_Ente_Governamental=", "tpEnteGov", as_read, Kind::optional},
+    {"Percentual_Redutor_Compra_Governamental=", "pRedutor", number(4), Kind::optional},
+    {"Tipo_Operacao_Governamental=", "tpOperGov", as_read, Kind::optional},
 };
 
 }  // namespace

@@ -16,7 +16,8 @@ namespace idf {
 std::span<const Field> linhas_ibscbs();
 
 // The rows of gCompraGov, a purchase by a government body, relative to the
-// document's ide: written in [IDENTIFICACAO] of the NF-e and the CT-e.
+// group: written in [IDENTIFICACAO] of the NF-e and the CT-e with
+// write_group(import, ide, "gCompraGov", linhas_compra_governamental()).
 std::span<const Field> linhas_compra_governamental();
 
 }  // namespace idf

@@ -42,7 +42,7 @@ void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
     write_fields(*this, ide, identificacao);
     le_tomador();
     // A purchase by a government body, after the payer.
-    write_fields(*this, ide, linhas_compra_governamental());
+    write_group(*this, ide, "gCompraGov", linhas_compra_governamental());
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_tomador() {
@@ -55,7 +55,7 @@ void Tfrmimporta_arquivo_xml_cte::le_tomador() {
 }
 
 std::vector<Table> tabelas_identificacao() {
-    return {{"CTe/infCte/ide", identificacao}, {"CTe/infCte/ide", linhas_compra_governamental()}};
+    return {{"CTe/infCte/ide", identificacao}, {"CTe/infCte/ide/gCompraGov", linhas_compra_governamental()}};
 }
 
 }  // namespace idf::cte

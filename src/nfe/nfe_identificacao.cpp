@@ -34,13 +34,13 @@ const Field pagamento_antecipado{"Chave_Pagamento_Antecipado=", "gPagAntecipado/
 void Tfrmimporta_arquivo_xml_nfe::le_identificacao() {
     const xml::Node ide = le_inicio_identificacao(*this);
     write_fields(*this, ide, identificacao);
-    write_fields(*this, ide, linhas_compra_governamental());
+    write_group(*this, ide, "gCompraGov", linhas_compra_governamental());
     write_each(*this, ide, pagamento_antecipado);
 }
 
 std::vector<Table> tabelas_identificacao() {
     return {{"NFe/infNFe/ide", identificacao},
-            {"NFe/infNFe/ide", linhas_compra_governamental()},
+            {"NFe/infNFe/ide/gCompraGov", linhas_compra_governamental()},
             {"NFe/infNFe/ide", {&pagamento_antecipado, 1}}};
 }
 

@@ -39,12 +39,13 @@ const Field produto[] = {
     {"Seguro=", "vSeg", number(2), Kind::optional},
 };
 
-// Children of det, after the taxes: the item's value with IS, IBS and CBS,
-// and the item of another document that a credit or debit note adjusts.
-const Field item_reforma[] = {
-    {"Total_Item_Com_Tributos=", "vItem", number(2), Kind::optional},
-    {"Chave_Referenciada=", "DFeReferenciado/chaveAcesso", as_read, Kind::optional},
-    {"Item_Referenciado=", "DFeReferenciado/nItem", as_read, Kind::optional},
+// Child of det, after the taxes: the item's value with IS, IBS and CBS.
+const Field total_com_tributos{"Total_Item_Com_Tributos=", "vItem", number(2), Kind::optional};
+// Children of det/DFeReferenciado: the item of another document that a
+// credit or debit note adjusts.
+const Field referenciado[] = {
+    {"Chave_Referenciada=", "chaveAcesso", as_read, Kind::optional},
+    {"Item_Referenciado=", "nItem", as_read, Kind::optional},
 };
 
 // Children of prod, after those.
@@ -83,7 +84,8 @@ void Tfrmimporta_arquivo_xml_nfe::le_itens() {
                 sufixo_item_ += std::to_string(numero_item_);
                 write_fields(*this, prod, produto, sufixo_item_);
                 le_impostos_item(det);
-                write_fields(*this, det, item_reforma, sufixo_item_);
+                write_field(*this, det, total_com_tributos, sufixo_item_);
+                write_group(*this, det, "DFeReferenciado", referenciado, sufixo_item_);
                 write_fields(*this, prod, pedido, sufixo_item_);
             }
             // Every det ends with an empty line, even one without product.
@@ -96,7 +98,10 @@ void Tfrmimporta_arquivo_xml_nfe::le_itens() {
 }
 
 std::vector<Table> tabelas_itens() {
-    return {{"NFe/infNFe/det/prod", produto}, {"NFe/infNFe/det", item_reforma}, {"NFe/infNFe/det/prod", pedido}};
+    return {{"NFe/infNFe/det/prod", produto},
+            {"NFe/infNFe/det", {&total_com_tributos, 1}},
+            {"NFe/infNFe/det/DFeReferenciado", referenciado},
+            {"NFe/infNFe/det/prod", pedido}};
 }
 
 }  // namespace idf::nfe
