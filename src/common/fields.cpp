@@ -68,14 +68,50 @@ std::string apply_access_key(const Import&, std::u16string_view s, int) {
     return out;
 }
 
-// The element of a row: each name of the path "a/b" in turn, from the one
-// before, with Node::child (so it is never none).
-xml::Node element(xml::Node parent, std::string_view path) {
-    for (;;) {
+// How a row looks its element up: with Node::child, which creates what is
+// missing (the element is never none), or with Node::find, which creates
+// nothing (none when a name is missing).
+enum class Lookup { create, find };
+
+// The element of one path "a/b": each name in turn, from the one before;
+// "" is the parent itself.
+xml::Node element_of_path(xml::Node parent, std::string_view path, Lookup lookup) {
+    while (!path.empty() && parent) {
         const std::size_t slash = path.find('/');
-        parent = parent.child(path.substr(0, slash));
-        if (slash == std::string_view::npos) return parent;
+        const std::string_view name = path.substr(0, slash);
+        parent = lookup == Lookup::create ? parent.child(name) : parent.find(name);
+        if (slash == std::string_view::npos) break;
         path.remove_prefix(slash + 1);
+    }
+    return parent;
+}
+
+// The text of an element; a missing one reads as the empty text.
+std::u16string text_of(xml::Node node) { return node ? node.text() : std::u16string(); }
+
+// The element of a row: of its paths "a/b|c/d", the first whose text is not
+// blank, else the last. Reading a text may raise, as for any presence test.
+xml::Node element(xml::Node parent, std::string_view paths, Lookup lookup) {
+    for (;;) {
+        const std::size_t bar = paths.find('|');
+        const xml::Node node = element_of_path(parent, paths.substr(0, bar), lookup);
+        if (bar == std::string_view::npos || !is_blank(text_of(node))) return node;
+        paths.remove_prefix(bar + 1);
+    }
+}
+
+// Steps 1 and 2, with the element looked up as `lookup` says.
+std::string read_element(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
+                         bool* failed, Lookup lookup) {
+    if (failed) *failed = false;
+    try {
+        const xml::Node node = element(parent, child, lookup);
+        if (is_blank(text_of(node)))
+            return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
+        return transform.apply(import, node.text(), transform.n);
+    } catch (const DataError&) {
+        if (failed) *failed = true;
+        return transform.amount ? formatted_zero(import.regional()) : std::string();
     }
 }
 
@@ -98,23 +134,13 @@ const Transform isento_when_blank{apply_as_read, 0, false, false, "ISENTO"};
 
 std::string read_value(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
                        bool* failed) {
-    if (failed) *failed = false;
-    const auto failure = [&]() -> std::string {
-        if (failed) *failed = true;
-        return transform.amount ? formatted_zero(import.regional()) : std::string();
-    };
-    try {
-        const xml::Node node = element(parent, child);
-        const std::u16string text = node.text();
-        if (is_blank(text))
-            return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
-        return transform.apply(import, node.text(), transform.n);
-    } catch (const DataError&) {
-        return failure();
-    }
+    return read_element(import, parent, child, transform, failed, Lookup::create);
 }
 
-std::string read_field(Import& import, xml::Node parent, const Field& field) {
+namespace {
+
+// Steps 1 to 3, with the elements looked up as `lookup` says.
+std::string read_row(Import& import, xml::Node parent, const Field& field, Lookup lookup) {
     const Transform& t = field.transform;
     if (t.ten_digits_test) {
         // The digits test comes after the presence test: a blank telephone
@@ -124,14 +150,14 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
         bool unreadable = false;
         std::u16string text;
         try {
-            text = element(parent, field.child).text();
+            text = text_of(element(parent, field.child, lookup));
         } catch (const DataError&) {
             unreadable = true;
         }
         if (!unreadable && !is_blank(text) && somente_numeros(to_ansi(text)).size() != 10) return {};
     }
     bool failed = false;
-    std::string value = read_value(import, parent, field.child, t, &failed);
+    std::string value = read_element(import, parent, field.child, t, &failed, lookup);
     if (failed && field.kind == Kind::on_failure) import.add_problem(field.problem);
     switch (field.kind) {
         case Kind::mandatory:
@@ -148,15 +174,30 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
     return value;
 }
 
-void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
-    const std::string value = read_field(import, parent, field);
-    if (field.kind == Kind::optional && value.empty()) return;
-    if (suffix.empty()) return import.write_value(field.key, value);
+// Steps 1 to 4; false when an optional row left its line out.
+bool write_row(Import& import, xml::Node parent, const Field& field, std::string_view suffix, Lookup lookup) {
+    const std::string value = read_row(import, parent, field, lookup);
+    if (field.kind == Kind::optional && value.empty()) return false;
+    if (suffix.empty()) {
+        import.write_value(field.key, value);
+        return true;
+    }
     // The key without its "=", the suffix, then the "=".
     std::string key(field.key.substr(0, field.key.size() - 1));
     key += suffix;
     key += '=';
     import.write_value(key, value);
+    return true;
+}
+
+}  // namespace
+
+std::string read_field(Import& import, xml::Node parent, const Field& field) {
+    return read_row(import, parent, field, Lookup::create);
+}
+
+void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
+    write_row(import, parent, field, suffix, Lookup::create);
 }
 
 void write_fields(Import& import, xml::Node parent, std::span<const Field> fields, std::string_view suffix) {
@@ -165,7 +206,33 @@ void write_fields(Import& import, xml::Node parent, std::span<const Field> field
 
 void write_group(Import& import, xml::Node parent, std::string_view group, std::span<const Field> fields,
                  std::string_view suffix) {
-    if (const xml::Node node = parent.find(group)) write_fields(import, node, fields, suffix);
+    // Read without changing the document: the rows look their elements up
+    // with Node::find, so that a group of many rows in every item does not
+    // grow the document.
+    if (const xml::Node node = parent.find(group))
+        for (const Field& field : fields) write_row(import, node, field, suffix, Lookup::find);
+}
+
+void write_each(Import& import, xml::Node parent, const Field& field) {
+    std::string_view names = field.child;
+    const std::size_t slash = names.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? names : names.substr(slash + 1);
+    xml::Node group = parent;
+    if (slash != std::string_view::npos) {
+        for (names = names.substr(0, slash); group;) {
+            const std::size_t next = names.find('/');
+            group = group.find(names.substr(0, next));
+            if (next == std::string_view::npos) break;
+            names.remove_prefix(next + 1);
+        }
+        if (!group) return;
+    }
+    // Each element is read as the parent itself of a row without a path.
+    Field each = field;
+    each.child = {};
+    int number = 0;
+    for (xml::Node node = group.find(name); node; node = group.find(name, node))
+        if (write_row(import, node, each, "_" + std::to_string(number + 1), Lookup::find)) ++number;
 }
 
 std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child) {
@@ -179,6 +246,24 @@ xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> name
         node = node.find(name);
     }
     return node;
+}
+
+std::vector<std::string> paths_read(std::span<const Table> tables) {
+    std::vector<std::string> paths;
+    for (const Table& table : tables)
+        for (const Field& field : table.fields)
+            for (std::string_view rest = field.child;;) {
+                const std::size_t bar = rest.find('|');
+                std::string path(table.from);
+                if (bar != 0 && !rest.empty()) {
+                    path += '/';
+                    path += rest.substr(0, bar);
+                }
+                paths.push_back(std::move(path));
+                if (bar == std::string_view::npos) break;
+                rest.remove_prefix(bar + 1);
+            }
+    return paths;
 }
 
 }  // namespace idf

@@ -5,7 +5,9 @@
 //  1. presence test: the text of the row's element (looked up with
 //     Node::child, one name of the path after the other, and read with
 //     Node::text); a blank text gives the empty value (the zero amount for
-//     an amount) and skips step 2;
+//     an amount) and skips step 2. A row with alternative paths (a layout
+//     that moved an element) tries them in order and reads the first whose
+//     text is not blank;
 //  2. guarded read: the text is read again, untrimmed, and transformed;
 //     an error of the data (a DataError) makes the value empty (the zero
 //     amount), and for kind on_failure adds the row's problem line; any
@@ -22,6 +24,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/import.hpp"
 #include "xml/tree.hpp"
@@ -73,8 +76,11 @@ extern const Transform isento_when_blank;
 }  // namespace transform
 
 struct Field {
-    std::string_view key;    // "Razao_Social=" (written before the value)
-    std::string_view child;  // the element under the parent: "vBC" or a path "gDif/pDif"
+    std::string_view key;  // "Razao_Social=" (written before the value)
+    // The element under the parent: "vBC", a path "gDif/pDif", or paths
+    // tried in order, "gCredPresOper/cCredPres|gIBSCBS/gIBSCredPres/cCredPres"
+    // (the newer layout first). An empty path is the parent itself.
+    std::string_view child;
     Transform transform;
     Kind kind;
     // The problem line ("- ... no Arquivo XML."), or for a mandatory key
@@ -98,9 +104,18 @@ void write_fields(Import& import, xml::Node parent, std::span<const Field> field
 
 // The same for the rows of an optional group: the child `group` of
 // `parent`, found with Node::find. An absent group writes nothing and adds
-// nothing to the document.
+// nothing to the document; nor does a present one: its rows look their
+// elements up with Node::find, a missing one reading as the empty text.
 void write_group(Import& import, xml::Node parent, std::string_view group, std::span<const Field> fields,
                  std::string_view suffix = {});
+
+// A repeated element: one line per element of the row's path (its last
+// name looked for in turn among the children of the element the names
+// before it lead to, found with Node::find: nothing is created), each read
+// by steps 1 to 3. A line written takes the suffix "_k", k counting the
+// lines written from 1; an optional row passes over a blank element without
+// a number.
+void write_each(Import& import, xml::Node parent, const Field& field);
 
 // The identifying number rule: steps 1 and 2 with no transformation and no
 // problem line; the caller aborts when the final value is blank.
@@ -109,5 +124,17 @@ std::string read_identifying_number(Import& import, xml::Node parent, std::strin
 // Finds a path of elements with Node::find from `from`; none when any step
 // is missing.
 xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> names);
+
+// A table of rows and the element its paths start from, named from the
+// document's root element ("NFe/infNFe/det/imposto/IBSCBS"): what an import
+// reads, listed.
+struct Table {
+    std::string_view from;
+    std::span<const Field> fields;
+};
+
+// Every element path the rows of the tables read, from the root element
+// ("NFe/infNFe/ide/dEmi"); each alternative path of a row on its own.
+std::vector<std::string> paths_read(std::span<const Table> tables);
 
 }  // namespace idf

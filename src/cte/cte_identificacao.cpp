@@ -1,10 +1,13 @@
 // The authorisation protocol and [IDENTIFICACAO]: access key, series,
-// number, the route of the transport, emission date and payer (tomador).
+// number, the route of the transport, emission date, payer (tomador) and a
+// government purchase.
 #include <string>
+#include <vector>
 
 #include "common/fields.hpp"
 #include "common/messages.hpp"
 #include "common/protocolo.hpp"
+#include "common/reforma_tributaria.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
 namespace idf::cte {
@@ -38,6 +41,8 @@ void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
     const xml::Node ide = le_inicio_identificacao(*this);
     write_fields(*this, ide, identificacao);
     le_tomador();
+    // A purchase by a government body, after the payer.
+    write_group(*this, ide, "gCompraGov", linhas_compra_governamental());
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_tomador() {
@@ -47,6 +52,10 @@ void Tfrmimporta_arquivo_xml_cte::le_tomador() {
     if (!grupo) grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma3"});
     if (!grupo) abort(msg::sem_identificacao);
     write_field(*this, grupo, tomador);
+}
+
+std::vector<Table> tabelas_identificacao() {
+    return {{"CTe/infCte/ide", identificacao}, {"CTe/infCte/ide/gCompraGov", linhas_compra_governamental()}};
 }
 
 }  // namespace idf::cte

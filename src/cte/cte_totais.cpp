@@ -2,6 +2,7 @@
 // keys of the transported NF-e ([NOTAS_FISCAIS], [QUANTIDADE_NOTAS]) and
 // [DIRETORIO].
 #include <string>
+#include <vector>
 
 #include "common/fields.hpp"
 #include "common/messages.hpp"
@@ -73,6 +74,12 @@ void Tfrmimporta_arquivo_xml_cte::le_ibscbs() {
     const xml::Node imp = find_path(document_element(), {"CTe", "infCte", "imp"});
     write_group(*this, imp, "IBSCBS", linhas_ibscbs());
     write_field(*this, imp, total_com_tributos);
+}
+
+std::vector<Table> tabelas_totais() {
+    return {{"CTe/infCte/vPrest", {&total, 1}},
+            {"CTe/infCte/imp/IBSCBS", linhas_ibscbs()},
+            {"CTe/infCte/imp", {&total_com_tributos, 1}}};
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {

@@ -12,6 +12,12 @@ void Tfrmimporta_arquivo_xml_cte::run_stages() {
         (this->*stage)();
 }
 
+std::vector<Table> tabelas() {
+    std::vector<Table> out = tabelas_identificacao();
+    for (const Table& table : tabelas_totais()) out.push_back(table);
+    return out;
+}
+
 const DocumentType document{
     {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe"},
     {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
+#include "common/fields.hpp"
 #include "common/import.hpp"
 #include "xml/tree.hpp"
 
@@ -16,6 +18,15 @@ namespace idf::cte {
 
 // The CT-e: its names and messages, and its import.
 extern const DocumentType document;
+
+// The tables of rows the import runs for the identification and the totals,
+// each with the element its paths start from; not among them: the payer
+// (its group has two names), the parties, the ICMS groups and the values
+// read by hand.
+std::vector<Table> tabelas();
+// The same, stage by stage.
+std::vector<Table> tabelas_identificacao();
+std::vector<Table> tabelas_totais();
 
 class Tfrmimporta_arquivo_xml_cte final : public Import {
 public:
@@ -25,7 +36,8 @@ protected:
     void run_stages() override;
 
 private:
-    // Protocol and [IDENTIFICACAO]: key, series, number, route, date, payer.
+    // Protocol and [IDENTIFICACAO]: key, series, number, route, date, payer,
+    // government purchase.
     void le_identificacao();
     void le_tomador();
 

@@ -4,6 +4,7 @@
 // leaves lines out.
 #include <array>
 #include <string>
+#include <vector>
 
 #include "common/fields.hpp"
 #include "common/reforma_tributaria.hpp"
@@ -86,13 +87,13 @@ const Field cofins[] = {
 };
 
 // The selective tax of the tax reform; the rate of a specific tax is per
-// unit of uTrib.
+// unit of uTrib (pISEspec, named adRemIS by the later layouts).
 const Field imposto_seletivo[] = {
     {"CST_IS=", "CSTIS", as_read, Kind::optional},
     {"Classificacao_IS=", "cClassTribIS", as_read, Kind::optional},
     {"Base_IS=", "vBCIS", number(2), Kind::optional},
     {"Aliquota_IS=", "pIS", number(4), Kind::optional},
-    {"Aliquota_Especifica_IS=", "pISEspec", number(4), Kind::optional},
+    {"Aliquota_Especifica_IS=", "pISEspec|adRemIS", number(4), Kind::optional},
     {"Unidade_IS=", "uTrib", as_read, Kind::optional},
     {"Quantidade_IS=", "qTrib", number(4), Kind::optional},
     {"Valor_IS=", "vIS", number(2), Kind::optional},
@@ -151,6 +152,14 @@ void Tfrmimporta_arquivo_xml_nfe::le_impostos_item(xml::Node det) {
     const xml::Node imposto = imposto_de(det);
     write_group(*this, imposto, "IS", imposto_seletivo, sufixo_item_);
     write_group(*this, imposto, "IBSCBS", linhas_ibscbs(), sufixo_item_);
+}
+
+std::vector<Table> tabelas_impostos_item() {
+    return {{"NFe/infNFe/det/imposto/IPI/IPITrib", ipi},
+            {"NFe/infNFe/det/imposto/PIS/PISAliq", pis},
+            {"NFe/infNFe/det/imposto/COFINS/COFINSAliq", cofins},
+            {"NFe/infNFe/det/imposto/IS", imposto_seletivo},
+            {"NFe/infNFe/det/imposto/IBSCBS", linhas_ibscbs()}};
 }
 
 }  // namespace idf::nfe

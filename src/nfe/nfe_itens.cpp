@@ -6,6 +6,7 @@
 // The walk moves along the children of infNFe with next_sibling, so it is
 // linear in the number of items.
 #include <string>
+#include <vector>
 
 #include "common/fields.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
@@ -38,7 +39,16 @@ const Field produto[] = {
     {"Seguro=", "vSeg", number(2), Kind::optional},
 };
 
-// Children of prod, after the taxes.
+// Child of det, after the taxes: the item's value with IS, IBS and CBS.
+const Field total_com_tributos{"Total_Item_Com_Tributos=", "vItem", number(2), Kind::optional};
+// Children of det/DFeReferenciado: the item of another document that a
+// credit or debit note adjusts.
+const Field referenciado[] = {
+    {"Chave_Referenciada=", "chaveAcesso", as_read, Kind::optional},
+    {"Item_Referenciado=", "nItem", as_read, Kind::optional},
+};
+
+// Children of prod, after those.
 const Field pedido[] = {
     {"Numero_Pedido=", "xPed", as_read, Kind::optional},
     {"Numero_Item_Pedido=", "nItemPed", as_read, Kind::optional},
@@ -74,6 +84,8 @@ void Tfrmimporta_arquivo_xml_nfe::le_itens() {
                 sufixo_item_ += std::to_string(numero_item_);
                 write_fields(*this, prod, produto, sufixo_item_);
                 le_impostos_item(det);
+                write_field(*this, det, total_com_tributos, sufixo_item_);
+                write_group(*this, det, "DFeReferenciado", referenciado, sufixo_item_);
                 write_fields(*this, prod, pedido, sufixo_item_);
             }
             // Every det ends with an empty line, even one without product.
@@ -83,6 +95,13 @@ void Tfrmimporta_arquivo_xml_nfe::le_itens() {
 
     write_line("[QUANTIDADE_ITENS]");
     write_value("Itens=", std::to_string(numero_item_));
+}
+
+std::vector<Table> tabelas_itens() {
+    return {{"NFe/infNFe/det/prod", produto},
+            {"NFe/infNFe/det", {&total_com_tributos, 1}},
+            {"NFe/infNFe/det/DFeReferenciado", referenciado},
+            {"NFe/infNFe/det/prod", pedido}};
 }
 
 }  // namespace idf::nfe

@@ -1,5 +1,6 @@
 // [TOTAIS], [TRANSPORTADORA], [VENCIMENTOS], [OBSERVACOES] and [DIRETORIO].
 #include <string>
+#include <vector>
 
 #include "common/fields.hpp"
 #include "common/messages.hpp"
@@ -148,6 +149,14 @@ void Tfrmimporta_arquivo_xml_nfe::le_observacoes() {
 void Tfrmimporta_arquivo_xml_nfe::le_diretorio() {
     write_line("[DIRETORIO]");
     write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(document_path()));
+}
+
+std::vector<Table> tabelas_totais() {
+    return {{"NFe/infNFe/total/ICMSTot", totais},
+            {"NFe/infNFe/total", totais_reforma},
+            {"NFe/infNFe/transp/transporta", transportadora},
+            {"NFe/infNFe/transp", {&modalidade_frete, 1}},
+            {"NFe/infNFe/cobr/dup", duplicata}};
 }
 
 }  // namespace idf::nfe

@@ -13,6 +13,13 @@ void Tfrmimporta_arquivo_xml_nfe::run_stages() {
         (this->*stage)();
 }
 
+std::vector<Table> tabelas() {
+    std::vector<Table> out;
+    for (auto stage : {tabelas_identificacao, tabelas_totais, tabelas_itens, tabelas_impostos_item})
+        for (const Table& table : stage()) out.push_back(table);
+    return out;
+}
+
 const DocumentType document{
     {"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento", "retEvento"},
     {msg::nfe_nao_localizada, msg::sem_protocolo<"NFe">, msg::sem_chave<"NFe">},

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/fields.hpp"
 #include "common/import.hpp"
@@ -20,6 +21,17 @@ namespace idf::nfe {
 
 // The NF-e: its names and messages, and its import.
 extern const DocumentType document;
+
+// The tables of rows the import runs for the identification, the totals, the
+// carrier, the instalments and the items, each with the element its paths
+// start from; not among them: the parties, the ICMS groups (the first one
+// present is read) and the values read by hand.
+std::vector<Table> tabelas();
+// The same, stage by stage.
+std::vector<Table> tabelas_identificacao();
+std::vector<Table> tabelas_totais();
+std::vector<Table> tabelas_itens();
+std::vector<Table> tabelas_impostos_item();
 
 class Tfrmimporta_arquivo_xml_nfe final : public Import {
 public:

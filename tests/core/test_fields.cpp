@@ -295,6 +295,8 @@ TEST(OptionalRow, LeftOutWhenBlankOrUnreadableAndNumbersFallBackToTheText) {
         {"container", "<tag><x>1</x></tag>", "tag", text, "", ""},
         {"path", "<g><h/><tag>2</tag></g>", "g/tag", transform::number(4), "Campo_7=2,0000", "Campo_7=2.0000"},
         {"path missing a step", "<tag>2</tag>", "g/tag", text, "", ""},
+        {"unreadable date", "<tag>2026-13-45</tag>", "tag", transform::date, "", ""},
+        {"date", "<tag>2026-03-24</tag>", "tag", transform::date, "Campo_7=24/03/2026", "Campo_7=03/24/2026"},
     };
     for (const auto& c : cases) {
         for (const bool brazil : {true, false}) {
@@ -308,6 +310,65 @@ TEST(OptionalRow, LeftOutWhenBlankOrUnreadableAndNumbersFallBackToTheText) {
             EXPECT_EQ(run.result.lista_problemas, "") << c.name;
             EXPECT_TRUE(run.boxes.empty()) << c.name;
         }
+    }
+}
+
+// A row with alternative paths reads the first whose text is not blank; a
+// failed read of one ends the row without trying the next.
+TEST(AlternativePaths, FirstNonBlankPathIsReadAndAFailureEndsTheRow) {
+    const struct {
+        const char* name;
+        std::string dados;
+        std::string_view paths;
+        std::string line;
+        bool problem_line;
+    } cases[] = {
+        {"first fails to convert", "<a>4x2</a><b>7</b>", "a|b", "Campo=", true},
+        {"first holds more than text", "<a><x/>1</a><b>7</b>", "a|b", "Campo=", true},
+        {"none present", "", "a|b|c", "Campo=", false},
+        {"all blank", "<a> </a><b/><c>\t</c>", "a|b|c", "Campo=", false},
+        {"first present", "<a>1</a><b>2</b>", "a|b", "Campo=1", false},
+        {"first blank", "<a> </a><b>2</b>", "a|b", "Campo=2", false},
+        {"only the last", "<c>3</c>", "a|b|c", "Campo=3", false},
+        {"paths of groups", "<g><a/></g><h><b>5</b></h>", "g/a|h/b", "Campo=5", false},
+        {"a path beside a name", "<a>6</a>", "g/a|a", "Campo=6", false},
+    };
+    for (const auto& c : cases) {
+        const Field field{"Campo=", c.paths, transform::as_integer, Kind::on_failure, problem};
+        const auto run =
+            test::run_stages_on(document_with(c.dados), [&](StageForm& f) { write_field(f, dados(f), field); });
+        ASSERT_TRUE(run.ini) << c.name;
+        EXPECT_EQ(test::split_lines(*run.ini), std::vector<std::string>{c.line}) << c.name;
+        EXPECT_EQ(run.result.lista_problemas, c.problem_line ? p_line : "") << c.name;
+    }
+}
+
+// One line per element of a repeated row, numbered among the lines written.
+TEST(RepeatedRow, OneNumberedLinePerReadableElementOfItsGroup) {
+    using Lines = std::vector<std::string>;
+    const struct {
+        const char* name;
+        std::string dados;
+        Lines lines;
+    } cases[] = {
+        {"no group", "<r>A</r>", {}},
+        {"empty group", "<g/>", {}},
+        {"blank and unreadable elements take no number",
+         "<g><r> </r><r>A</r><r/><r><x/></r><r>B</r></g>",
+         {"Campo_1=A", "Campo_2=B"}},
+        {"other children between", "<g><r>A</r><o>x</o><r>B</r></g>", {"Campo_1=A", "Campo_2=B"}},
+        {"only the first group", "<g><r>A</r></g><g><r>B</r></g>", {"Campo_1=A"}},
+        {"namespace prefix",
+         R"(<n:g xmlns:n="http://www.portalfiscal.inf.br/nfe"><n:r>A</n:r><r>B</r></n:g>)",
+         {"Campo_1=A", "Campo_2=B"}},
+    };
+    const Field field{"Campo=", "g/r", transform::as_read, Kind::optional};
+    for (const auto& c : cases) {
+        const auto run =
+            test::run_stages_on(document_with(c.dados), [&](StageForm& f) { write_each(f, dados(f), field); });
+        ASSERT_TRUE(run.ini) << c.name;
+        EXPECT_EQ(test::split_lines(*run.ini), c.lines) << c.name;
+        EXPECT_EQ(run.result.lista_problemas, "") << c.name;
     }
 }
 

@@ -133,5 +133,17 @@ TEST(NfeReformaTributaria, ItemAndTotalLinesInOrderWithTheirFormats) {
     }
 }
 
+// The reform's rows of an item look their elements up without creating
+// them: a small document of many items with bare groups stays within the
+// bounds a document may grow to while it is read.
+TEST(NfeReformaTributaria, ManyItemsWithBareGroupsImport) {
+    NFe n;
+    for (int i = 1; i <= 2000; ++i)
+        n.det += det(i, "<cProd>1</cProd>", "<imposto><IS/><IBSCBS><CST>000</CST></IBSCBS></imposto>");
+    const RunResult r = run(n);
+    ASSERT_TRUE(r.completed()) << (r.boxes.empty() ? "" : r.boxes.front());
+    EXPECT_EQ(r.lines().back(), "Itens=2000");
+}
+
 }  // namespace
 }  // namespace idf::test::nfe

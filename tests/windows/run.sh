@@ -459,6 +459,8 @@ for f in nfelib-nfe400-35-1808-47449.xml nfephp-nfe200-unsigned.xml nfelib-nfe40
 done
 for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml; do cp "$corpus/cte/$f" "$data/avulsos/"; done
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
+# The hand-written documents of the tax reform, with every group.
+cp "$root"/tests/data/reforma/*.xml "$data/avulsos/"
 cp "$root/samples/nfe-exemplo.xml" "$data/amostra/"
 # The sample NF-e and, sorting before it, the event that cancels it.
 cp "$root/samples/nfe-exemplo.xml" "$data/cancelada/"
@@ -503,6 +505,14 @@ for want in ponto:Data_Emissao=6/10/2024 ponto:Total_Nota_Fiscal=61.75 ponto:Val
             alemao:Data_Emissao=10.06.2024 alemao:Total_Nota_Fiscal=61,75 alemao:Data_Vencimento_02=09.08.2024; do
   f="$data/expected/${want%%:*}/nfe_amostra/Integracao_Docs_Fiscal.ini"
   check 'tr -d "\r" <"$f" | grep -qxF -e "${want#*:}"' "reference ${want%%:*}/nfe_amostra lacks '${want#*:}'"
+done
+# The same for the tax reform's lines: a delivery on 24 March 2026, rates of 4 decimals.
+for want in ponto:Data_Previsao_Entrega=3/24/2026 ponto:Percentual_Redutor_Compra_Governamental=12.5000 \
+            ponto:Valor_Compra_Governamental_CBS_1=23.63 alemao:Data_Previsao_Entrega=24.03.2026 \
+            alemao:Percentual_Redutor_Compra_Governamental=12,5000 alemao:Aliquota_Compra_Governamental_IBS_UF_1=0,0875; do
+  f="$data/expected/${want%%:*}/nfe_reforma_compra_governamental/Integracao_Docs_Fiscal.ini"
+  check 'tr -d "\r" <"$f" | grep -qxF -e "${want#*:}"' \
+    "reference ${want%%:*}/nfe_reforma_compra_governamental lacks '${want#*:}'"
 done
 
 }
