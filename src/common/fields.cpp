@@ -181,4 +181,13 @@ xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> name
     return node;
 }
 
+xml::Node find_in_document(Import& import, std::initializer_list<std::string_view> names) {
+    xml::Node node = find_path(import.document_element(), {import.element(), import.document_type().names.info});
+    for (const std::string_view name : names) {
+        if (!node) return {};
+        node = node.find(name);
+    }
+    return node;
+}
+
 }  // namespace idf

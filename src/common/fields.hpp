@@ -110,4 +110,8 @@ std::string read_identifying_number(Import& import, xml::Node parent, std::strin
 // is missing.
 xml::Node find_path(xml::Node from, std::initializer_list<std::string_view> names);
 
+// The same from <element>/<info> of the loaded document (CTe/infCte, or
+// CTeOS/infCte for a CT-e OS): find_in_document(import, {"emit"}).
+xml::Node find_in_document(Import& import, std::initializer_list<std::string_view> names);
+
 }  // namespace idf
