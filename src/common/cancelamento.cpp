@@ -97,7 +97,7 @@ std::optional<CancelamentoLido> cancelamento_de(xml::Node root, const DocumentTy
     const std::string& nome = root.local_name();
     if (nome == names.event_proc)
         return se_cancela(info(root.find(names.event)), info(root.find(names.event_answer)), names.key, chave);
-    if (nome == names.proc) return resposta_anexada(root, names, chave);
+    if (names.is_proc(nome)) return resposta_anexada(root, names, chave);
     return std::nullopt;
 }
 

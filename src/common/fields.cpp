@@ -266,4 +266,13 @@ std::vector<std::string> paths_read(std::span<const Table> tables) {
     return paths;
 }
 
+xml::Node find_in_document(Import& import, std::initializer_list<std::string_view> names) {
+    xml::Node node = find_path(import.document_element(), {import.element(), import.document_type().names.info});
+    for (const std::string_view name : names) {
+        if (!node) return {};
+        node = node.find(name);
+    }
+    return node;
+}
+
 }  // namespace idf

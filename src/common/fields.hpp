@@ -137,4 +137,8 @@ struct Table {
 // ("NFe/infNFe/ide/dEmi"); each alternative path of a row on its own.
 std::vector<std::string> paths_read(std::span<const Table> tables);
 
+// The same from <element>/<info> of the loaded document (CTe/infCte, or
+// CTeOS/infCte for a CT-e OS): find_in_document(import, {"emit"}).
+xml::Node find_in_document(Import& import, std::initializer_list<std::string_view> names);
+
 }  // namespace idf

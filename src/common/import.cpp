@@ -9,7 +9,7 @@
 namespace idf {
 
 Import::Import(Platform& platform, const Regional& regional, const DocumentType& type)
-    : platform_(platform), regional_(regional), type_(type) {}
+    : platform_(platform), regional_(regional), type_(type), element_(type.names.element) {}
 
 void Import::add_problem(std::string_view line) {
     lista_problemas_ += line;
@@ -64,6 +64,7 @@ ImportResult Import::run() {
         try {
             locate_document(*this);
             result.documento = document_path_;
+            element_ = type_.names.element_under(document_element().local_name());
             lista_problemas_.clear();
             run_stages();
             result.lista_problemas = lista_problemas_;

@@ -89,6 +89,21 @@ struct DocumentType {
         std::string_view event_proc;    // procEventoNFe / procEventoCTe, the root of an event file
         std::string_view event;         // evento / eventoCTe, the signed request under it
         std::string_view event_answer;  // retEvento / retEventoCTe, the authority's answer
+        // A second form of the document, when the type has one: under the
+        // root <variant_proc> stands <variant_element>/<info> instead of
+        // <element>/<info> (cteOSProc and CTeOS, the CT-e OS); its protocol,
+        // key and events are the type's own.
+        std::string_view variant_proc = {};
+        std::string_view variant_element = {};
+
+        // Whether `root` is the root of a document with its protocol.
+        bool is_proc(std::string_view root) const {
+            return root == proc || (!variant_proc.empty() && root == variant_proc);
+        }
+        // The signed document's element under a root named `root`.
+        std::string_view element_under(std::string_view root) const {
+            return !variant_proc.empty() && root == variant_proc ? variant_element : element;
+        }
     };
     struct Messages {
         std::string_view not_found;    // no file of the folder carries the key
@@ -122,6 +137,11 @@ public:
     xml::Document& XML() { return xml_; }
     xml::Node document_element() { return xml_.document_element(); }
     const DocumentType& document_type() const { return type_; }
+    // The signed document's element in the loaded document (see
+    // DocumentType::Names::element_under), under which every path of the
+    // stages starts; and whether it is the type's second form.
+    std::string_view element() const { return element_; }
+    bool is_variant() const { return element_ != type_.names.element; }
     // The full path of the loaded document: the chosen file, or the one the
     // search matched.
     const std::string& document_path() const { return document_path_; }
@@ -169,6 +189,7 @@ private:
     Platform& platform_;
     const Regional& regional_;
     const DocumentType& type_;
+    std::string_view element_;
     xml::Document xml_;
     std::string document_path_;
     std::unique_ptr<ExchangeFile> file_;

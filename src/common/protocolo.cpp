@@ -74,7 +74,7 @@ xml::Node le_inicio_identificacao(Import& import) {
     le_protocolo(import);
 
     const DocumentType::Names& names = import.document_type().names;
-    const xml::Node ide = find_path(import.document_element(), {names.element, names.info, "ide"});
+    const xml::Node ide = find_in_document(import, {"ide"});
     if (!ide) import.abort(msg::sem_identificacao);
     const Field identificacao[] = {
         {"Serie_Nota_Fiscal=", "serie", transform::as_read, Kind::mandatory, msg::nao_leu<"a Série da Nota Fiscal">},

@@ -1,6 +1,6 @@
 // The authorisation protocol and [IDENTIFICACAO]: access key, series,
-// number, the route of the transport, emission date, payer (tomador) and a
-// government purchase.
+// number, the route of the transport, emission date, payer (tomador) or for
+// the CT-e OS the model, and a government purchase.
 #include <string>
 #include <vector>
 
@@ -35,21 +35,30 @@ const Field identificacao[] = {
 // Child of toma03 or toma3.
 const Field tomador{"Tomador=", "toma", as_read, Kind::mandatory, msg::nao_leu<"o Tomador da Transportadora">};
 
+// Child of the CT-e OS's ide, in place of the payer: the model (67).
+const Field modelo{"Modelo=", "mod", as_read, Kind::optional};
+
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_cte::le_identificacao() {
     const xml::Node ide = le_inicio_identificacao(*this);
     write_fields(*this, ide, identificacao);
-    le_tomador();
-    // A purchase by a government body, after the payer.
+    // The CT-e OS has no toma3 or toma03: its payer is the section
+    // [TOMADOR].
+    if (is_variant())
+        write_field(*this, ide, modelo);
+    else
+        le_tomador();
+    // A purchase by a government body, after the payer (the CT-e OS: after
+    // the model).
     write_group(*this, ide, "gCompraGov", linhas_compra_governamental());
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_tomador() {
     // Only these two payer groups are known; toma03 wins over toma3. A payer
     // outside both takes the message of a missing ide.
-    xml::Node grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma03"});
-    if (!grupo) grupo = find_path(document_element(), {"CTe", "infCte", "ide", "toma3"});
+    xml::Node grupo = find_in_document(*this, {"ide", "toma03"});
+    if (!grupo) grupo = find_in_document(*this, {"ide", "toma3"});
     if (!grupo) abort(msg::sem_identificacao);
     write_field(*this, grupo, tomador);
 }

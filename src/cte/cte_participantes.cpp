@@ -1,5 +1,6 @@
 // The parties of the transport: the carrier that issued the CT-e
-// ([EMITENTE]), the sender ([REMETENTE]) and the receiver ([DESTINATARIO]).
+// ([EMITENTE]), the sender ([REMETENTE]) and the receiver ([DESTINATARIO]);
+// in the CT-e OS, instead of the last two, the taker ([TOMADOR]).
 #include <string>
 
 #include "common/fields.hpp"
@@ -19,22 +20,38 @@ constexpr std::string_view sem_remetente = msg::nao_leu<"a TAG do Remetente">;
 constexpr std::string_view sem_cnpj_remetente = msg::nao_leu<"o CNPJ do Remetente">;
 constexpr std::string_view sem_cnpj_cpf_destinatario = msg::nao_leu<"o CNPJ/CPF do Destinatário">;
 
-// Children of emit, after "CNPJ_CPF=".
-const Field emitente[] = {
-    {"Inscricao_Estadual=", "IE", as_read, Kind::on_failure, "- Inscrição Estadual da Transportadora no Arquivo XML."},
-    {"Razao_Social=", "xNome", first(70), Kind::when_empty, "- Razão Social / Nome da Transportadora no Arquivo XML."},
-    {"Nome_Fantasia=", "xFant", first(20), Kind::on_failure, "- Nome Fantasia da Transportadora no Arquivo XML."},
+// The rows of a party with a full address, after "CNPJ_CPF=": the carrier
+// ("da Transportadora" in the problem lines) and the taker of the CT-e OS
+// ("do Tomador").
+template <msg::Text parte>
+struct Parte {
+    template <msg::Text what>
+    static constexpr std::string_view problema = msg::joined<"- ", what, " ", parte, " no Arquivo XML.">.view();
+
+    // Children of the party.
+    static inline const Field dados[] = {
+        {"Inscricao_Estadual=", "IE", as_read, Kind::on_failure, problema<"Inscrição Estadual">},
+        {"Razao_Social=", "xNome", first(70), Kind::when_empty, problema<"Razão Social / Nome">},
+        {"Nome_Fantasia=", "xFant", first(20), Kind::on_failure, problema<"Nome Fantasia">},
+    };
+    // Children of its address.
+    static inline const Field endereco[] = {
+        {"Endereco=", "xLgr", first(50), Kind::when_empty, problema<"Endereço">},
+        {"Numero_Endereco=", "nro", first(10), Kind::when_empty, problema<"Nº do Endereço">},
+        {"Bairro=", "xBairro", first(40), Kind::when_empty, problema<"Bairro">},
+        {"Cidade=", "cMun", as_integer, Kind::when_empty, problema<"Cidade">},
+        {"CEP=", "CEP", cep_mask, Kind::on_failure, problema<"Cep">},
+    };
+    // In the carrier's address, directly under the taker.
+    static inline const Field fone{"Fone=", "fone", phone_mask, Kind::on_failure, problema<"Fone">};
 };
 
-// Children of emit/enderEmit.
-const Field endereco_emitente[] = {
-    {"Endereco=", "xLgr", first(50), Kind::when_empty, "- Endereço da Transportadora no Arquivo XML."},
-    {"Numero_Endereco=", "nro", first(10), Kind::when_empty, "- Nº do Endereço da Transportadora no Arquivo XML."},
-    {"Bairro=", "xBairro", first(40), Kind::when_empty, "- Bairro da Transportadora no Arquivo XML."},
-    {"Cidade=", "cMun", as_integer, Kind::when_empty, "- Cidade da Transportadora no Arquivo XML."},
-    {"CEP=", "CEP", cep_mask, Kind::on_failure, "- Cep da Transportadora no Arquivo XML."},
-    {"Fone=", "fone", phone_mask, Kind::on_failure, "- Fone da Transportadora no Arquivo XML."},
-};
+using Emitente = Parte<"da Transportadora">;
+using Tomador = Parte<"do Tomador">;
+
+constexpr std::string_view sem_tomador = msg::nao_leu<"a TAG do Tomador">;
+constexpr std::string_view sem_cnpj_cpf_tomador = msg::nao_leu<"o CNPJ/CPF do Tomador">;
+constexpr std::string_view sem_endereco_tomador = msg::nao_leu<"a TAG do Endereço do Tomador">;
 
 // Children of rem and dest: the name, in upper case.
 const Field nome_remetente{"Razao_Social=", "xNome", upper_first(70), Kind::when_empty,
@@ -42,7 +59,7 @@ const Field nome_remetente{"Razao_Social=", "xNome", upper_first(70), Kind::when
 const Field nome_destinatario{"Razao_Social=", "xNome", upper_first(70), Kind::when_empty,
                               "- Razão Social / Nome do Destinatário no Arquivo XML."};
 
-// The sender's and the receiver's number: the CNPJ, or the CPF when the
+// The sender's, the receiver's and the taker's number: the CNPJ, or the CPF when the
 // CNPJ is blank or unreadable.
 std::string cnpj_ou_cpf(Import& import, xml::Node parte) {
     std::string numero = read_identifying_number(import, parte, "CNPJ");
@@ -53,7 +70,7 @@ std::string cnpj_ou_cpf(Import& import, xml::Node parte) {
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_cte::le_emitente() {
-    const xml::Node emit = find_path(document_element(), {"CTe", "infCte", "emit"});
+    const xml::Node emit = find_in_document(*this, {"emit"});
     if (!emit) abort(msg::sem_emitente);
     // The carrier is always a company: there is no CPF alternative.
     const std::string cnpj = read_identifying_number(*this, emit, "CNPJ");
@@ -62,15 +79,16 @@ void Tfrmimporta_arquivo_xml_cte::le_emitente() {
     write_empty_line();
     write_line("[EMITENTE]");
     write_value("CNPJ_CPF=", cnpj);
-    write_fields(*this, emit, emitente);
+    write_fields(*this, emit, Emitente::dados);
 
-    const xml::Node ender_emit = find_path(document_element(), {"CTe", "infCte", "emit", "enderEmit"});
+    const xml::Node ender_emit = find_in_document(*this, {"emit", "enderEmit"});
     if (!ender_emit) abort(msg::sem_endereco_emitente);
-    write_fields(*this, ender_emit, endereco_emitente);
+    write_fields(*this, ender_emit, Emitente::endereco);
+    write_field(*this, ender_emit, Emitente::fone);
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_remetente() {
-    const xml::Node rem = find_path(document_element(), {"CTe", "infCte", "rem"});
+    const xml::Node rem = find_in_document(*this, {"rem"});
     if (!rem) abort(sem_remetente);
     const std::string numero = cnpj_ou_cpf(*this, rem);
     if (is_blank(numero)) abort(sem_cnpj_remetente);
@@ -82,7 +100,7 @@ void Tfrmimporta_arquivo_xml_cte::le_remetente() {
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_destinatario() {
-    const xml::Node dest = find_path(document_element(), {"CTe", "infCte", "dest"});
+    const xml::Node dest = find_in_document(*this, {"dest"});
     if (!dest) abort(msg::sem_destinatario);
     const std::string numero = cnpj_ou_cpf(*this, dest);
     if (is_blank(numero)) abort(sem_cnpj_cpf_destinatario);
@@ -91,6 +109,23 @@ void Tfrmimporta_arquivo_xml_cte::le_destinatario() {
     write_line("[DESTINATARIO]");
     write_value("CNPJ_CPF=", numero);
     write_field(*this, dest, nome_destinatario);
+}
+
+void Tfrmimporta_arquivo_xml_cte::le_tomador_os() {
+    const xml::Node toma = find_in_document(*this, {"toma"});
+    if (!toma) abort(sem_tomador);
+    const std::string numero = cnpj_ou_cpf(*this, toma);
+    if (is_blank(numero)) abort(sem_cnpj_cpf_tomador);
+
+    write_empty_line();
+    write_line("[TOMADOR]");
+    write_value("CNPJ_CPF=", numero);
+    write_fields(*this, toma, Tomador::dados);
+
+    const xml::Node ender_toma = find_in_document(*this, {"toma", "enderToma"});
+    if (!ender_toma) abort(sem_endereco_tomador);
+    write_fields(*this, ender_toma, Tomador::endereco);
+    write_field(*this, toma, Tomador::fone);
 }
 
 }  // namespace idf::cte

@@ -1,5 +1,6 @@
-// [TOTAIS] with the ICMS and the tax reform's IBS and CBS of the CT-e, the
-// keys of the transported NF-e ([NOTAS_FISCAIS], [QUANTIDADE_NOTAS]) and
+// [TOTAIS] with the ICMS, the federal taxes of a CT-e OS and the tax
+// reform's IBS and CBS, the keys of the transported NF-e ([NOTAS_FISCAIS],
+// [QUANTIDADE_NOTAS]) or the service of a CT-e OS ([SERVICO]), and
 // [DIRETORIO].
 #include <string>
 #include <vector>
@@ -36,13 +37,21 @@ const Field icms[] = {
     {"Valor_Icms=", "vICMS", amount, Kind::on_failure, "- Valor do ICMS no Arquivo XML."},
 };
 
+// Children of the CT-e OS's imp/infTribFed: the federal taxes of the
+// service, which the taker withholds or accounts for.
+const Field tributos_federais[] = {
+    {"Valor_PIS=", "vPIS", number(2), Kind::optional},   {"Valor_COFINS=", "vCOFINS", number(2), Kind::optional},
+    {"Valor_IR=", "vIR", number(2), Kind::optional},     {"Valor_INSS=", "vINSS", number(2), Kind::optional},
+    {"Valor_CSLL=", "vCSLL", number(2), Kind::optional},
+};
+
 // Child of imp: the document's value with the reform's taxes.
 const Field total_com_tributos{"Total_Nota_Fiscal_Com_Tributos=", "vTotDFe", number(2), Kind::optional};
 
 }  // namespace
 
 void Tfrmimporta_arquivo_xml_cte::le_totais() {
-    const xml::Node v_prest = find_path(document_element(), {"CTe", "infCte", "vPrest"});
+    const xml::Node v_prest = find_in_document(*this, {"vPrest"});
     if (!v_prest) abort(msg::sem_totais);
     // Read before the header is written: only the order of the problem
     // lines shows it.
@@ -56,7 +65,7 @@ void Tfrmimporta_arquivo_xml_cte::le_totais() {
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_icms() {
-    const xml::Node icms_node = find_path(document_element(), {"CTe", "infCte", "imp", "ICMS"});
+    const xml::Node icms_node = find_in_document(*this, {"imp", "ICMS"});
     if (!icms_node) abort(sem_icms);
 
     for (const std::string_view nome : grupos_icms) {
@@ -71,7 +80,8 @@ void Tfrmimporta_arquivo_xml_cte::le_icms() {
 
 void Tfrmimporta_arquivo_xml_cte::le_ibscbs() {
     // imp is there: le_icms aborts without imp/ICMS.
-    const xml::Node imp = find_path(document_element(), {"CTe", "infCte", "imp"});
+    const xml::Node imp = find_in_document(*this, {"imp"});
+    if (is_variant()) write_group(*this, imp, "infTribFed", tributos_federais);
     write_group(*this, imp, "IBSCBS", linhas_ibscbs());
     write_field(*this, imp, total_com_tributos);
 }
@@ -87,7 +97,7 @@ void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
     // whose text cannot be read included, ends the list where it stands,
     // with the lines already written kept.
     try {
-        const xml::Node primeira = find_path(document_element(), {"CTe", "infCte", "infCTeNorm", "infDoc", "infNFe"});
+        const xml::Node primeira = find_in_document(*this, {"infCTeNorm", "infDoc", "infNFe"});
         if (!primeira) return;
 
         int notas = 0;
@@ -109,6 +119,18 @@ void Tfrmimporta_arquivo_xml_cte::le_notas_fiscais() {
         write_value("Notas=", std::to_string(notas));
     } catch (const DataError&) {
     }
+}
+
+void Tfrmimporta_arquivo_xml_cte::le_servico() {
+    // The CT-e OS's description of the service: the section only when it
+    // holds a text.
+    const xml::Node inf_servico = find_in_document(*this, {"infCTeNorm", "infServico"});
+    if (!inf_servico) return;
+    const std::string descricao = read_value(*this, inf_servico, "xDescServ", as_read);
+    if (is_blank(descricao)) return;
+    write_empty_line();
+    write_line("[SERVICO]");
+    write_value("Descricao_Servico=", descricao);
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_diretorio() {

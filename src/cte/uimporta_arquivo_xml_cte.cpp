@@ -7,6 +7,12 @@ namespace idf::cte {
 void Tfrmimporta_arquivo_xml_cte::run_stages() {
     using Cte = Tfrmimporta_arquivo_xml_cte;
     // In the order of the sections they write.
+    if (is_variant()) {
+        for (const auto stage : {&Cte::le_identificacao, &Cte::le_emitente, &Cte::le_tomador_os, &Cte::le_totais,
+                                 &Cte::le_servico, &Cte::le_diretorio})
+            (this->*stage)();
+        return;
+    }
     for (const auto stage : {&Cte::le_identificacao, &Cte::le_emitente, &Cte::le_remetente, &Cte::le_destinatario,
                              &Cte::le_totais, &Cte::le_notas_fiscais, &Cte::le_diretorio})
         (this->*stage)();
@@ -18,9 +24,9 @@ std::vector<Table> tabelas() {
     return out;
 }
 
-const DocumentType document{
-    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe"},
-    {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
-    run_stages_of<Tfrmimporta_arquivo_xml_cte>};
+const DocumentType document{{"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe",
+                             "retEventoCTe", "cteOSProc", "CTeOS"},
+                            {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
+                            run_stages_of<Tfrmimporta_arquivo_xml_cte>};
 
 }  // namespace idf::cte

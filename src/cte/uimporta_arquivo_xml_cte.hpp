@@ -5,6 +5,10 @@
 //   protocol, identification, route and payer   (cte_identificacao.cpp)
 //   carrier, sender and receiver                 (cte_participantes.cpp)
 //   totals with taxes, transported NF-e, folder  (cte_totais.cpp)
+// A CT-e OS (the root cteOSProc, the document CTeOS/infCte) is read by the
+// same stages, with the model in place of the payer, the taker in place of
+// the sender and the receiver, and the service in place of the transported
+// NF-e.
 #pragma once
 
 #include <string_view>
@@ -16,7 +20,7 @@
 
 namespace idf::cte {
 
-// The CT-e: its names and messages, and its import.
+// The CT-e and the CT-e OS: their names and messages, and their import.
 extern const DocumentType document;
 
 // The tables of rows the import runs for the identification and the totals,
@@ -36,22 +40,25 @@ protected:
     void run_stages() override;
 
 private:
-    // Protocol and [IDENTIFICACAO]: key, series, number, route, date, payer,
-    // government purchase.
+    // Protocol and [IDENTIFICACAO]: key, series, number, route, date, payer
+    // (the CT-e OS: the model), government purchase.
     void le_identificacao();
     void le_tomador();
 
-    // [EMITENTE], [REMETENTE] and [DESTINATARIO].
+    // [EMITENTE], [REMETENTE] and [DESTINATARIO]; the CT-e OS's [TOMADOR].
     void le_emitente();
     void le_remetente();
     void le_destinatario();
+    void le_tomador_os();
 
-    // [TOTAIS] with the ICMS and the IBS/CBS lines, [NOTAS_FISCAIS] with
-    // [QUANTIDADE_NOTAS], and [DIRETORIO].
+    // [TOTAIS] with the ICMS, the CT-e OS's federal taxes and the IBS/CBS
+    // lines, [NOTAS_FISCAIS] with [QUANTIDADE_NOTAS], the CT-e OS's
+    // [SERVICO], and [DIRETORIO].
     void le_totais();
     void le_icms();
     void le_ibscbs();
     void le_notas_fiscais();
+    void le_servico();
     void le_diretorio();
 };
 

@@ -171,6 +171,7 @@ struct CorpusEntry {
     int transported_nfe = 0;   // infDoc:infNFe=N
     std::string c_stat;        // the protocol's status, when the features name it
     bool cancelled = false;    // a cancellation (110111, status 135) appended
+    bool os = false;           // a CT-e OS under its protocol (cteOSProc)
 };
 
 std::vector<CorpusEntry> corpus_cte() {
@@ -191,15 +192,16 @@ std::vector<CorpusEntry> corpus_cte() {
                  (features.find("toma3=") != std::string::npos || features.find("toma03") != std::string::npos),
              nfe == std::string::npos ? 0 : std::stoi(features.substr(nfe + 14)),
              c_stat == std::string::npos ? "" : features.substr(c_stat + 6, features.find(';', c_stat) - c_stat - 6),
-             features.find("embedded-retEventoCTe(tpEvento=110111,cStat=135)") != std::string::npos});
+             features.find("embedded-retEventoCTe(tpEvento=110111,cStat=135)") != std::string::npos,
+             col[5] == "cteOSProc"});
     }
     return out;
 }
 
 // A document without protocol aborts on it; one whose protocol does not
 // authorise use aborts with its status; one whose payer is not in
-// toma03 or toma3 (toma4, or a CT-e OS without CTe) aborts on the
-// identification; every other one gives the complete file.
+// toma03 or toma3 (toma4) aborts on the identification; a CT-e OS gives
+// its own sections; every other one gives the complete file.
 TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
     IDF_REQUIRE_CORPUS();
     const std::vector<CorpusEntry> entries = corpus_cte();
@@ -229,7 +231,7 @@ TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
                                                                "(Situação 135).")});
             continue;
         }
-        if (!e.has_protocol || !e.payer_known) {
+        if (!e.has_protocol || (!e.payer_known && !e.os)) {
             EXPECT_EQ(r.result.outcome, Outcome::aborted);
             EXPECT_FALSE(r.ini.has_value());
             EXPECT_EQ(r.boxes, std::vector<std::string>{
@@ -247,7 +249,8 @@ TEST(CteDocumento, EveryCorpusDocumentImportsOrAbortsCleanly) {
         Lines headers;
         std::copy_if(lines.begin(), lines.end(), std::back_inserter(headers),
                      [](const std::string& l) { return l.starts_with("["); });
-        Lines want = {"[IDENTIFICACAO]", "[EMITENTE]", "[REMETENTE]", "[DESTINATARIO]", "[TOTAIS]"};
+        Lines want = e.os ? Lines{"[IDENTIFICACAO]", "[EMITENTE]", "[TOMADOR]", "[TOTAIS]", "[SERVICO]"}
+                          : Lines{"[IDENTIFICACAO]", "[EMITENTE]", "[REMETENTE]", "[DESTINATARIO]", "[TOTAIS]"};
         if (e.transported_nfe > 0) want.insert(want.end(), {"[NOTAS_FISCAIS]", "[QUANTIDADE_NOTAS]"});
         want.push_back("[DIRETORIO]");
         EXPECT_EQ(headers, want);

@@ -36,6 +36,15 @@ Tipo cte() {
             "chCTe",           "http://www.portalfiscal.inf.br/cte"};
 }
 
+// The CT-e OS: the CT-e's events, under its own root.
+Tipo cteos() {
+    Tipo t = cte();
+    t.documento = std::string(IDF_TESTS_DIR) + "/../samples/cteos-exemplo.xml";
+    t.chave = "35240647528163000105670010000045211739204188";
+    t.proc = "cteOSProc";
+    return t;
+}
+
 const std::string outra_chave = "35240698765432000110550010000099991000099990";
 
 // The authority's answer to an event: <resposta><infEvento>.
@@ -152,6 +161,8 @@ void verifica(const Tipo& t) {
 TEST(Cancelamento, NfeEventsBesideOrInsideTheDocument) { verifica(nfe()); }
 
 TEST(Cancelamento, CteEventsBesideOrInsideTheDocument) { verifica(cte()); }
+
+TEST(Cancelamento, CteOsEventsBesideOrInsideTheDocument) { verifica(cteos()); }
 
 // Ended before the check (the protocol's number is missing): no event
 // looked for, and none reported, though one lies beside the document.

@@ -457,11 +457,13 @@ mkfifo "$data/hostil/00-fila.xml"  # a FIFO under an .xml name must not block th
 for f in nfelib-nfe400-35-1808-47449.xml nfephp-nfe200-unsigned.xml nfelib-nfe400-reforma-tributaria.xml; do
   cp "$corpus/nfe/$f" "$data/avulsos/"
 done
-for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml; do cp "$corpus/cte/$f" "$data/avulsos/"; done
+for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml spedda-cteos300-hom.xml; do
+  cp "$corpus/cte/$f" "$data/avulsos/"
+done
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
 # The hand-written documents of the tax reform, with every group.
 cp "$root"/tests/data/reforma/*.xml "$data/avulsos/"
-cp "$root/samples/nfe-exemplo.xml" "$data/amostra/"
+cp "$root/samples/nfe-exemplo.xml" "$root/samples/cteos-exemplo.xml" "$data/amostra/"
 # The sample NF-e and, sorting before it, the event that cancels it.
 cp "$root/samples/nfe-exemplo.xml" "$data/cancelada/"
 key=35240612345678000195550010000012341000012345
