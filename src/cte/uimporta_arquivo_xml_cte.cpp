@@ -13,7 +13,7 @@ void Tfrmimporta_arquivo_xml_cte::run_stages() {
 }
 
 const DocumentType document{
-    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe"},
+    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe", true},
     {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
     run_stages_of<Tfrmimporta_arquivo_xml_cte>};
 
