@@ -397,11 +397,18 @@ bool not_there(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
 }
 
+// A file that is there and may not be read: no right to it, or another
+// program holds it without sharing.
+bool refused(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 // read_file, and read_file_once with `read`.
 FileBytes read_plain_file(const std::string& path, FileIdentities* read) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
+    // Whatever else has no attributes is no file (Wine gives a FIFO none).
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return {not_there(GetLastError()) ? ReadStatus::absent : ReadStatus::unreadable, {}};
+        return {refused(GetLastError()) ? ReadStatus::unreadable : ReadStatus::absent, {}};
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return {ReadStatus::absent, {}};
     UniqueHandle handle = checked(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
