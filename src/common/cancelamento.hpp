@@ -5,39 +5,24 @@
 // signed event, which the ERP downloads into the same folder as its own file
 // (procEventoNFe / procEventoCTe), or which some tools append to the
 // document (a retEvento / retEventoCTe after the protocol). The import looks
-// for one in the loaded document first, then in every file the search lists
-// beside it, and stops at the first.
+// for one among the events of the document (eventos.hpp) that the pass over
+// the folder found (folder_scan.hpp): the loaded document's own, then those
+// of every "*.xml" file of its folder.
 #pragma once
 
-#include <optional>
-#include <string>
 #include <string_view>
 
 #include "common/import.hpp"
-#include "xml/tree.hpp"
 
 namespace idf {
 
-// The cancellation of the document with the access key `chave` (ANSI,
-// without blanks at either end) that the file with the document element
-// `root` holds, when it holds one: either the file is an event file
-// (<event_proc>, with tpEvento and the key from <event>/infEvento and cStat
-// from <event_answer>/infEvento), or it is a document (<proc>) with an
-// <event_answer> at any depth below its root. The event counts when
-// tpEvento is 110111 or 110112 (cancellation, cancellation by
-// substitution), the key is `chave` and cStat is 135, 136 or 155; texts are
-// compared without characters 0 to 32 at either end, and a text that cannot
-// be read (an element holding more than text) makes the event not count.
-// The result's arquivo is left empty. Raises nothing but for memory.
-std::optional<CancelamentoLido> cancelamento_de(xml::Node root, const DocumentType::Names& names,
-                                                std::string_view chave);
-
 // The check of the import, right after the document's own access key
-// `chave` (as read) has been read and before the first section is written:
-// the loaded document, then the files listed beside it (the search's pass,
-// or, on the dialog way, the folder of the chosen file read now). On the
-// first cancellation found it takes the abort path with its message, and
-// the event is handed back in the result.
+// `chave` (as read) has been read and before the first section is written.
+// A registered cancellation of the document (110111 or 110112, cStat 135,
+// 136 or 155) found anywhere takes the abort path with its message, and
+// the event is handed back in the result. Without one, a file of the folder
+// that could not be read or parsed and may hold one takes the abort path
+// too, naming the first such file.
 void verifica_cancelamento(Import& import, std::u16string_view chave);
 
 }  // namespace idf

@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 
+#include "common/folder_scan.hpp"
 #include "common/messages.hpp"
 #include "values/text.hpp"
 
@@ -10,6 +11,8 @@ namespace idf {
 
 Import::Import(Platform& platform, const Regional& regional, const DocumentType& type)
     : platform_(platform), regional_(regional), type_(type), element_(type.names.element) {}
+
+Import::~Import() = default;
 
 void Import::add_problem(std::string_view line) {
     lista_problemas_ += line;
@@ -21,9 +24,10 @@ void Import::abort(std::string_view message) { throw AbortImport{std::string(mes
 void Import::load_document(const std::string& path) {
     xml_.clear();
     if (path.empty()) throw xml::XmlDocError("FileName cannot be blank");
-    const auto bytes = platform_.read_file(path);
-    if (!bytes) throw xml::ParseError("The system cannot locate the object specified.", 0, "");
-    xml_.load(*bytes, path);
+    const FileBytes file = platform_.read_file(path);
+    if (file.status == ReadStatus::too_large) throw xml::ParseError("The file is too large.", 0, "");
+    if (!file) throw xml::ParseError("The system cannot locate the object specified.", 0, "");
+    xml_.load(*file, path);
 }
 
 void Import::finish(ImportResult& result) {

@@ -22,6 +22,8 @@ namespace idf {
 
 enum class Outcome { completed, aborted };
 
+struct ScanResult;
+
 // The texts of the authorisation protocol's infProt (UTF-8, untrimmed);
 // none when the import stopped before the protocol was read, when the
 // element is missing or when its text cannot be read.
@@ -104,6 +106,9 @@ struct DocumentType {
         std::string_view element_under(std::string_view root) const {
             return !variant_proc.empty() && root == variant_proc ? variant_element : element;
         }
+        // The detail of a request is one element inside detEvento (CT-e),
+        // not detEvento itself (NF-e).
+        bool event_detail_wrapped = false;
     };
     struct Messages {
         std::string_view not_found;    // no file of the folder carries the key
@@ -119,7 +124,7 @@ struct DocumentType {
 class Import {
 public:
     Import(Platform& platform, const Regional& regional, const DocumentType& type);
-    virtual ~Import() = default;
+    virtual ~Import();
     Import(const Import&) = delete;
     Import& operator=(const Import&) = delete;
 
@@ -166,14 +171,10 @@ public:
     void set_protocolo_lido(ProtocoloLido lido) { protocolo_lido_ = std::move(lido); }
     const ExchangeFile& exchange_file() const { return *file_; }
 
-    // Set by the search when it has looked through the whole folder for a
-    // cancellation of the key: the first one found beside the document, if
-    // any. The dialog way leaves it unset; the check reads the folder then.
-    struct CancelamentoNaPasta {
-        std::optional<CancelamentoLido> lido;
-        std::string nome;  // the file's name without its folder, UTF-8
-    };
-    const std::optional<CancelamentoNaPasta>& cancelamento_na_pasta() const { return cancelamento_na_pasta_; }
+    // The pass of the search way over the folder (folder_scan.hpp); none on
+    // the dialog way, whose pass the cancellation check makes.
+    const ScanResult* varredura() const { return varredura_.get(); }
+    const ProtocoloLido& protocolo_lido() const { return protocolo_lido_; }
     // The cancellation that stops the import, handed back in the result.
     void set_cancelamento(CancelamentoLido lido) { cancelamento_ = std::move(lido); }
 
@@ -195,7 +196,7 @@ private:
     std::unique_ptr<ExchangeFile> file_;
     std::string lista_problemas_;
     ProtocoloLido protocolo_lido_;
-    std::optional<CancelamentoNaPasta> cancelamento_na_pasta_;
+    std::unique_ptr<ScanResult> varredura_;
     std::optional<CancelamentoLido> cancelamento_;
 };
 

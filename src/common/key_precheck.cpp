@@ -41,6 +41,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -316,9 +317,13 @@ KeyPrecheck::KeyPrecheck(std::string_view ansi_key) : key_(ansi_key) {
     }) && ansi_keeps_ascii_alnum_apart();
 }
 
-bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
-    if (!active_) return true;
-    if (contains(bytes, key_)) return true;          // (d)
+namespace {
+
+// Whether the file with these bytes may hold one of `texts` (ASCII digits
+// and letters) as the text of an element: the argument above, for each.
+bool may_carry_one_of(std::string_view bytes, std::initializer_list<std::string_view> texts) {
+    for (const std::string_view text : texts)
+        if (contains(bytes, text)) return true;      // (d)
     const Decoding decoding = head_decoding(bytes);  // (a)
     if (decoding == Decoding::unknown) return true;
     switch (scan(bytes, decoding == Decoding::utf8)) {  // (a), (b), (c)
@@ -332,7 +337,22 @@ bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
     // (c) outside comments, CDATA sections and processing instructions,
     // and (d) for the joined text.
     const auto joined = joined_text(bytes);
-    return !joined || contains(*joined, key_);
+    if (!joined) return true;
+    for (const std::string_view text : texts)
+        if (contains(*joined, text)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
+    if (!active_) return true;
+    return may_carry_one_of(bytes, {key_});
+}
+
+bool may_carry_code(std::string_view bytes, std::initializer_list<std::string_view> codes) {
+    if (!ansi_keeps_ascii_alnum_apart()) return true;
+    return may_carry_one_of(bytes, codes);
 }
 
 }  // namespace idf

@@ -12,6 +12,7 @@
 // parse of every file would give. The argument is in key_precheck.cpp.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,11 @@ private:
     std::string key_;
     bool active_ = false;
 };
+
+// The same check for codes of ASCII digits and letters (tpEvento): false
+// only when the file with these bytes cannot hold any of them as the text
+// of an element.
+bool may_carry_code(std::string_view bytes, std::initializer_list<std::string_view> codes);
 
 // True when the ANSI conversion of DOM text maps every character outside
 // ASCII to at least one byte that is not an ASCII digit or letter, and each

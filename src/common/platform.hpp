@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "values/regional.hpp"
@@ -59,11 +61,40 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// The files read so far, by identity.
+class FileIdentities {
+public:
+    // False when the file was there already.
+    bool insert(const FileIdentity& file) { return files_.insert({file.volume, file.index}).second; }
+    bool contains(const FileIdentity& file) const { return files_.contains({file.volume, file.index}); }
+
+private:
+    std::set<std::pair<std::uint64_t, std::uint64_t>> files_;
+};
+
 struct DirectoryListing {
     // The folder's full path, without a trailing separator except for a root.
     std::string folder;
     // Plain file names matching the mask, sorted ascending ignoring case.
     std::vector<std::string> names;
+    // The mask the names match: "*.xml" unless the folder's path named one.
+    std::string mask = "*.xml";
+};
+
+// What read_file found at a path: the whole file, nothing to read (no such
+// file, or a folder, device, FIFO or socket), a file larger than
+// xml::Document::max_file_size (not read at all), or a plain file that
+// could not be opened or read (permissions, a file held by another program
+// without sharing, an I/O error).
+// read_file_once also tells a file read before through another name.
+enum class ReadStatus { read, absent, too_large, unreadable, read_before };
+
+struct FileBytes {
+    ReadStatus status = ReadStatus::absent;
+    std::string bytes;  // the whole file when read, else empty
+    explicit operator bool() const { return status == ReadStatus::read; }
+    const std::string& operator*() const { return bytes; }
+    const std::string* operator->() const { return &bytes; }
 };
 
 class Platform {
@@ -135,10 +166,16 @@ public:
     // process) are removed first. nullptr when the file cannot be created.
     virtual std::unique_ptr<OutputFile> create_file(const std::string& path) = 0;
 
-    // Reads a whole file; nullopt when it is not a readable plain file. A
-    // file larger than xml::Document::max_file_size may be read only in
-    // part, as long as more than that many bytes are returned.
-    virtual std::optional<std::string> read_file(const std::string& path) = 0;
+    // Reads a whole plain file (see FileBytes). A file larger than
+    // xml::Document::max_file_size is told by its size, without reading it.
+    virtual FileBytes read_file(const std::string& path) = 0;
+    // The same, once per file: a file whose identity is in `read` is not
+    // read again (ReadStatus::read_before), and the file read is added to
+    // it. A platform that cannot tell identities reads every file.
+    virtual FileBytes read_file_once(const std::string& path, FileIdentities& read) {
+        (void)read;
+        return read_file(path);
+    }
 
     // A text in the host's encoding (arguments, paths) converted to the
     // ANSI code page.
@@ -158,7 +195,7 @@ public:
     EntryKind entry_kind(const std::string& path) override;                             \
     bool delete_file(const std::string& path) override;                                 \
     std::unique_ptr<OutputFile> create_file(const std::string& path) override;          \
-    std::optional<std::string> read_file(const std::string& path) override;             \
+    FileBytes read_file(const std::string& path) override;                              \
     std::string host_to_ansi(std::string_view text) override
 
 // Whether the search makes its folder the process's current folder, as the

@@ -25,7 +25,7 @@ std::vector<Table> tabelas() {
 }
 
 const DocumentType document{{"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe",
-                             "retEventoCTe", "cteOSProc", "CTeOS"},
+                             "retEventoCTe", "cteOSProc", "CTeOS", true},
                             {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
                             run_stages_of<Tfrmimporta_arquivo_xml_cte>};
 

@@ -1,5 +1,6 @@
 #include "platform/headless_platform.hpp"
 
+#include "common/folder_scan.hpp"
 #include "common/messages.hpp"
 
 namespace idf {
@@ -43,8 +44,13 @@ bool output_is_an_input(Platform& platform, const std::string& output, const std
     const auto target = platform.file_identity(output, false);
     if (!target) return false;
     if (chosen && platform.file_identity(*chosen, true) == target) return true;
-    if (!search_folder) return false;
-    const auto listing = platform.list_directory(*search_folder);
+    // Every file the pass over the folder reads: the search's, or the
+    // chosen file's folder.
+    std::optional<ScanListing> listing;
+    if (search_folder)
+        listing = search_listing(platform, *search_folder);
+    else if (chosen)
+        listing = document_listing(platform, *chosen);
     if (!listing) return false;
     for (const std::string& name : listing->names)
         if (platform.file_identity(platform.join_path(listing->folder, name), true) == target) return true;

@@ -49,7 +49,10 @@ public:
         return base_.file_identity(path, follow_links);
     }
     std::unique_ptr<OutputFile> create_file(const std::string& path) override { return base_.create_file(path); }
-    std::optional<std::string> read_file(const std::string& path) override { return base_.read_file(path); }
+    FileBytes read_file(const std::string& path) override { return base_.read_file(path); }
+    FileBytes read_file_once(const std::string& path, FileIdentities& read) override {
+        return base_.read_file_once(path, read);
+    }
     std::string host_to_ansi(std::string_view text) override { return base_.host_to_ansi(text); }
 
 private:
@@ -69,7 +72,8 @@ ImportResult run_headless(const DocumentType& type, HeadlessPlatform& platform, 
 
 // True when the exchange file at `output` would remove or replace a file
 // that the import reads: `chosen`, the file to import (when given), or any
-// file that the search of `search_folder` lists (when given). Compared by
+// file that the pass over the folder reads (folder_scan.hpp): of the search
+// of `search_folder` (when given), else of the folder of `chosen`. Compared by
 // identity, never by spelling: the entry at `output` itself against the
 // files that the inputs' paths open. `platform` lists the folder; make it
 // leave the current folder alone.

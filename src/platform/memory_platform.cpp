@@ -5,6 +5,7 @@
 
 #include "platform/temp_name.hpp"
 #include "values/text.hpp"
+#include "xml/tree.hpp"
 
 namespace idf {
 
@@ -150,11 +151,13 @@ std::unique_ptr<OutputFile> MemoryPlatform::create_file(const std::string& path)
     return file;
 }
 
-std::optional<std::string> MemoryPlatform::read_file(const std::string& path) {
+FileBytes MemoryPlatform::read_file(const std::string& path) {
     reads.push_back(path);
     const auto it = files.find(path);
-    if (it == files.end()) return std::nullopt;
-    return it->second;
+    if (it == files.end()) return {ReadStatus::absent, {}};
+    if (it->second.size() > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
+    if (unreadable.contains(path)) return {ReadStatus::unreadable, {}};
+    return {ReadStatus::read, it->second};
 }
 
 std::string MemoryPlatform::host_to_ansi(std::string_view text) { return utf8_to_cp1252(text); }

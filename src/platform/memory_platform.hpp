@@ -34,6 +34,9 @@ public:
 
     // --- failures on demand ---------------------------------------------
     bool fail_create = false;  // create_file fails
+    // Files that are there but cannot be read (no permission, held by
+    // another program).
+    std::set<std::string> unreadable;
     // The exchange file accepts this many bytes, then write fails.
     std::optional<std::size_t> write_capacity;
     bool fail_close = false;  // commit fails

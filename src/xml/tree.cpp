@@ -285,6 +285,28 @@ std::u16string Node::text() const {
     throw XmlDocError("Element does not contain a single text node");
 }
 
+std::u16string Node::joined_text() const {
+    const NodeData& node = data();
+    if (node.type() != NodeType::element) return utf8_to_utf16(node.text());
+    Storage& store = storage();
+    std::string joined;
+    for (std::uint32_t child = node.first_child; child != 0; child = store.node(child).next_sibling) {
+        const NodeData& piece = store.node(child);
+        switch (piece.type()) {
+            case NodeType::text:
+            case NodeType::cdata:
+                joined += piece.text();
+                break;
+            case NodeType::element:
+                throw XmlDocError("Element does not contain a single text node");
+            case NodeType::comment:
+            case NodeType::processing_instruction:
+                break;
+        }
+    }
+    return utf8_to_utf16(joined);
+}
+
 TreeBuilder::TreeBuilder(Document& doc) : doc_(doc) { open_.push_back({0, 0}); }
 
 std::uint32_t TreeBuilder::add(NodeType type, std::uint32_t name, std::string_view value) {

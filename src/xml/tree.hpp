@@ -68,6 +68,11 @@ public:
     // Text of a text-only element (see the file comment); the value of any
     // other node. An element without children gets an empty text node.
     std::u16string text() const;
+    // The text of an element read through what splits it: its text and
+    // CDATA children joined, comments and processing instructions left
+    // out; "" for an element without them. Raises XmlDocError when the
+    // element holds an element. Never changes the document.
+    std::u16string joined_text() const;
 
     // The first child matching `name`; when none matches, an element is
     // created empty as the last child, with this node's prefix and

@@ -14,6 +14,7 @@
 
 #include "core/core_support.hpp"
 #include "platform/posix/posix_platform.hpp"
+#include "xml/tree.hpp"
 
 namespace idf {
 namespace {
@@ -141,18 +142,42 @@ TEST(ListDirectory, MissingFolderIsNotListedAndTheCurrentFolderStays) {
     EXPECT_EQ(fs::current_path(), dir.path());
 }
 
-TEST(ReadFile, ReadsPlainFilesOnly) {
+TEST(ReadFile, ReadsPlainFilesOnlyAndTellsWhyNot) {
     test::TempDir dir;
     PosixPlatform platform;
     const std::string bytes("a\0b\r\n\xff", 6);
-    EXPECT_EQ(platform.read_file(dir.write("f.xml", bytes)), bytes);
-    EXPECT_EQ(platform.read_file(dir.write("empty.xml", "")), "");
-    EXPECT_FALSE(platform.read_file(dir.str()));
-    EXPECT_FALSE(platform.read_file(dir.str() + "/missing.xml"));
     // A FIFO with nobody writing must not block the search.
     const std::string fifo = dir.str() + "/fifo.xml";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    EXPECT_FALSE(platform.read_file(fifo));
+    // Larger than the XML layer parses: told by its size, never read.
+    const std::string large = dir.write("large.xml", "");
+    fs::resize_file(large, xml::Document::max_file_size + 1);
+    const std::string loop = dir.str() + "/loop.xml";
+    fs::create_symlink("loop.xml", loop);
+    struct Case {
+        std::string path;
+        ReadStatus status;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {dir.str(), ReadStatus::absent, ""},
+        {dir.str() + "/missing.xml", ReadStatus::absent, ""},
+        {fifo, ReadStatus::absent, ""},
+        {large, ReadStatus::too_large, ""},
+        {loop, ReadStatus::unreadable, ""},
+        {dir.write("f.xml", bytes), ReadStatus::read, bytes},
+        {dir.write("empty.xml", ""), ReadStatus::read, ""},
+    };
+    for (const Case& c : cases) {
+        const FileBytes file = platform.read_file(c.path);
+        EXPECT_EQ(file.status, c.status) << c.path;
+        EXPECT_EQ(file.bytes, c.bytes) << c.path;
+    }
+    // Once per file: another name of a file read is not read again.
+    fs::create_hard_link(dir.path() / "f.xml", dir.path() / "g.xml");
+    FileIdentities read;
+    EXPECT_EQ(*platform.read_file_once(dir.str() + "/f.xml", read), bytes);
+    EXPECT_EQ(platform.read_file_once(dir.str() + "/g.xml", read).status, ReadStatus::read_before);
 }
 
 TEST(AnsiFaithful, OnlyNamesTheCodePageHoldsExactlyAndWithoutControls) {

@@ -21,9 +21,13 @@ inline constexpr std::string_view key_b = "3518083412874500015255001000047428192
 class RecordingPlatform : public TestPlatform {
 public:
     using TestPlatform::TestPlatform;
-    std::optional<std::string> read_file(const std::string& path) override {
+    FileBytes read_file(const std::string& path) override {
         reads.push_back(path);
         return TestPlatform::read_file(path);
+    }
+    FileBytes read_file_once(const std::string& path, FileIdentities& read) override {
+        reads.push_back(path);
+        return TestPlatform::read_file_once(path, read);
     }
     std::vector<std::string> reads;
 };

@@ -227,9 +227,9 @@ class SwappingPlatform : public test::TestPlatform {
 public:
     SwappingPlatform(std::string host, std::function<void()> swap)
         : TestPlatform(std::move(host)), swap_(std::move(swap)) {}
-    std::optional<std::string> read_file(const std::string& path) override {
+    FileBytes read_file_once(const std::string& path, FileIdentities& read) override {
         if (swap_) std::exchange(swap_, nullptr)();
-        return TestPlatform::read_file(path);
+        return TestPlatform::read_file_once(path, read);
     }
 
 private:

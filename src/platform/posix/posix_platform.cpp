@@ -335,6 +335,7 @@ std::optional<DirectoryListing> list_files(std::string folder, const std::string
 
     DirectoryListing listing;
     listing.folder = folder;
+    listing.mask = mask;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name.empty() || name.front() == '.') continue;  // hidden, and "." and ".."
@@ -400,37 +401,55 @@ std::unique_ptr<OutputFile> PosixPlatform::create_file(const std::string& path) 
     return file;
 }
 
-std::optional<std::string> PosixPlatform::read_file(const std::string& path) {
+namespace {
+
+// read_file, and read_file_once with `read`.
+FileBytes read_plain_file(const std::string& path, FileIdentities* read) {
     // A path the ANSI file functions of Windows could not open either, and
     // that the exchange file could not name exactly (its folder line would
     // name another file): such a file cannot be opened here.
-    if (!ansi_faithful(path)) return std::nullopt;
+    if (!ansi_faithful(path)) return {ReadStatus::unreadable, {}};
     // O_NONBLOCK: a FIFO or device under an .xml name must not hang us.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) {
+        return {errno == ENOENT || errno == ENOTDIR || errno == ENXIO ? ReadStatus::absent : ReadStatus::unreadable,
+                {}};
+    }
     struct FdCloser {
         int fd;
         ~FdCloser() { ::close(fd); }
     } closer{fd};
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    // A file larger than the XML layer parses is read only far enough to
-    // tell: a huge file under an .xml name must not fill the memory.
-    constexpr std::size_t limit = xml::Document::max_file_size + 1;
-    std::string bytes;
-    bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit));
+    if (::fstat(fd, &st) != 0) return {ReadStatus::unreadable, {}};
+    if (!S_ISREG(st.st_mode)) return {ReadStatus::absent, {}};
+    if (read && !read->insert({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}))
+        return {ReadStatus::read_before, {}};
+    // A file larger than the XML layer parses is never read: a huge file
+    // under an .xml name must not fill the memory nor cost its reading.
+    if (static_cast<std::uintmax_t>(st.st_size) > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
+    FileBytes file{ReadStatus::read, {}};
+    std::string& bytes = file.bytes;
+    bytes.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return {ReadStatus::unreadable, {}};
         }
         if (n == 0) break;
         done += static_cast<std::size_t>(n);
     }
     bytes.resize(done);
-    return bytes;
+    return file;
+}
+
+}  // namespace
+
+FileBytes PosixPlatform::read_file(const std::string& path) { return read_plain_file(path, nullptr); }
+
+FileBytes PosixPlatform::read_file_once(const std::string& path, FileIdentities& read) {
+    return read_plain_file(path, &read);
 }
 
 std::string PosixPlatform::host_to_ansi(std::string_view text) { return utf8_to_cp1252(text); }

@@ -17,6 +17,8 @@ public:
     // (/proc/self/exe), empty when it cannot be determined. Arguments and
     // paths are UTF-8.
     IDF_PLATFORM_MEMBERS;
+    // The identity is the one of the file opened, taken before reading it.
+    FileBytes read_file_once(const std::string& path, FileIdentities& read) override;
     // Only a plain file or a link is deleted; the file identity is the
     // device and inode (the volume serial number and file index on Windows).
     std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override;

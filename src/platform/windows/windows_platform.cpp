@@ -352,6 +352,7 @@ std::optional<DirectoryListing> list_files(FolderAndMask where, bool make_curren
 
     DirectoryListing listing;
     listing.folder = folder;
+    listing.mask = where.mask;
     const std::string pattern = folder + (folder.back() == '\\' ? "" : "\\") + where.mask;
     WIN32_FIND_DATAA found{};
     UniqueFind find(FindFirstFileA(pattern.c_str(), &found));
@@ -425,31 +426,66 @@ std::unique_ptr<OutputFile> WindowsPlatform::create_file(const std::string& path
     return file;
 }
 
-std::optional<std::string> WindowsPlatform::read_file(const std::string& path) {
+namespace {
+
+// A file or folder that is not there, as opposed to one that is and cannot
+// be opened.
+bool not_there(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+// A file that is there and may not be read: no right to it, or another
+// program holds it without sharing.
+bool refused(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// read_file, and read_file_once with `read`.
+FileBytes read_plain_file(const std::string& path, FileIdentities* read) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
-        return std::nullopt;
+    // Whatever else has no attributes is no file (Wine gives a FIFO none).
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return {refused(GetLastError()) ? ReadStatus::unreadable : ReadStatus::absent, {}};
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return {ReadStatus::absent, {}};
     UniqueHandle handle = checked(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A file held by another program without sharing, or without the right
+    // to read it, cannot be read; a file that went away is not there.
+    if (!handle) return {not_there(GetLastError()) ? ReadStatus::absent : ReadStatus::unreadable, {}};
     // Only a file on disk: never a device, pipe or console that could block.
-    if (!handle || GetFileType(handle.get()) != FILE_TYPE_DISK) return std::nullopt;
+    if (GetFileType(handle.get()) != FILE_TYPE_DISK) return {ReadStatus::absent, {}};
+    if (read) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(handle.get(), &info)) return {ReadStatus::unreadable, {}};
+        if (!read->insert({info.dwVolumeSerialNumber,
+                           static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow}))
+            return {ReadStatus::read_before, {}};
+    }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(handle.get(), &size) || size.QuadPart < 0) return std::nullopt;
-    // A file larger than the XML layer parses is read only far enough for
-    // it to tell: a huge file under an .xml name never fills the memory.
-    constexpr ULONGLONG limit = xml::Document::max_file_size + 1;
-    std::string bytes(static_cast<std::size_t>(std::min<ULONGLONG>(static_cast<ULONGLONG>(size.QuadPart), limit)),
-                      '\0');
+    if (!GetFileSizeEx(handle.get(), &size) || size.QuadPart < 0) return {ReadStatus::unreadable, {}};
+    // A file larger than the XML layer parses is never read: a huge file
+    // under an .xml name must not fill the memory nor cost its reading.
+    if (static_cast<ULONGLONG>(size.QuadPart) > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
+    FileBytes file{ReadStatus::read, std::string(static_cast<std::size_t>(size.QuadPart), '\0')};
+    std::string& bytes = file.bytes;
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD got = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
-        if (!ReadFile(handle.get(), bytes.data() + done, want, &got, nullptr)) return std::nullopt;
+        if (!ReadFile(handle.get(), bytes.data() + done, want, &got, nullptr)) return {ReadStatus::unreadable, {}};
         if (got == 0) break;
         done += got;
     }
     bytes.resize(done);
-    return bytes;
+    return file;
+}
+
+}  // namespace
+
+FileBytes WindowsPlatform::read_file(const std::string& path) { return read_plain_file(path, nullptr); }
+
+FileBytes WindowsPlatform::read_file_once(const std::string& path, FileIdentities& read) {
+    return read_plain_file(path, &read);
 }
 
 std::string WindowsPlatform::host_to_ansi(std::string_view text) { return std::string(text); }

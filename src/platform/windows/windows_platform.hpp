@@ -33,6 +33,8 @@ public:
     // drive root keeps its backslash; empty when the executable's path
     // cannot be read in full. Host strings are ANSI already.
     IDF_PLATFORM_MEMBERS;
+    // The identity is the one of the file opened, taken before reading it.
+    FileBytes read_file_once(const std::string& path, FileIdentities& read) override;
     // The path in the ANSI code page, as UTF-8.
     std::string path_to_utf8(std::string_view path) override;
     // Only a plain file or a link is deleted; the file identity is the

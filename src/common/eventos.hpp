@@ -1,0 +1,100 @@
+// The events of a document, read once.
+//
+// After its authorisation an NF-e or CT-e may receive events: its
+// cancellation, a correction letter, the buyer's manifestation, a CT-e
+// taker's disagreement. Each is a signed request (evento / eventoCTe, its
+// infEvento) that the authority answers (retEvento / retEventoCTe, its
+// infEvento). The ERP downloads them as files of their own
+// (procEventoNFe / procEventoCTe: request and answer), or finds the answers
+// appended to the document after its protocol. Each event is read here into
+// one record, with everything any reader of the events needs; which events
+// belong to the document is decided here only.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/import.hpp"
+#include "xml/tree.hpp"
+
+namespace idf {
+
+// One correction of a CT-e correction letter (infCorrecao).
+struct CorrecaoCTe {
+    std::optional<std::string> grupoAlterado;
+    std::optional<std::string> campoAlterado;
+    std::optional<std::string> valorAlterado;
+    std::optional<std::string> nroItemAlterado;
+};
+
+// The detail of a request: the children of detEvento (NF-e) or of the one
+// element inside it (CT-e: evCancCTe, evCCeCTe, ...). Texts as read.
+struct DetalheEvento {
+    std::optional<std::string> descEvento;
+    std::optional<std::string> xCorrecao;
+    std::optional<std::string> xJust;
+    std::optional<std::string> xObs;
+    std::optional<std::string> xJustMotivo;
+    std::optional<std::string> nProtEvento;      // NF-e: the event an event cancels
+    std::optional<std::string> nProtEvPrestDes;  // CT-e: the same
+    std::optional<std::string> nProtCE;          // CT-e: the same
+    std::vector<CorrecaoCTe> correcoes;          // CT-e correction letter
+};
+
+// The codes (tpEvento, the key, tpAmb, cStat) are read through comments and
+// CDATA sections and trimmed of characters 0 to 32 at either end; the other
+// texts are as read. All UTF-8; none when absent or when the element holds
+// more than text.
+struct PedidoEvento {
+    std::optional<std::string> tpEvento;
+    std::optional<std::string> chave;
+    std::optional<std::string> nSeqEvento;
+    std::optional<std::string> tpAmb;
+    std::optional<std::string> dhEvento;
+    DetalheEvento detalhe;
+};
+
+struct RespostaEvento {
+    std::optional<std::string> tpEvento;
+    std::optional<std::string> chave;
+    std::optional<std::string> tpAmb;
+    std::optional<std::string> cStat;
+    std::optional<std::string> nProt;
+    std::optional<std::string> dhRegEvento;
+    std::optional<std::string> xEvento;
+};
+
+struct Evento {
+    std::string arquivo;  // the file's full path, UTF-8
+    std::string nome;     // its listed name (UTF-8), the document's own for an answer inside it
+    // An answer appended inside a document: there is no request.
+    bool anexado = false;
+    std::optional<PedidoEvento> pedido;
+    RespostaEvento resposta;
+
+    // The request's, or for an answer inside a document the answer's.
+    const std::optional<std::string>& tpEvento() const { return pedido ? pedido->tpEvento : resposta.tpEvento; }
+    const std::optional<std::string>& chave() const { return pedido ? pedido->chave : resposta.chave; }
+    const std::optional<std::string>& tpAmb() const { return pedido ? pedido->tpAmb : resposta.tpAmb; }
+};
+
+// Appends to `eventos` the events of the document with the access key
+// `chave` (ANSI, trimmed) that the file with the document element `root`
+// holds: an event file (<event_proc>) holds one, a document (<proc>) the
+// answers at any depth below its root, in document order. Only events whose
+// key (the request's, or the answer's inside a document) is `chave` are
+// kept; arquivo and nome are left empty. Raises nothing but for memory.
+void le_eventos(xml::Node root, const DocumentType::Names& names, std::string_view chave, std::vector<Evento>& eventos);
+
+// Whether an event of the key belongs to the document whose protocol has
+// the environment `tp_amb` (as read; none when absent): the answer's key
+// and tpEvento, when given, are the request's, and the event's tpAmb, when
+// given, is the protocol's.
+bool pertence_ao_documento(const Evento& evento, const std::optional<std::string>& tp_amb);
+
+// A registered cancellation (110111, 110112; cStat 135, 136 or 155).
+bool cancela(const Evento& evento);
+
+}  // namespace idf

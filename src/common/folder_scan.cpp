@@ -1,0 +1,204 @@
+#include "common/folder_scan.hpp"
+
+#include <set>
+
+#include "values/text.hpp"
+#include "xml/tree.hpp"
+
+namespace idf {
+
+namespace {
+
+// The access key held by the document's protocol, in ANSI; empty when the
+// document has no protocol or no key.
+std::string protocol_key(xml::Node root, std::string_view protocol_name, std::string_view key_name) {
+    xml::Node protocol = root.find(protocol_name);
+    if (!protocol) return {};
+    xml::Node inf_prot = protocol.find("infProt");
+    if (!inf_prot) return {};
+    xml::Node key = inf_prot.child(key_name);
+    if (is_blank(key.text())) return {};
+    try {
+        return to_ansi(key.text());
+    } catch (const DataError&) {
+        return {};
+    }
+}
+
+// Whether bytes that could not be parsed may be a cancellation of the key.
+bool may_be_cancellation(std::string_view bytes, std::string_view chave) {
+    const auto holds = [&](std::string_view text) { return bytes.find(text) != std::string_view::npos; };
+    return !chave.empty() && holds(chave) && (holds("110111") || holds("110112"));
+}
+
+// The steps of the pass for one import.
+class Pass {
+public:
+    Pass(Import& import, std::string chave)
+        : platform_(import.platform()),
+          names_(import.document_type().names),
+          chave_(std::move(chave)),
+          precheck_(chave_) {}
+
+    const KeyPrecheck& precheck() const { return precheck_; }
+    FileIdentities& lidos() { return lidos_; }
+    ScanResult& result() { return result_; }
+
+    // The file's bytes, or none when it is passed over or recorded.
+    std::optional<std::string> read(const std::string& path, const std::string& name) {
+        FileBytes file = platform_.read_file_once(path, lidos_);
+        if (file.status == ReadStatus::unreadable) {
+            result_.ilegiveis.push_back(
+                {platform_.path_to_utf8(path), platform_.path_to_utf8(name), false, true, true});
+            return std::nullopt;
+        }
+        if (!file) return std::nullopt;
+        return std::move(file.bytes);
+    }
+
+    // Parses the bytes into `doc`; false, with the file recorded, when they
+    // cannot be parsed.
+    bool parse(xml::Document& doc, std::string_view bytes, const std::string& path, const std::string& name) {
+        try {
+            doc.load(bytes, path);
+            return true;
+        } catch (const DataError&) {
+            result_.ilegiveis.push_back({platform_.path_to_utf8(path), platform_.path_to_utf8(name), true,
+                                         may_be_cancellation(bytes, chave_), true});
+            return false;
+        }
+    }
+
+    // The events of the key that the parsed file holds, to `eventos`.
+    void events(xml::Node root, const std::string& path, const std::string& name, std::vector<Evento>& eventos) {
+        const std::size_t before = eventos.size();
+        le_eventos(root, names_, chave_, eventos);
+        if (eventos.size() == before) return;
+        const std::string arquivo = platform_.path_to_utf8(path);
+        const std::string nome = platform_.path_to_utf8(name);
+        for (std::size_t i = before; i < eventos.size(); ++i) {
+            eventos[i].arquivo = arquivo;
+            eventos[i].nome = nome;
+        }
+    }
+
+    // A file read for the events only, once the document is known.
+    void events_only(const std::string& path, const std::string& name) {
+        const auto bytes = read(path, name);
+        if (!bytes || !may_hold_cancellation(precheck_, *bytes)) return;
+        if (!parse(outro_, *bytes, path, name)) return;
+        try {
+            events(outro_.document_element(), path, name, result_.eventos);
+        } catch (const DataError&) {
+            // A document without an element holds no event.
+        }
+    }
+
+private:
+    Platform& platform_;
+    const DocumentType::Names& names_;
+    std::string chave_;
+    KeyPrecheck precheck_;
+    FileIdentities lidos_;
+    xml::Document outro_;  // the files read for their events
+    ScanResult result_;
+};
+
+ScanListing with_every_xml(Platform& platform, DirectoryListing listing) {
+    ScanListing out{std::move(listing.folder), std::move(listing.names), 0};
+    out.candidatos = out.names.size();
+    if (listing.mask == "*.xml") return out;
+    // The mask chose the candidates; the events may be in any "*.xml" file.
+    auto every = platform.list_folder_of(platform.join_path(out.folder, "*.xml"));
+    if (!every) return out;
+    const std::set<std::string> listed(out.names.begin(), out.names.end());
+    for (std::string& name : every->names)
+        if (!listed.contains(name)) out.names.push_back(std::move(name));
+    return out;
+}
+
+}  // namespace
+
+bool may_hold_cancellation(const KeyPrecheck& precheck, std::string_view bytes) {
+    return precheck.may_carry_key(bytes) && may_carry_code(bytes, {"110111", "110112"});
+}
+
+std::optional<ScanListing> search_listing(Platform& platform, const std::string& pasta) {
+    auto listing = platform.list_directory(pasta);
+    if (!listing) return std::nullopt;
+    return with_every_xml(platform, std::move(*listing));
+}
+
+std::optional<ScanListing> document_listing(Platform& platform, const std::string& documento) {
+    auto listing = platform.list_folder_of(documento);
+    if (!listing) return std::nullopt;
+    return ScanListing{std::move(listing->folder), std::move(listing->names), 0};
+}
+
+ScanResult scan_search(Import& import) {
+    Platform& platform = import.platform();
+    const DocumentType::Names& names = import.document_type().names;
+    const std::string wanted = platform.host_to_ansi(import.chave_acesso);
+    Pass pass(import, std::string(trim(wanted)));
+    ScanResult& result = pass.result();
+    std::vector<Evento> proprios;  // the document's own answers
+    const auto listing = search_listing(platform, import.pasta_temporaria);
+    if (listing) {
+        result.pasta_lida = true;
+        for (std::size_t i = 0; i < listing->names.size(); ++i) {
+            const std::string& name = listing->names[i];
+            if (is_blank(name)) continue;
+            const std::string path = platform.join_path(listing->folder, name);
+            if (!result.documento.empty()) {
+                pass.events_only(path, name);
+                continue;
+            }
+            // Without the document, nothing beyond the candidates is needed.
+            if (i >= listing->candidatos) break;
+            const auto bytes = pass.read(path, name);
+            if (!bytes || !pass.precheck().may_carry_key(*bytes)) continue;
+            if (!pass.parse(import.XML(), *bytes, path, name)) continue;
+            try {
+                const xml::Node root = import.document_element();
+                const std::string key = protocol_key(root, names.protocol, names.key);
+                if (!is_blank(key) && key == wanted) {
+                    result.documento = path;
+                    pass.events(root, path, name, proprios);
+                } else {
+                    pass.events(root, path, name, result.eventos);
+                }
+            } catch (const DataError&) {
+                // A text that cannot be read ends the try of this file only.
+            }
+        }
+    }
+    if (result.documento.empty()) {
+        import.XML().clear();
+    } else {
+        result.eventos.insert(result.eventos.begin(), std::make_move_iterator(proprios.begin()),
+                              std::make_move_iterator(proprios.end()));
+    }
+    return std::move(result);
+}
+
+ScanResult scan_document_folder(Import& import, std::string_view chave) {
+    Platform& platform = import.platform();
+    const std::string& documento = import.document_path();
+    Pass pass(import, std::string(chave));
+    ScanResult& result = pass.result();
+    const std::string nome = platform.file_name_part(documento);
+    pass.events(import.document_element(), documento, nome, result.eventos);
+    if (const auto identity = platform.file_identity(documento, true)) pass.lidos().insert(*identity);
+    const auto listing = document_listing(platform, documento);
+    if (!listing) return std::move(result);
+    result.pasta_lida = true;
+    for (const std::string& name : listing->names) {
+        if (is_blank(name)) continue;
+        const std::string path = platform.join_path(listing->folder, name);
+        if (path == documento) continue;
+        pass.events_only(path, name);
+    }
+    return std::move(result);
+}
+
+}  // namespace idf

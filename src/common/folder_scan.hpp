@@ -1,0 +1,91 @@
+// The one pass over the folder of an import.
+//
+// On the search way the pass looks for the document among the files the
+// search lists (the mask of pasta_temporaria chooses them) and reads every
+// "*.xml" file of the folder for the events of the document's key; on the
+// dialog way it reads every "*.xml" file beside the chosen document. Both
+// ways go through the same steps for each file, in the search's order:
+//  - a file larger than xml::Document::max_file_size is passed over unread
+//    (no event is that large);
+//  - a file already read through another name (a hard link, a link) is
+//    passed over;
+//  - a file that cannot be read is recorded;
+//  - a file the quick check rules out (key_precheck.hpp) is passed over:
+//    before the document is found, one that cannot hold the key; after,
+//    one that cannot hold a cancellation of it;
+//  - a file that cannot be parsed is recorded;
+//  - the document element is looked at once: the document, or events.
+// The pass writes nothing and shows nothing: its result is data, read by
+// the search, the cancellation check and whatever else needs the folder.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/eventos.hpp"
+#include "common/import.hpp"
+#include "common/key_precheck.hpp"
+#include "common/platform.hpp"
+
+namespace idf {
+
+// A file of the folder that could not be read or parsed.
+struct ArquivoIlegivel {
+    std::string arquivo;  // full path, UTF-8
+    std::string nome;     // the listed name, UTF-8
+    bool lido = false;    // read, but not parsed
+    // It may be a cancellation of the key: it could not be read, or its
+    // bytes hold the key and 110111 or 110112.
+    bool pode_cancelar = false;
+    // The quick check could not rule the key out for it (a file that
+    // cannot be read is never ruled out).
+    bool pode_ter_chave = true;
+};
+
+struct ScanResult {
+    // Search way: the full path of the document found, left loaded in the
+    // import's XML(); empty when none was. The dialog way leaves it empty.
+    std::string documento;
+    // The events of the key: the document's own answers first, then the
+    // files in the pass's order.
+    std::vector<Evento> eventos;
+    // The files that could not be read or parsed, in the pass's order.
+    std::vector<ArquivoIlegivel> ilegiveis;
+    // Whether the folder was read at all (the listing succeeded).
+    bool pasta_lida = false;
+    // Room for what explains a search without a match: the summaries of
+    // the key (resNFe / resCTe) and the document without its protocol are
+    // classified where the document element is looked at.
+};
+
+// The files one pass reads, in its order: the search's listing first (its
+// first `candidatos` names, where the document is looked for), then the
+// "*.xml" files of the folder it left out.
+struct ScanListing {
+    std::string folder;
+    std::vector<std::string> names;
+    std::size_t candidatos = 0;
+};
+
+// The listing of the search way (pasta_temporaria as the search takes it);
+// of the dialog way (the folder of the chosen file, no candidates). None
+// when the folder cannot be listed.
+std::optional<ScanListing> search_listing(Platform& platform, const std::string& pasta);
+std::optional<ScanListing> document_listing(Platform& platform, const std::string& documento);
+
+// The search way: looks for the document with the key chave_acesso among
+// the candidates, and, once found, reads the rest of the folder for its
+// events. When no document is found the pass stops after the candidates.
+ScanResult scan_search(Import& import);
+
+// The dialog way: the loaded document (the import's XML()) and the files
+// beside it, for the events of `chave` (ANSI, trimmed).
+ScanResult scan_document_folder(Import& import, std::string_view chave);
+
+// Whether a file with these bytes may hold a cancellation of the key: what
+// the pass parses once the document is known.
+bool may_hold_cancellation(const KeyPrecheck& precheck, std::string_view bytes);
+
+}  // namespace idf
