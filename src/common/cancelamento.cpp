@@ -53,10 +53,82 @@ std::optional<CancelamentoLido> se_cancela(xml::Node pedido, xml::Node resposta,
 
 xml::Node info(xml::Node element) { return element ? element.find("infEvento") : xml::Node(); }
 
+std::optional<std::string> utf8(xml::Node element, std::string_view name) {
+    return optional_utf8(texto(element, name));
+}
+
+// The first element child of `element`, or none.
+xml::Node primeiro_elemento(xml::Node element) {
+    for (xml::Node node = element ? element.first_child() : xml::Node(); node; node = node.next_sibling())
+        if (node.type() == xml::NodeType::element) return node;
+    return {};
+}
+
+// The record of one event: the request's and the answer's infEvento (either
+// may be none).
+EventoLido le_evento(xml::Node pedido, xml::Node resposta, const DocumentType::Names& names) {
+    EventoLido lido;
+    lido.anexada = !pedido;
+    if (pedido) {
+        EventoLido::Pedido& p = lido.pedido;
+        p.tpEvento = utf8(pedido, "tpEvento");
+        p.chave = utf8(pedido, names.key);
+        p.nSeqEvento = utf8(pedido, "nSeqEvento");
+        p.tpAmb = utf8(pedido, "tpAmb");
+        p.dhEvento = utf8(pedido, "dhEvento");
+        // The detail: detEvento itself (NF-e), or the one group inside it
+        // (CT-e).
+        xml::Node detalhe = pedido.find("detEvento");
+        if (names.element == "CTe") detalhe = primeiro_elemento(detalhe);
+        p.descEvento = utf8(detalhe, "descEvento");
+        p.xCorrecao = utf8(detalhe, "xCorrecao");
+        p.xJust = utf8(detalhe, "xJust");
+        p.xObs = utf8(detalhe, "xObs");
+        p.xJustMotivo = utf8(detalhe, "xJustMotivo");
+        p.nProtEvento = utf8(detalhe, "nProtEvento");
+        p.nProtEvPrestDes = utf8(detalhe, "nProtEvPrestDes");
+        p.nProtCE = utf8(detalhe, "nProtCE");
+        if (detalhe)
+            for (xml::Node c = detalhe.find("infCorrecao"); c; c = detalhe.find("infCorrecao", c))
+                p.infCorrecao.push_back({utf8(c, "grupoAlterado"), utf8(c, "campoAlterado"), utf8(c, "valorAlterado"),
+                                         utf8(c, "nroItemAlterado")});
+    }
+    EventoLido::Resposta& r = lido.resposta;
+    r.tpEvento = utf8(resposta, "tpEvento");
+    r.chave = utf8(resposta, names.key);
+    r.nSeqEvento = utf8(resposta, "nSeqEvento");
+    r.tpAmb = utf8(resposta, "tpAmb");
+    r.cStat = utf8(resposta, "cStat");
+    r.nProt = utf8(resposta, "nProt");
+    r.dhRegEvento = utf8(resposta, "dhRegEvento");
+    r.xEvento = utf8(resposta, "xEvento");
+    return lido;
+}
+
+// Whether the event read belongs to the document with the access key
+// `chave` and the protocol's environment `tp_amb`: the key (the request's,
+// or the answer's for an answer inside a document) is the document's; the
+// answer's key and type, when given, are the request's; the event's
+// environment, when given, is the protocol's when that is given.
+bool pertence(const EventoLido& lido, std::string_view chave, const std::optional<std::string>& tp_amb) {
+    const auto igual = [](const std::optional<std::string>& a, const std::optional<std::string>& b) {
+        return a && b && trim(std::string_view(*a)) == trim(std::string_view(*b));
+    };
+    const auto dado = [](const std::optional<std::string>& text) { return text && !is_blank(*text); };
+    const auto& chave_evento = lido.anexada ? lido.resposta.chave : lido.pedido.chave;
+    if (!chave_evento || trim(std::string_view(*chave_evento)) != chave) return false;
+    if (!lido.anexada) {
+        if (dado(lido.resposta.chave) && !igual(lido.resposta.chave, lido.pedido.chave)) return false;
+        if (dado(lido.resposta.tpEvento) && !igual(lido.resposta.tpEvento, lido.pedido.tpEvento)) return false;
+    }
+    const auto& ambiente = lido.anexada ? lido.resposta.tpAmb : lido.pedido.tpAmb;
+    return !dado(ambiente) || !dado(tp_amb) || igual(ambiente, tp_amb);
+}
+
 // Every <answer> at any depth below `root`, in document order, until one
 // cancels the document.
 std::optional<CancelamentoLido> resposta_anexada(xml::Node root, const DocumentType::Names& names,
-                                                 std::string_view chave) {
+                                                 std::string_view chave, std::vector<EventoLido>* eventos) {
     struct Nivel {
         xml::Node pai;
         xml::Node proximo;   // the next child to visit
@@ -75,6 +147,7 @@ std::optional<CancelamentoLido> resposta_anexada(xml::Node root, const DocumentT
         if (filho == nivel.resposta) {
             nivel.resposta = nivel.pai.find(names.event_answer, filho);
             const xml::Node inf = info(filho);
+            if (eventos) eventos->push_back(le_evento({}, inf, names));
             if (auto lido = se_cancela(inf, inf, names.key, chave)) return lido;
         }
         pilha.push_back({filho, filho.first_child(), filho.find(names.event_answer)});
@@ -92,12 +165,16 @@ std::string mensagem(const DocumentType::Names& names, std::string_view nome, co
 }  // namespace
 
 std::optional<CancelamentoLido> cancelamento_de(xml::Node root, const DocumentType::Names& names,
-                                                std::string_view chave) {
+                                                std::string_view chave, std::vector<EventoLido>* eventos) {
     if (!root) return std::nullopt;
     const std::string& nome = root.local_name();
-    if (nome == names.event_proc)
-        return se_cancela(info(root.find(names.event)), info(root.find(names.event_answer)), names.key, chave);
-    if (nome == names.proc) return resposta_anexada(root, names, chave);
+    if (nome == names.event_proc) {
+        const xml::Node pedido = info(root.find(names.event));
+        const xml::Node resposta = info(root.find(names.event_answer));
+        if (eventos && pedido) eventos->push_back(le_evento(pedido, resposta, names));
+        return se_cancela(pedido, resposta, names.key, chave);
+    }
+    if (nome == names.proc) return resposta_anexada(root, names, chave, eventos);
     return std::nullopt;
 }
 
@@ -107,7 +184,16 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
     const std::string chave = to_ansi(trim(chave_lida));
     const std::string& documento = import.document_path();
 
-    std::optional<CancelamentoLido> lido = cancelamento_de(import.document_element(), names, chave);
+    std::vector<EventoLido> eventos;
+    // Names the file of the events read since `desde`.
+    const auto no_arquivo = [&](std::size_t desde, const std::string& path, const std::string& name) {
+        for (std::size_t i = desde; i < eventos.size(); ++i) {
+            eventos[i].arquivo = platform.path_to_utf8(path);
+            eventos[i].nome = platform.path_to_utf8(name);
+        }
+    };
+    std::optional<CancelamentoLido> lido = cancelamento_de(import.document_element(), names, chave, &eventos);
+    no_arquivo(0, documento, platform.file_name_part(documento));
     std::string nome;
     if (lido) {
         lido->arquivo = platform.path_to_utf8(documento);
@@ -116,6 +202,7 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
         // The search has read the folder already.
         lido = na_pasta->lido;
         nome = na_pasta->nome;
+        eventos.insert(eventos.end(), na_pasta->eventos.begin(), na_pasta->eventos.end());
     } else if (const auto listing = platform.list_folder_of(documento)) {
         // The dialog way: the folder of the chosen file, as the search lists
         // a folder. Files that cannot be read or parsed are passed over,
@@ -128,12 +215,14 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
             if (path == documento) continue;
             const auto bytes = platform.read_file(path);
             if (!bytes || !precheck.may_carry_key(*bytes)) continue;
+            const std::size_t desde = eventos.size();
             try {
                 outro.load(*bytes, path);
-                lido = cancelamento_de(outro.document_element(), names, chave);
+                lido = cancelamento_de(outro.document_element(), names, chave, &eventos);
             } catch (const DataError&) {
                 continue;
             }
+            no_arquivo(desde, path, name);
             if (lido) {
                 lido->arquivo = platform.path_to_utf8(path);
                 nome = platform.path_to_utf8(name);
@@ -141,7 +230,11 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
             }
         }
     }
-    if (!lido) return;
+    if (!lido) {
+        std::erase_if(eventos, [&](const EventoLido& e) { return !pertence(e, chave, import.protocolo_lido().tpAmb); });
+        import.set_eventos_lidos(std::move(eventos));
+        return;
+    }
     const std::string text = mensagem(names, nome, *lido);
     import.set_cancelamento(std::move(*lido));
     import.abort(text);

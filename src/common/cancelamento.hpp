@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/import.hpp"
 #include "xml/tree.hpp"
@@ -28,16 +29,19 @@ namespace idf {
 // substitution), the key is `chave` and cStat is 135, 136 or 155; texts are
 // compared without characters 0 to 32 at either end, and a text that cannot
 // be read (an element holding more than text) makes the event not count.
-// The result's arquivo is left empty. Raises nothing but for memory.
+// The result's arquivo is left empty. Every event of the file up to the
+// cancellation, of whatever key, is added to `eventos` (when given),
+// without its file. Raises nothing but for memory.
 std::optional<CancelamentoLido> cancelamento_de(xml::Node root, const DocumentType::Names& names,
-                                                std::string_view chave);
+                                                std::string_view chave, std::vector<EventoLido>* eventos = nullptr);
 
 // The check of the import, right after the document's own access key
 // `chave` (as read) has been read and before the first section is written:
 // the loaded document, then the files listed beside it (the search's pass,
 // or, on the dialog way, the folder of the chosen file read now). On the
 // first cancellation found it takes the abort path with its message, and
-// the event is handed back in the result.
+// the event is handed back in the result. Otherwise the events of the
+// document's key read on the way are handed to the import for its listing.
 void verifica_cancelamento(Import& import, std::u16string_view chave);
 
 }  // namespace idf

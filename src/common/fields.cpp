@@ -96,25 +96,27 @@ const Transform access_key{apply_access_key};
 const Transform isento_when_blank{apply_as_read, 0, false, false, "ISENTO"};
 }  // namespace transform
 
-std::string read_value(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
-                       bool* failed) {
+namespace {
+
+// Steps 1 and 2 on the text that `text()` gives (it may raise a DataError
+// as the element's text does).
+template <class Text>
+std::string read_text(Import& import, const Text& text, const Transform& transform, bool* failed) {
     if (failed) *failed = false;
-    const auto failure = [&]() -> std::string {
+    try {
+        const std::u16string value = text();
+        if (is_blank(value))
+            return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
+        return transform.apply(import, text(), transform.n);
+    } catch (const DataError&) {
         if (failed) *failed = true;
         return transform.amount ? formatted_zero(import.regional()) : std::string();
-    };
-    try {
-        const xml::Node node = element(parent, child);
-        const std::u16string text = node.text();
-        if (is_blank(text))
-            return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
-        return transform.apply(import, node.text(), transform.n);
-    } catch (const DataError&) {
-        return failure();
     }
 }
 
-std::string read_field(Import& import, xml::Node parent, const Field& field) {
+// Steps 1 to 3 on the text that `text()` gives.
+template <class Text>
+std::string read_text_field(Import& import, const Text& text, const Field& field) {
     const Transform& t = field.transform;
     if (t.ten_digits_test) {
         // The digits test comes after the presence test: a blank telephone
@@ -122,16 +124,16 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
         // not blank but has other than ten digits is empty, with no
         // problem line whatever the kind.
         bool unreadable = false;
-        std::u16string text;
+        std::u16string value;
         try {
-            text = element(parent, field.child).text();
+            value = text();
         } catch (const DataError&) {
             unreadable = true;
         }
-        if (!unreadable && !is_blank(text) && somente_numeros(to_ansi(text)).size() != 10) return {};
+        if (!unreadable && !is_blank(value) && somente_numeros(to_ansi(value)).size() != 10) return {};
     }
     bool failed = false;
-    std::string value = read_value(import, parent, field.child, t, &failed);
+    std::string value = read_text(import, text, t, &failed);
     if (failed && field.kind == Kind::on_failure) import.add_problem(field.problem);
     switch (field.kind) {
         case Kind::mandatory:
@@ -148,8 +150,8 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
     return value;
 }
 
-void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
-    const std::string value = read_field(import, parent, field);
+// Step 4.
+void write_read_value(Import& import, const Field& field, const std::string& value, std::string_view suffix) {
     if (field.kind == Kind::optional && value.empty()) return;
     if (suffix.empty()) return import.write_value(field.key, value);
     // The key without its "=", the suffix, then the "=".
@@ -157,6 +159,45 @@ void write_field(Import& import, xml::Node parent, const Field& field, std::stri
     key += suffix;
     key += '=';
     import.write_value(key, value);
+}
+
+// The text of the row's element, looked up once.
+class ElementText {
+public:
+    ElementText(xml::Node parent, std::string_view child) : parent_(parent), child_(child) {}
+    std::u16string operator()() const {
+        if (!node_) node_ = element(parent_, child_);
+        return node_.text();
+    }
+
+private:
+    xml::Node parent_;
+    std::string_view child_;
+    mutable xml::Node node_;
+};
+
+}  // namespace
+
+std::string read_value(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
+                       bool* failed) {
+    return read_text(import, ElementText(parent, child), transform, failed);
+}
+
+std::string read_field(Import& import, xml::Node parent, const Field& field) {
+    return read_text_field(import, ElementText(parent, field.child), field);
+}
+
+void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
+    write_read_value(import, field, read_field(import, parent, field), suffix);
+}
+
+void write_record_fields(Import& import, const RecordText& text_of, std::span<const Field> fields,
+                         std::string_view suffix) {
+    for (const Field& field : fields)
+        write_read_value(import, field,
+                         read_text_field(
+                             import, [&] { return text_of(field.child); }, field),
+                         suffix);
 }
 
 void write_fields(Import& import, xml::Node parent, std::span<const Field> fields, std::string_view suffix) {

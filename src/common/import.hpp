@@ -12,7 +12,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "common/evento_lido.hpp"
 #include "common/exchange_file.hpp"
 #include "common/platform.hpp"
 #include "values/regional.hpp"
@@ -59,6 +61,9 @@ struct ImportResult {
     // The full path of the document located (the search's match or the
     // chosen file); empty when none was.
     std::string documento;
+    // The events listed in the exchange file (maybe none) when the import
+    // completed; none otherwise.
+    std::optional<std::vector<EventoLido>> eventos;
 };
 
 // Thrown by abort(): ends the import through the abort path.
@@ -144,6 +149,7 @@ public:
     const std::string& lista_problemas() const { return lista_problemas_; }
     // The protocol texts handed back in the result.
     void set_protocolo_lido(ProtocoloLido lido) { protocolo_lido_ = std::move(lido); }
+    const ProtocoloLido& protocolo_lido() const { return protocolo_lido_; }
     const ExchangeFile& exchange_file() const { return *file_; }
 
     // Set by the search when it has looked through the whole folder for a
@@ -152,10 +158,19 @@ public:
     struct CancelamentoNaPasta {
         std::optional<CancelamentoLido> lido;
         std::string nome;  // the file's name without its folder, UTF-8
+        // Every event the files read beside the document hold, in the
+        // order read.
+        std::vector<EventoLido> eventos;
     };
     const std::optional<CancelamentoNaPasta>& cancelamento_na_pasta() const { return cancelamento_na_pasta_; }
     // The cancellation that stops the import, handed back in the result.
     void set_cancelamento(CancelamentoLido lido) { cancelamento_ = std::move(lido); }
+
+    // The events of the document's key that the check read (the document
+    // first, then the folder), and those listed in the exchange file.
+    const std::vector<EventoLido>& eventos_lidos() const { return eventos_lidos_; }
+    void set_eventos_lidos(std::vector<EventoLido> eventos) { eventos_lidos_ = std::move(eventos); }
+    void set_eventos_listados(std::vector<EventoLido> eventos) { eventos_listados_ = std::move(eventos); }
 
 protected:
     // The section stages of the document type, run after the document has
@@ -176,6 +191,8 @@ private:
     ProtocoloLido protocolo_lido_;
     std::optional<CancelamentoNaPasta> cancelamento_na_pasta_;
     std::optional<CancelamentoLido> cancelamento_;
+    std::vector<EventoLido> eventos_lidos_;
+    std::optional<std::vector<EventoLido>> eventos_listados_;
 };
 
 // One import of `Stages`, the import of one document type: made, given the

@@ -82,9 +82,16 @@ void locate_document(Import& import) {
                     }
                 }
                 if (!na_pasta.lido) {
-                    if (auto lido = cancelamento_de(doc.document_element(), names, chave)) {
+                    const std::size_t desde = na_pasta.eventos.size();
+                    auto lido = cancelamento_de(doc.document_element(), names, chave, &na_pasta.eventos);
+                    for (std::size_t i = desde; i < na_pasta.eventos.size(); ++i) {
+                        na_pasta.eventos[i].arquivo = platform.path_to_utf8(path);
+                        na_pasta.eventos[i].nome = platform.path_to_utf8(name);
+                    }
+                    if (lido) {
                         lido->arquivo = platform.path_to_utf8(path);
-                        na_pasta = {std::move(lido), platform.path_to_utf8(name)};
+                        na_pasta.lido = std::move(lido);
+                        na_pasta.nome = platform.path_to_utf8(name);
                         if (found) break;
                     }
                 }

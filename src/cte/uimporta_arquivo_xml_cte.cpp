@@ -1,5 +1,6 @@
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
+#include "common/eventos.hpp"
 #include "common/messages.hpp"
 
 namespace idf::cte {
@@ -10,6 +11,7 @@ void Tfrmimporta_arquivo_xml_cte::run_stages() {
     for (const auto stage : {&Cte::le_identificacao, &Cte::le_emitente, &Cte::le_remetente, &Cte::le_destinatario,
                              &Cte::le_totais, &Cte::le_notas_fiscais, &Cte::le_diretorio})
         (this->*stage)();
+    escreve_eventos(*this);
 }
 
 const DocumentType document{
