@@ -256,3 +256,29 @@ TEST(Eventos, ListedAfterTheLastSectionOfTheDocument) {
 
 }  // namespace
 }  // namespace idf::test
+
+namespace idf::test {
+namespace {
+
+// The sample NF-e with a real correction letter beside it (the letter's key
+// made the sample's): the whole exchange file, checked by hand; only the
+// folder line depends on where the folder lies.
+TEST(Eventos, GoldenFileWithARealCorrectionLetter) {
+    IDF_REQUIRE_CORPUS();
+    const TempDir dir;
+    std::string carta = read_bytes(corpus_path("nfe/spedda-procevento-cce.xml")).value();
+    for (std::size_t at; (at = carta.find("53181011028793000173550010000066701204276800")) != std::string::npos;)
+        carta.replace(at, 44, sample_nfe_key);
+    dir.write("110110-carta.xml", carta);
+    const std::string xml = dir.write("nota.xml", read_bytes(sample_nfe_path()).value());
+    std::string expected =
+        read_bytes(std::string(IDF_TESTS_DIR) + "/nfe/golden/nfe-exemplo-carta-correcao.ini").value();
+    expected.replace(expected.find("{ARQUIVO_XML}"), 13, xml);
+
+    const RunResult r = run_search(DocType::nfe, sample_nfe_key, dir.str(), "Sim");
+    ASSERT_TRUE(r.completed()) << testing::PrintToString(r.boxes);
+    EXPECT_EQ(r.ini, expected);
+}
+
+}  // namespace
+}  // namespace idf::test
