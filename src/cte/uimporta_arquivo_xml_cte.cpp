@@ -1,5 +1,6 @@
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
+#include "common/lista_eventos.hpp"
 #include "common/messages.hpp"
 
 namespace idf::cte {
@@ -16,6 +17,7 @@ void Tfrmimporta_arquivo_xml_cte::run_stages() {
     for (const auto stage : {&Cte::le_identificacao, &Cte::le_emitente, &Cte::le_remetente, &Cte::le_destinatario,
                              &Cte::le_totais, &Cte::le_notas_fiscais, &Cte::le_diretorio})
         (this->*stage)();
+    escreve_eventos(*this);
 }
 
 std::vector<Table> tabelas() {
