@@ -13,7 +13,10 @@ namespace idf {
 //  "mensagens": [boxes shown, UTF-8], "problemas": lista_problemas,
 //  "protocolo": {"nProt", "cStat", "xMotivo", "tpAmb"},
 //  "cancelamento": null or {"arquivo", "tpEvento", "cStat", "nProt",
-//  "dhRegEvento"}}, on one line
+//  "dhRegEvento"},
+//  "eventos": null or [{"arquivo", "tpEvento", "descEvento", "nSeqEvento",
+//  "dhEvento", "dhRegEvento", "nProt", "cStat"}] (the events listed in the
+//  exchange file of a completed import)}, on one line
 // without the final line feed. Invalid UTF-8 becomes U+FFFD.
 std::string result_json(const ImportResult& result, const std::vector<std::string>& mensagens);
 
