@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "common/folder_index.hpp"
 #include "common/key_precheck.hpp"
 #include "common/messages.hpp"
 #include "values/text.hpp"
@@ -121,13 +122,14 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
         // a folder. Files that cannot be read or parsed are passed over,
         // and so is every file that provably does not hold the key.
         const KeyPrecheck precheck(chave);
+        FolderIndex indice(platform, *listing, chave);
         xml::Document outro;
         for (const std::string& name : listing->names) {
-            if (is_blank(name)) continue;
+            if (is_blank(name) || indice.skips(name)) continue;
             const std::string path = platform.join_path(listing->folder, name);
             if (path == documento) continue;
             const auto bytes = platform.read_file(path);
-            if (!bytes || !precheck.may_carry_key(*bytes)) continue;
+            if (!bytes || !indice.may_carry_key(name, *bytes, precheck)) continue;
             try {
                 outro.load(*bytes, path);
                 lido = cancelamento_de(outro.document_element(), names, chave);
@@ -140,6 +142,7 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
                 break;
             }
         }
+        indice.save();
     }
     if (!lido) return;
     const std::string text = mensagem(names, nome, *lido);

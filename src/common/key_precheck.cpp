@@ -17,11 +17,12 @@
 //      instructions starts "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;":
 //      no character reference, no other entity (inside them "&" is a plain
 //      character, as the query strings of an NFC-e's QR code have it);
-//  (d) its bytes do not hold the key, and, when it holds a comment, a
-//      CDATA section or a processing instruction after its head, neither
-//      does its joined text: the bytes read in order with each comment and
-//      processing instruction left out and each CDATA section replaced by
-//      its content (a construct left open makes the file parsed).
+//  (d) the key is none of the maximal runs of ASCII digits and letters of
+//      its bytes or, when it holds a comment, a CDATA section or a
+//      processing instruction after its head, of its joined text: the
+//      bytes read in order with each comment and processing instruction
+//      left out and each CDATA section replaced by its content (a
+//      construct left open makes the file parsed).
 // By (b) and (c) character data is written literally, except the five
 // predefined entities, which are not digits or letters, and a CDATA
 // section's content is its text as written. A text node is the character
@@ -31,7 +32,12 @@
 // run of the joined text, since tags, which no parser joins across, stay in
 // it. So a text made of the key's characters is one run of the file's
 // characters in the joined text (or in the bytes, when there is nothing to
-// join), and by (a) one run of bytes equal to the key, which (d) rules out.
+// join), and by (a) one run of bytes equal to the key; as the text holds
+// nothing else but blanks, and tags bound it, that run is maximal, which
+// (d) rules out. So whatever the key, the keys a file passing (a) to (c)
+// can carry are among those maximal runs: keys_carried() lists the ones of
+// an access key's length (and those after an Id attribute's "NFe" or
+// "CTe"), for the search's index of the folder.
 // The joined text is read the way a parser reads the file, so for a
 // well-formed file it holds exactly that file's character data; a file that
 // is not well-formed cannot be parsed and so never matches.
@@ -41,8 +47,10 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "common/platform.hpp"
 
@@ -221,49 +229,150 @@ Scan scan(std::string_view bytes, bool utf8) {
     return reference ? Scan::maybe : Scan::plain;
 }
 
-// Part of (c) and (d) for a file with comments, CDATA sections or
-// processing instructions: the joined text. None when a comment, a CDATA
-// section or a processing instruction is left open, or when an "&" outside
-// them starts no predefined entity (inside them it is a plain character).
-std::optional<std::string> joined_text(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    std::size_t pos = 0;
-    const auto markup_and_text = [&](std::string_view piece) {
-        if (has_other_reference(piece)) return false;
-        out.append(piece);
-        return true;
-    };
-    for (;;) {
-        const std::size_t open = bytes.find('<', pos);
-        if (open == std::string_view::npos) {
-            if (!markup_and_text(bytes.substr(pos))) return std::nullopt;
-            return out;
+// The maximal runs of ASCII digits and letters of at least `min_length`
+// characters in a text given as consecutive segments. Most runs of a
+// fiscal document are short: a run that long holds one of the positions
+// min_length apart, so only those are looked at, and from the ones that are
+// a digit or a letter the run is followed both ways.
+class Runs {
+public:
+    Runs(std::size_t min_length, const std::function<bool(std::string_view)>& on_run)
+        : min_(min_length), on_run_(on_run) {}
+
+    // False once `on_run` asked to stop.
+    bool segment(std::string_view s) {
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        const std::size_t n = s.size();
+        std::size_t lead = 0;
+        while (lead < n && alnum(p[lead])) ++lead;
+        if (lead == n) {  // the whole segment continues the open run
+            carry(s);
+            return !stopped_;
         }
-        if (!markup_and_text(bytes.substr(pos, open - pos))) return std::nullopt;
+        carry(s.substr(0, lead));
+        if (!close()) return false;
+        std::size_t tail = n;
+        while (tail > lead && alnum(p[tail - 1])) --tail;
+        // Between lead and tail: the first and last bytes are neither.
+        for (std::size_t i = lead + min_; i < tail;) {
+            if (!alnum(p[i])) {
+                i += min_;
+                continue;
+            }
+            std::size_t start = i;
+            while (alnum(p[start - 1])) --start;
+            std::size_t end = i + 1;
+            while (alnum(p[end])) ++end;
+            if (end - start >= min_ && !on_run_(s.substr(start, end - start))) return stop();
+            i = end + min_;
+        }
+        carry(s.substr(tail));
+        return true;
+    }
+
+    // The end of the text: the open run is complete.
+    bool finish() { return close(); }
+
+private:
+    static bool alnum(unsigned char c) { return is_ascii_alnum(c); }
+
+    void carry(std::string_view piece) {
+        if (piece.empty()) return;
+        // A run longer than any key is only counted.
+        if (open_length_ + piece.size() <= 64) open_.append(piece);
+        open_length_ += piece.size();
+    }
+
+    bool close() {
+        const std::size_t length = std::exchange(open_length_, 0);
+        bool go_on = true;
+        if (length >= min_) go_on = on_run_(length == open_.size() ? std::string_view(open_) : std::string_view());
+        open_.clear();
+        return go_on || stop();
+    }
+
+    bool stop() {
+        stopped_ = true;
+        return false;
+    }
+
+    std::size_t min_;
+    const std::function<bool(std::string_view)>& on_run_;
+    std::string open_;
+    std::size_t open_length_ = 0;
+    bool stopped_ = false;
+};
+
+// The runs of the joined text of a file with comments, CDATA sections or
+// processing instructions, in one pass over its markup and without a copy:
+// the bytes read in order with each comment and processing instruction
+// left out and each CDATA section replaced by its content. False when a
+// comment, a CDATA section or a processing instruction is left open, or
+// when an "&" outside them starts no predefined entity (inside them it is a
+// plain character); also when `runs` was stopped.
+bool joined_runs(std::string_view bytes, Runs& runs) {
+    std::size_t pos = 0;
+    // The next "!" and "?" (scan() has made every "<!" a comment's or a
+    // CDATA section's); both are rare in a fiscal document.
+    std::size_t bang = bytes.find('!');
+    std::size_t question = bytes.find('?');
+    const auto outside = [&](std::string_view piece) { return !has_other_reference(piece) && runs.segment(piece); };
+    for (;;) {
+        while (bang != std::string_view::npos && (bang == 0 || bytes[bang - 1] != '<' || bang <= pos))
+            bang = bytes.find('!', bang + 1);
+        while (question != std::string_view::npos && (question == 0 || bytes[question - 1] != '<' || question <= pos))
+            question = bytes.find('?', question + 1);
+        const std::size_t mark = std::min(bang, question);
+        if (mark == std::string_view::npos) return outside(bytes.substr(pos)) && runs.finish();
+        const std::size_t open = mark - 1;
+        if (!outside(bytes.substr(pos, open - pos))) return false;
         const std::string_view rest = bytes.substr(open);
-        std::string_view close;
-        std::size_t skip = 0;
+        std::string_view close = "?>";
+        std::size_t skip = 2;
         bool keep = false;
         if (rest.starts_with("<!--")) {
             close = "-->", skip = 4;
         } else if (rest.starts_with("<![CDATA[")) {
             close = "]]>", skip = 9, keep = true;
-        } else if (rest.starts_with("<?")) {
-            close = "?>", skip = 2;
-        } else {
-            out += '<';
-            pos = open + 1;
-            continue;
         }
         const std::size_t end = bytes.find(close, open + skip);
-        if (end == std::string_view::npos) return std::nullopt;
-        if (keep) out.append(bytes.substr(open + skip, end - open - skip));
+        if (end == std::string_view::npos) return false;
+        if (keep && !runs.segment(bytes.substr(open + skip, end - open - skip))) return false;
         pos = end + close.size();
     }
 }
 
+// Every maximal run of ASCII digits and letters of at least `min_length`
+// characters that the file's text can hold, in order, after (a) to (c)
+// hold: false when they do not (or `on_run` stopped the reading). A run
+// longer than 64 characters is handed over empty.
+bool text_runs(std::string_view bytes, std::size_t min_length, const std::function<bool(std::string_view)>& on_run) {
+    const Decoding decoding = head_decoding(bytes);  // (a)
+    if (decoding == Decoding::unknown) return false;
+    Runs runs(min_length, on_run);
+    switch (scan(bytes, decoding == Decoding::utf8)) {  // (a), (b), (c)
+        case Scan::maybe:
+            return false;
+        case Scan::plain:
+            return runs.segment(bytes) && runs.finish();
+        case Scan::markup:
+            break;
+    }
+    return joined_runs(bytes, runs);
+}
+
 }  // namespace
+
+bool keys_carried(std::string_view bytes, const std::function<void(std::string_view)>& on_key) {
+    return text_runs(bytes, access_key_length, [&](std::string_view run) {
+        if (run.size() == access_key_length) {
+            on_key(run);
+        } else if (run.size() == access_key_length + 3 && (run.starts_with("NFe") || run.starts_with("CTe"))) {
+            on_key(run.substr(3));
+        }
+        return true;
+    });
+}
 
 bool ansi_keeps_ascii_alnum_apart() {
     static const bool apart = [] {
@@ -318,21 +427,14 @@ KeyPrecheck::KeyPrecheck(std::string_view ansi_key) : key_(ansi_key) {
 
 bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
     if (!active_) return true;
-    if (contains(bytes, key_)) return true;          // (d)
-    const Decoding decoding = head_decoding(bytes);  // (a)
-    if (decoding == Decoding::unknown) return true;
-    switch (scan(bytes, decoding == Decoding::utf8)) {  // (a), (b), (c)
-        case Scan::maybe:
-            return true;
-        case Scan::plain:
-            return false;
-        case Scan::markup:
-            break;
-    }
-    // (c) outside comments, CDATA sections and processing instructions,
-    // and (d) for the joined text.
-    const auto joined = joined_text(bytes);
-    return !joined || contains(*joined, key_);
+    // Anywhere in the bytes (a comment too): parsed, as the simplest answer.
+    if (contains(bytes, key_)) return true;
+    bool found = false;
+    const bool decided = text_runs(bytes, key_.size(), [&](std::string_view run) {
+        found = run == key_;
+        return !found;
+    });
+    return found || !decided;
 }
 
 }  // namespace idf

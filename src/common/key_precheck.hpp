@@ -12,6 +12,8 @@
 // parse of every file would give. The argument is in key_precheck.cpp.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +35,17 @@ private:
     std::string key_;
     bool active_ = false;
 };
+
+inline constexpr std::size_t access_key_length = 44;
+
+// What the quick check knows of a file for every key at once: false when
+// the file may carry any key (it must always be read); otherwise `on_key`
+// is called with each access key (44 ASCII digits and letters) it may
+// carry, as a key element's text or after the "NFe" or "CTe" of an Id
+// attribute; a key the calls do not name cannot be carried, as far as
+// may_carry_key() can tell for a key of ASCII digits and letters. As fast
+// as the check.
+bool keys_carried(std::string_view bytes, const std::function<void(std::string_view)>& on_key);
 
 // True when the ANSI conversion of DOM text maps every character outside
 // ASCII to at least one byte that is not an ASCII digit or letter, and each

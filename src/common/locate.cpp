@@ -4,6 +4,7 @@
 // the document; the search reads the folder to its end for a cancellation
 // of that key.
 #include "common/cancelamento.hpp"
+#include "common/folder_index.hpp"
 #include "common/import.hpp"
 #include "common/key_precheck.hpp"
 #include "common/messages.hpp"
@@ -62,13 +63,14 @@ void locate_document(Import& import) {
     bool found = false;
     xml::Document outro;  // the files read after the document
     if (const auto listing = platform.list_directory(import.pasta_temporaria)) {
+        FolderIndex indice(platform, *listing, chave);
         for (const std::string& name : listing->names) {
-            if (is_blank(name)) continue;
+            if (is_blank(name) || indice.skips(name)) continue;
             const std::string path = platform.join_path(listing->folder, name);
             // A file that cannot be read ends its try like one that cannot
             // be parsed.
             const auto bytes = platform.read_file(path);
-            if (!bytes || !precheck.may_carry_key(*bytes)) continue;
+            if (!bytes || !indice.may_carry_key(name, *bytes, precheck)) continue;
             try {
                 xml::Document& doc = found ? outro : import.XML();
                 doc.load(*bytes, path);
@@ -93,6 +95,7 @@ void locate_document(Import& import) {
                 // other failure ends the import.
             }
         }
+        indice.save();
     }
     if (found) {
         import.cancelamento_na_pasta_ = std::move(na_pasta);
