@@ -58,7 +58,7 @@ namespace idf {
 
 namespace {
 
-bool is_ascii_alnum(unsigned char c) {
+constexpr bool is_ascii_alnum(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
@@ -236,8 +236,10 @@ Scan scan(std::string_view bytes, bool utf8) {
 // a digit or a letter the run is followed both ways.
 class Runs {
 public:
-    Runs(std::size_t min_length, const std::function<bool(std::string_view)>& on_run)
-        : min_(min_length), on_run_(on_run) {}
+    // With `within_segments` false, only the runs that meet the end of a
+    // segment are looked for (the others are runs of the bytes too).
+    Runs(std::size_t min_length, const std::function<bool(std::string_view)>& on_run, bool within_segments = true)
+        : min_(min_length), on_run_(on_run), within_(within_segments) {}
 
     // False once `on_run` asked to stop.
     bool segment(std::string_view s) {
@@ -254,7 +256,7 @@ public:
         std::size_t tail = n;
         while (tail > lead && alnum(p[tail - 1])) --tail;
         // Between lead and tail: the first and last bytes are neither.
-        for (std::size_t i = lead + min_; i < tail;) {
+        for (std::size_t i = lead + min_; within_ && i < tail;) {
             if (!alnum(p[i])) {
                 i += min_;
                 continue;
@@ -274,7 +276,14 @@ public:
     bool finish() { return close(); }
 
 private:
-    static bool alnum(unsigned char c) { return is_ascii_alnum(c); }
+    static bool alnum(unsigned char c) {
+        static constexpr auto table = [] {
+            std::array<bool, 256> t{};
+            for (int c = 0; c < 256; ++c) t[c] = is_ascii_alnum(static_cast<unsigned char>(c));
+            return t;
+        }();
+        return table[c];
+    }
 
     void carry(std::string_view piece) {
         if (piece.empty()) return;
@@ -298,6 +307,7 @@ private:
 
     std::size_t min_;
     const std::function<bool(std::string_view)>& on_run_;
+    bool within_;
     std::string open_;
     std::size_t open_length_ = 0;
     bool stopped_ = false;
@@ -346,15 +356,18 @@ bool joined_runs(std::string_view bytes, Runs& runs) {
 // characters that the file's text can hold, in order, after (a) to (c)
 // hold: false when they do not (or `on_run` stopped the reading). A run
 // longer than 64 characters is handed over empty.
-bool text_runs(std::string_view bytes, std::size_t min_length, const std::function<bool(std::string_view)>& on_run) {
+// With `joined_only`, only the runs of the joined text that are no run of
+// the bytes are looked for.
+bool text_runs(std::string_view bytes, std::size_t min_length, const std::function<bool(std::string_view)>& on_run,
+               bool joined_only = false) {
     const Decoding decoding = head_decoding(bytes);  // (a)
     if (decoding == Decoding::unknown) return false;
-    Runs runs(min_length, on_run);
+    Runs runs(min_length, on_run, !joined_only);
     switch (scan(bytes, decoding == Decoding::utf8)) {  // (a), (b), (c)
         case Scan::maybe:
             return false;
         case Scan::plain:
-            return runs.segment(bytes) && runs.finish();
+            return joined_only || (runs.segment(bytes) && runs.finish());
         case Scan::markup:
             break;
     }
@@ -428,12 +441,16 @@ KeyPrecheck::KeyPrecheck(std::string_view ansi_key) : key_(ansi_key) {
 bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
     if (!active_) return true;
     // Anywhere in the bytes (a comment too): parsed, as the simplest answer.
+    // Otherwise only a run that the joined text makes of pieces can be it.
     if (contains(bytes, key_)) return true;
     bool found = false;
-    const bool decided = text_runs(bytes, key_.size(), [&](std::string_view run) {
-        found = run == key_;
-        return !found;
-    });
+    const bool decided = text_runs(
+        bytes, key_.size(),
+        [&](std::string_view run) {
+            found = run == key_;
+            return !found;
+        },
+        true);
     return found || !decided;
 }
 
