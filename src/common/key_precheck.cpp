@@ -38,6 +38,10 @@
 // can carry are among those maximal runs: keys_carried() lists the ones of
 // an access key's length (and those after an Id attribute's "NFe" or
 // "CTe"), for the search's index of the folder.
+// For the index (keys_carried()), (c) also lets through character
+// references to characters that are no ASCII digit or letter ("&#227;"):
+// like a literal character of that kind, such a reference bounds a run and
+// cannot be part of one, so the argument holds as it is.
 // The joined text is read the way a parser reads the file, so for a
 // well-formed file it holds exactly that file's character data; a file that
 // is not well-formed cannot be parsed and so never matches.
@@ -133,14 +137,35 @@ Decoding head_decoding(std::string_view bytes) {
     return declared;
 }
 
-// (c): an "&" that starts no predefined entity.
-bool has_other_reference(std::string_view bytes) {
-    for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1)) {
-        const std::string_view rest = bytes.substr(pos + 1, 5);
-        if (!rest.starts_with("amp;") && !rest.starts_with("lt;") && !rest.starts_with("gt;") &&
-            !rest.starts_with("quot;") && !rest.starts_with("apos;"))
-            return true;
+// (c): whether the "&" at `amp` starts a predefined entity or, with
+// `char_refs`, a character reference ("&#N;", "&#xH;") to a character
+// that is no ASCII digit or letter: either stands for a character that
+// cannot be part of a key, like a literal one.
+bool harmless_reference(std::string_view bytes, std::size_t amp, bool char_refs) {
+    const std::string_view rest = bytes.substr(amp + 1, 12);
+    if (rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") || rest.starts_with("quot;") ||
+        rest.starts_with("apos;"))
+        return true;
+    if (!char_refs || !rest.starts_with('#')) return false;
+    const bool hex = rest.size() > 1 && rest[1] == 'x';
+    std::uint32_t code = 0;
+    std::size_t i = hex ? 2 : 1;
+    const std::size_t first = i;
+    for (; i < rest.size() && rest[i] != ';'; ++i) {
+        const char c = rest[i];
+        const int digit = c >= '0' && c <= '9'                        ? c - '0'
+                          : hex && lower(c) >= 'a' && lower(c) <= 'f' ? lower(c) - 'a' + 10
+                                                                      : -1;
+        if (digit < 0) return false;
+        code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
     }
+    if (i == first || i >= rest.size() || code == 0) return false;  // none, cut short or too long
+    return code >= 0x80 || !is_ascii_alnum(static_cast<unsigned char>(code));
+}
+
+bool has_other_reference(std::string_view bytes, bool char_refs) {
+    for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1))
+        if (!harmless_reference(bytes, pos, char_refs)) return true;
     return false;
 }
 
@@ -151,12 +176,6 @@ enum class Scan {
     markup,  // comments, CDATA sections or processing instructions: the
              // joined text decides
 };
-
-bool predefined_entity(std::string_view bytes, std::size_t amp) {
-    const std::string_view rest = bytes.substr(amp + 1, 5);
-    return rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") ||
-           rest.starts_with("quot;") || rest.starts_with("apos;");
-}
 
 // 16 bytes at once, as the compiler's vector extension gives them on every
 // target (vector instructions where there are some).
@@ -184,7 +203,7 @@ bool block_marked(const unsigned char* p) {
 // bytes is first tested as a whole for the few bytes that matter, which most
 // blocks of a fiscal document do not hold, and only blocks that hold one
 // are looked at byte by byte:
-Scan scan(std::string_view bytes, bool utf8) {
+Scan scan(std::string_view bytes, bool utf8, bool char_refs) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     const std::size_t head = bytes.find('<');
@@ -215,7 +234,7 @@ Scan scan(std::string_view bytes, bool utf8) {
                     }
                     break;
                 case '&':
-                    if (!predefined_entity(bytes, i)) reference = true;
+                    if (!harmless_reference(bytes, i, char_refs)) reference = true;
                     break;
                 case '?':
                     if (i > 0 && p[i - 1] == '<' && i - 1 != head) markup = true;
@@ -320,13 +339,15 @@ private:
 // comment, a CDATA section or a processing instruction is left open, or
 // when an "&" outside them starts no predefined entity (inside them it is a
 // plain character); also when `runs` was stopped.
-bool joined_runs(std::string_view bytes, Runs& runs) {
+bool joined_runs(std::string_view bytes, Runs& runs, bool char_refs) {
     std::size_t pos = 0;
     // The next "!" and "?" (scan() has made every "<!" a comment's or a
     // CDATA section's); both are rare in a fiscal document.
     std::size_t bang = bytes.find('!');
     std::size_t question = bytes.find('?');
-    const auto outside = [&](std::string_view piece) { return !has_other_reference(piece) && runs.segment(piece); };
+    const auto outside = [&](std::string_view piece) {
+        return !has_other_reference(piece, char_refs) && runs.segment(piece);
+    };
     for (;;) {
         while (bang != std::string_view::npos && (bang == 0 || bytes[bang - 1] != '<' || bang <= pos))
             bang = bytes.find('!', bang + 1);
@@ -357,13 +378,16 @@ bool joined_runs(std::string_view bytes, Runs& runs) {
 // hold: false when they do not (or `on_run` stopped the reading). A run
 // longer than 64 characters is handed over empty.
 // With `joined_only`, only the runs of the joined text that are no run of
-// the bytes are looked for.
+// the bytes are looked for; with `char_refs`, (c) lets character
+// references to characters other than ASCII digits and letters through
+// too, which stand for no character of a key (for the index: the quick
+// check keeps to the five predefined entities).
 bool text_runs(std::string_view bytes, std::size_t min_length, const std::function<bool(std::string_view)>& on_run,
-               bool joined_only = false) {
+               bool joined_only, bool char_refs) {
     const Decoding decoding = head_decoding(bytes);  // (a)
     if (decoding == Decoding::unknown) return false;
     Runs runs(min_length, on_run, !joined_only);
-    switch (scan(bytes, decoding == Decoding::utf8)) {  // (a), (b), (c)
+    switch (scan(bytes, decoding == Decoding::utf8, char_refs)) {  // (a), (b), (c)
         case Scan::maybe:
             return false;
         case Scan::plain:
@@ -371,20 +395,23 @@ bool text_runs(std::string_view bytes, std::size_t min_length, const std::functi
         case Scan::markup:
             break;
     }
-    return joined_runs(bytes, runs);
+    return joined_runs(bytes, runs, char_refs);
 }
 
 }  // namespace
 
 bool keys_carried(std::string_view bytes, const std::function<void(std::string_view)>& on_key) {
-    return text_runs(bytes, access_key_length, [&](std::string_view run) {
-        if (run.size() == access_key_length) {
-            on_key(run);
-        } else if (run.size() == access_key_length + 3 && (run.starts_with("NFe") || run.starts_with("CTe"))) {
-            on_key(run.substr(3));
-        }
-        return true;
-    });
+    return text_runs(
+        bytes, access_key_length,
+        [&](std::string_view run) {
+            if (run.size() == access_key_length) {
+                on_key(run);
+            } else if (run.size() == access_key_length + 3 && (run.starts_with("NFe") || run.starts_with("CTe"))) {
+                on_key(run.substr(3));
+            }
+            return true;
+        },
+        false, true);
 }
 
 bool ansi_keeps_ascii_alnum_apart() {
@@ -450,7 +477,7 @@ bool KeyPrecheck::may_carry_key(std::string_view bytes) const {
             found = run == key_;
             return !found;
         },
-        true);
+        true, false);
     return found || !decided;
 }
 
