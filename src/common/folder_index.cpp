@@ -227,7 +227,8 @@ bool FolderIndex::may_carry_key(std::string_view name, std::string_view bytes, c
     entry.always_read = !keys_carried(bytes, [&](std::string_view key) {
         const std::uint64_t h = hash(key);
         carries = carries || h == wanted_;
-        if (entry.key_count < 0xFFFF) {
+        const auto mine = keys_.begin() + entry.first_key;
+        if (entry.key_count < 0xFFFF && std::find(mine, keys_.end(), h) == keys_.end()) {
             keys_.push_back(h);
             ++entry.key_count;
         }
