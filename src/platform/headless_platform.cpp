@@ -52,8 +52,15 @@ bool output_is_an_input(Platform& platform, const std::string& output, const std
     else if (chosen)
         listing = document_listing(platform, *chosen);
     if (!listing) return false;
-    for (const std::string& name : listing->names)
-        if (platform.file_identity(platform.join_path(listing->folder, name), true) == target) return true;
+    for (std::size_t i = 0; i < listing->names.size(); ++i) {
+        // The listing's inode and device, where it gives them, are the identity.
+        const auto& version = i < listing->versions.size() ? listing->versions[i] : std::nullopt;
+        const auto identity =
+            version && version->inode != 0
+                ? std::optional<FileIdentity>(FileIdentity{version->device, version->inode})
+                : platform.file_identity(platform.join_path(listing->folder, listing->names[i]), true);
+        if (identity == target) return true;
+    }
     return false;
 }
 

@@ -54,6 +54,11 @@ public:
         return base_.read_file_once(path, read);
     }
     std::string host_to_ansi(std::string_view text) override { return base_.host_to_ansi(text); }
+    std::optional<std::string> cache_folder() override { return base_.cache_folder(); }
+    bool replace_file(const std::string& path, std::string_view bytes) override {
+        return base_.replace_file(path, bytes);
+    }
+    std::int64_t now() override { return base_.now(); }
 
 private:
     Platform& base_;
