@@ -130,15 +130,17 @@ int main(int argc, char** argv) {
     if (arquivo) chosen = idf::absolute_path(*arquivo);
     std::optional<std::string> searched;
     if (chave && !idf::is_blank(*chave)) searched = pasta.value_or("");
-    // The old exchange file is removed first: never a file to import.
-    idf::PosixPlatform probe(idf::SearchFolder::leaves_current);
-    if (exchange_file && idf::output_is_an_input(probe, *exchange_file, chosen, searched)) {
+    // The boxes are kept for the JSON report, and shown without --json; the
+    // "dialog" is answered by --arquivo.
+    idf::HeadlessPlatform platform(terminal, exchange_file, chosen, !json);
+    // The old exchange file is removed first: never a file to import. The
+    // folder listed for the check is the one the import reads.
+    platform.keep_listings(true);
+    if (exchange_file && idf::output_is_an_input(platform, *exchange_file, chosen, searched)) {
         terminal.mensagem_atencao(idf::msg::saida_igual_entrada);
         return 2;
     }
-    // The boxes are kept for the JSON report, and shown without --json; the
-    // "dialog" is answered by --arquivo.
-    idf::HeadlessPlatform platform(terminal, std::move(exchange_file), std::move(chosen), !json);
+    platform.keep_listings(false);
     const idf::Regional regional = idf::Regional::brazilian();
     const std::string modo = silencioso ? "Sim" : "";
     const std::string key = chave.value_or("");

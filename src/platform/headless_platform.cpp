@@ -32,6 +32,18 @@ std::string HeadlessPlatform::exchange_folder() {
     return exchange_file.substr(0, root ? separator + 1 : separator);
 }
 
+std::optional<DirectoryListing> HeadlessPlatform::listed(bool of_file, const std::string& argument) {
+    for (auto kept = kept_.begin(); kept != kept_.end(); ++kept) {
+        if (kept->of_file != of_file || kept->argument != argument) continue;
+        std::optional<DirectoryListing> listing = std::move(kept->listing);
+        kept_.erase(kept);
+        return listing;
+    }
+    auto listing = of_file ? base_.list_folder_of(argument) : base_.list_directory(argument);
+    if (keeping_) kept_.push_back({of_file, argument, listing});
+    return listing;
+}
+
 ImportResult run_headless(const DocumentType& type, HeadlessPlatform& platform, const Regional& regional,
                           const ImportArguments& arguments) {
     ImportResult result = run_import(type, platform, regional, arguments);
