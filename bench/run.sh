@@ -11,7 +11,11 @@
 #      memory against the file size;
 #   5. the whole folder read on every call: 20,000 NF-e with the key in the
 #      first file and in the last, the same with 2 events of the key, 2,000
-#      NFC-e and 2,000 NF-e of about their size, each against `cat`.
+#      NFC-e and 2,000 NF-e of about their size, each against `cat`
+#      (without the index of searched folders);
+#   6. that index (measure_index.py, run first): the repeated search of the
+#      20,000 NF-e against a listing with stat, the first search against
+#      the search without the index, files evicted from the page cache.
 # Then the in-process micro-benchmarks (Google Benchmark).
 #
 #   IDF_CORPUS_DIR=/path/to/corpus bench/run.sh   # from the repository root
@@ -52,9 +56,15 @@ for hostile in attributes:160000 names:1500000 items:350000 entities:530000 defa
     --count "${hostile##*:}"
 done
 
-echo "== whole calls (median of $runs runs each, compared commands alternating)"
 status=0
-python3 "$root/bench/measure.py" --cli "$build/integracao-docs-fiscal" --data "$data" --runs "$runs" || status=1
+echo "== the index of the folders searched (files evicted from the page cache before every run)"
+python3 "$root/bench/measure_index.py" --cli "$build/integracao-docs-fiscal" --folder "$data/folder-20000" \
+  --key "$(cat "$data/key-20000.txt")" --runs 5 || status=1
+
+# The figures below measure the reading of the folder itself: without the index.
+echo "== whole calls (median of $runs runs each, compared commands alternating)"
+IDF_SEM_INDICE=1 python3 "$root/bench/measure.py" --cli "$build/integracao-docs-fiscal" --data "$data" --runs "$runs" ||
+  status=1
 
 echo "== in-process micro-benchmarks"
 IDF_BENCH_DATA="$data" "$build/bench/idf_bench" --benchmark_min_time=0.2 --benchmark_counters_tabular=true

@@ -1,7 +1,7 @@
 // integracao-docs-fiscal: runs one NF-e or CT-e import from the command line.
 //
 //   integracao-docs-fiscal nfe|cte [--chave KEY --pasta DIR] [--arquivo FILE]
-//                                  [--silencioso] [--saida DIR] [--json]
+//                                  [--silencioso] [--saida DIR] [--json] [--sem-indice]
 //
 // Exit status: 0 the exchange file was completed, 1 the import ended on the
 // abort path (no file of this import), 2 usage error, the exchange file
@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
     std::optional<std::string> saida;
     bool silencioso = false;
     bool json = false;
+    bool sem_indice = false;
     app.add_option("tipo", tipo, "Document type: nfe or cte")->required()->check(CLI::IsMember({"nfe", "cte"}));
     app.add_option("--chave", chave, "Access key of the wanted document (search in --pasta)");
     app.add_option("--pasta", pasta, "Folder holding the downloaded XML files");
@@ -104,6 +105,8 @@ int main(int argc, char** argv) {
     app.add_flag("--silencioso", silencioso, "Silent mode: no not-found message and no problem report");
     app.add_option("--saida", saida, "Folder of the exchange file (default: the current folder)");
     app.add_flag("--json", json, "Print one JSON object with the outcome instead of messages");
+    app.add_flag("--sem-indice", sem_indice,
+                 "Read every file of the folder, without this user's index of the folders searched");
 
     try {
         app.parse(argc, argv);
@@ -114,6 +117,7 @@ int main(int argc, char** argv) {
     }
 
     TerminalPlatform terminal;
+    if (sem_indice) terminal.turn_index_off();
     // A blank key takes the dialog way, which only --arquivo answers here.
     if (!arquivo && idf::is_blank(*chave)) {
         terminal.mensagem_atencao(idf::msg::chave_em_branco);
@@ -126,15 +130,17 @@ int main(int argc, char** argv) {
     if (arquivo) chosen = idf::absolute_path(*arquivo);
     std::optional<std::string> searched;
     if (chave && !idf::is_blank(*chave)) searched = pasta.value_or("");
-    // The old exchange file is removed first: never a file to import.
-    idf::PosixPlatform probe(idf::SearchFolder::leaves_current);
-    if (exchange_file && idf::output_is_an_input(probe, *exchange_file, chosen, searched)) {
+    // The boxes are kept for the JSON report, and shown without --json; the
+    // "dialog" is answered by --arquivo.
+    idf::HeadlessPlatform platform(terminal, exchange_file, chosen, !json);
+    // The old exchange file is removed first: never a file to import. The
+    // folder listed for the check is the one the import reads.
+    platform.keep_listings(true);
+    if (exchange_file && idf::output_is_an_input(platform, *exchange_file, chosen, searched)) {
         terminal.mensagem_atencao(idf::msg::saida_igual_entrada);
         return 2;
     }
-    // The boxes are kept for the JSON report, and shown without --json; the
-    // "dialog" is answered by --arquivo.
-    idf::HeadlessPlatform platform(terminal, std::move(exchange_file), std::move(chosen), !json);
+    platform.keep_listings(false);
     const idf::Regional regional = idf::Regional::brazilian();
     const std::string modo = silencioso ? "Sim" : "";
     const std::string key = chave.value_or("");

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "common/folder_index.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
 
@@ -82,10 +83,27 @@ public:
         }
     }
 
+    // The index of the listed folder, kept until the pass ends.
+    void index(const ScanListing& listing) {
+        indice_.emplace(platform_, listing.folder, listing.names, listing.versions, chave_);
+    }
+    // Whether the index proves that the listed file `name` cannot carry the
+    // key: it is then passed over unread.
+    bool skips(const std::string& name) { return indice_ && indice_->skips(name); }
+    // Whether the file read whole may carry the key; what its bytes say of
+    // every key goes to the index.
+    bool may_carry_key(const std::string& name, std::string_view bytes) {
+        return indice_ ? indice_->may_carry_key(name, bytes, precheck_) : precheck_.may_carry_key(bytes);
+    }
+    void save_index() {
+        if (indice_) indice_->save();
+    }
+
     // A file read for the events only, once the document is known.
     void events_only(const std::string& path, const std::string& name) {
+        if (skips(name)) return;
         const auto bytes = read(path, name);
-        if (!bytes || !may_hold_event(precheck_, *bytes)) return;
+        if (!bytes || !may_carry_key(name, *bytes) || !may_hold_event_of_carried_key(*bytes)) return;
         if (!parse(outro_, *bytes, path, name)) return;
         try {
             events(outro_.document_element(), path, name, result_.eventos);
@@ -100,34 +118,43 @@ private:
     std::string chave_;
     KeyPrecheck precheck_;
     FileIdentities lidos_;
+    std::optional<FolderIndex> indice_;
     xml::Document outro_;  // the files read for their events
     ScanResult result_;
 };
 
 ScanListing with_every_xml(Platform& platform, DirectoryListing listing) {
-    ScanListing out{std::move(listing.folder), std::move(listing.names), 0};
+    ScanListing out{std::move(listing.folder), std::move(listing.names), 0, std::move(listing.versions)};
     out.candidatos = out.names.size();
     if (listing.mask == "*.xml") return out;
     // The mask chose the candidates; the events may be in any "*.xml" file.
     auto every = platform.list_folder_of(platform.join_path(out.folder, "*.xml"));
     if (!every) return out;
+    const bool versions = out.versions.size() == out.names.size() && every->versions.size() == every->names.size();
+    if (!versions) out.versions.clear();
     const std::set<std::string> listed(out.names.begin(), out.names.end());
-    for (std::string& name : every->names)
-        if (!listed.contains(name)) out.names.push_back(std::move(name));
+    for (std::size_t i = 0; i < every->names.size(); ++i) {
+        if (listed.contains(every->names[i])) continue;
+        out.names.push_back(std::move(every->names[i]));
+        if (versions) out.versions.push_back(every->versions[i]);
+    }
     return out;
 }
 
 }  // namespace
 
-bool may_hold_event(const KeyPrecheck& precheck, std::string_view bytes) {
+bool may_hold_event_of_carried_key(std::string_view bytes) {
     // Every event holds an infEvento element. A file without that name in
     // its bytes is parsed only when the quick check cannot rule the
     // cancellation codes out: the check passes over only files read as
     // UTF-8 or a single-byte ASCII superset, without a document type
     // declaration, whose element names are their own bytes; such a file
     // without the name holds no event at all.
-    return precheck.may_carry_key(bytes) &&
-           (bytes.find("infEvento") != std::string_view::npos || may_carry_code(bytes, {"110111", "110112"}));
+    return bytes.find("infEvento") != std::string_view::npos || may_carry_code(bytes, {"110111", "110112"});
+}
+
+bool may_hold_event(const KeyPrecheck& precheck, std::string_view bytes) {
+    return precheck.may_carry_key(bytes) && may_hold_event_of_carried_key(bytes);
 }
 
 std::optional<ScanListing> search_listing(Platform& platform, const std::string& pasta) {
@@ -139,7 +166,7 @@ std::optional<ScanListing> search_listing(Platform& platform, const std::string&
 std::optional<ScanListing> document_listing(Platform& platform, const std::string& documento) {
     auto listing = platform.list_folder_of(documento);
     if (!listing) return std::nullopt;
-    return ScanListing{std::move(listing->folder), std::move(listing->names), 0};
+    return ScanListing{std::move(listing->folder), std::move(listing->names), 0, std::move(listing->versions)};
 }
 
 ScanResult scan_search(Import& import) {
@@ -152,6 +179,7 @@ ScanResult scan_search(Import& import) {
     const auto listing = search_listing(platform, import.pasta_temporaria);
     if (listing) {
         result.pasta_lida = true;
+        pass.index(*listing);
         for (std::size_t i = 0; i < listing->names.size(); ++i) {
             const std::string& name = listing->names[i];
             if (is_blank(name)) continue;
@@ -162,8 +190,9 @@ ScanResult scan_search(Import& import) {
             }
             // Without the document, nothing beyond the candidates is needed.
             if (i >= listing->candidatos) break;
+            if (pass.skips(name)) continue;
             const auto bytes = pass.read(path, name);
-            if (!bytes || !pass.precheck().may_carry_key(*bytes)) continue;
+            if (!bytes || !pass.may_carry_key(name, *bytes)) continue;
             if (!pass.parse(import.XML(), *bytes, path, name)) continue;
             try {
                 const xml::Node root = import.document_element();
@@ -178,6 +207,7 @@ ScanResult scan_search(Import& import) {
                 // A text that cannot be read ends the try of this file only.
             }
         }
+        pass.save_index();
     }
     if (result.documento.empty()) {
         import.XML().clear();
@@ -199,12 +229,14 @@ ScanResult scan_document_folder(Import& import, std::string_view chave) {
     const auto listing = document_listing(platform, documento);
     if (!listing) return std::move(result);
     result.pasta_lida = true;
+    pass.index(*listing);
     for (const std::string& name : listing->names) {
         if (is_blank(name)) continue;
         const std::string path = platform.join_path(listing->folder, name);
         if (path == documento) continue;
         pass.events_only(path, name);
     }
+    pass.save_index();
     return std::move(result);
 }
 

@@ -9,6 +9,10 @@
 //    (no event is that large);
 //  - a file already read through another name (a hard link, a link) is
 //    passed over;
+//  - a file that this user's index of the folder (folder_index.hpp)
+//    proves unchanged since it was read, without the key, is passed over
+//    unread; what the quick check learns of every file read goes to the
+//    index, saved after the pass;
 //  - a file that cannot be read is recorded;
 //  - a file the quick check rules out (key_precheck.hpp) is passed over:
 //    before the document is found, one that cannot hold the key; after,
@@ -67,6 +71,9 @@ struct ScanListing {
     std::string folder;
     std::vector<std::string> names;
     std::size_t candidatos = 0;
+    // Each file's version, in the order of `names`, when the platform
+    // keeps the index of the folders searched; else empty.
+    std::vector<std::optional<FileVersion>> versions;
 };
 
 // The listing of the search way (pasta_temporaria as the search takes it);
@@ -89,5 +96,7 @@ ScanResult scan_document_folder(Import& import, std::string_view chave);
 // rules the key out, or when the file provably holds no infEvento element
 // and no cancellation code.
 bool may_hold_event(const KeyPrecheck& precheck, std::string_view bytes);
+// The same for bytes the quick check has already let through.
+bool may_hold_event_of_carried_key(std::string_view bytes);
 
 }  // namespace idf

@@ -17,11 +17,12 @@
 //      instructions starts "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;":
 //      no character reference, no other entity (inside them "&" is a plain
 //      character, as the query strings of an NFC-e's QR code have it);
-//  (d) its bytes do not hold the key, and, when it holds a comment, a
-//      CDATA section or a processing instruction after its head, neither
-//      does its joined text: the bytes read in order with each comment and
-//      processing instruction left out and each CDATA section replaced by
-//      its content (a construct left open makes the file parsed).
+//  (d) the key is none of the maximal runs of ASCII digits and letters of
+//      its bytes or, when it holds a comment, a CDATA section or a
+//      processing instruction after its head, of its joined text: the
+//      bytes read in order with each comment and processing instruction
+//      left out and each CDATA section replaced by its content (a
+//      construct left open makes the file parsed).
 // By (b) and (c) character data is written literally, except the five
 // predefined entities, which are not digits or letters, and a CDATA
 // section's content is its text as written. A text node is the character
@@ -31,7 +32,16 @@
 // run of the joined text, since tags, which no parser joins across, stay in
 // it. So a text made of the key's characters is one run of the file's
 // characters in the joined text (or in the bytes, when there is nothing to
-// join), and by (a) one run of bytes equal to the key, which (d) rules out.
+// join), and by (a) one run of bytes equal to the key; as the text holds
+// nothing else but blanks, and tags bound it, that run is maximal, which
+// (d) rules out. So whatever the key, the keys a file passing (a) to (c)
+// can carry are among those maximal runs: keys_carried() lists the ones of
+// an access key's length (and those after an Id attribute's "NFe" or
+// "CTe"), for the search's index of the folder.
+// For the index (keys_carried()), (c) also lets through character
+// references to characters that are no ASCII digit or letter ("&#227;"):
+// like a literal character of that kind, such a reference bounds a run and
+// cannot be part of one, so the argument holds as it is.
 // The joined text is read the way a parser reads the file, so for a
 // well-formed file it holds exactly that file's character data; a file that
 // is not well-formed cannot be parsed and so never matches.
@@ -41,9 +51,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "common/platform.hpp"
 
@@ -51,7 +63,7 @@ namespace idf {
 
 namespace {
 
-bool is_ascii_alnum(unsigned char c) {
+constexpr bool is_ascii_alnum(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
@@ -126,14 +138,35 @@ Decoding head_decoding(std::string_view bytes) {
     return declared;
 }
 
-// (c): an "&" that starts no predefined entity.
-bool has_other_reference(std::string_view bytes) {
-    for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1)) {
-        const std::string_view rest = bytes.substr(pos + 1, 5);
-        if (!rest.starts_with("amp;") && !rest.starts_with("lt;") && !rest.starts_with("gt;") &&
-            !rest.starts_with("quot;") && !rest.starts_with("apos;"))
-            return true;
+// (c): whether the "&" at `amp` starts a predefined entity or, with
+// `char_refs`, a character reference ("&#N;", "&#xH;") to a character
+// that is no ASCII digit or letter: either stands for a character that
+// cannot be part of a key, like a literal one.
+bool harmless_reference(std::string_view bytes, std::size_t amp, bool char_refs) {
+    const std::string_view rest = bytes.substr(amp + 1, 12);
+    if (rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") || rest.starts_with("quot;") ||
+        rest.starts_with("apos;"))
+        return true;
+    if (!char_refs || !rest.starts_with('#')) return false;
+    const bool hex = rest.size() > 1 && rest[1] == 'x';
+    std::uint32_t code = 0;
+    std::size_t i = hex ? 2 : 1;
+    const std::size_t first = i;
+    for (; i < rest.size() && rest[i] != ';'; ++i) {
+        const char c = rest[i];
+        const int digit = c >= '0' && c <= '9'                        ? c - '0'
+                          : hex && lower(c) >= 'a' && lower(c) <= 'f' ? lower(c) - 'a' + 10
+                                                                      : -1;
+        if (digit < 0) return false;
+        code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
     }
+    if (i == first || i >= rest.size() || code == 0) return false;  // none, cut short or too long
+    return code >= 0x80 || !is_ascii_alnum(static_cast<unsigned char>(code));
+}
+
+bool has_other_reference(std::string_view bytes, bool char_refs) {
+    for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1))
+        if (!harmless_reference(bytes, pos, char_refs)) return true;
     return false;
 }
 
@@ -144,12 +177,6 @@ enum class Scan {
     markup,  // comments, CDATA sections or processing instructions: the
              // joined text decides
 };
-
-bool predefined_entity(std::string_view bytes, std::size_t amp) {
-    const std::string_view rest = bytes.substr(amp + 1, 5);
-    return rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") ||
-           rest.starts_with("quot;") || rest.starts_with("apos;");
-}
 
 // 16 bytes at once, as the compiler's vector extension gives them on every
 // target (vector instructions where there are some).
@@ -177,7 +204,7 @@ bool block_marked(const unsigned char* p) {
 // bytes is first tested as a whole for the few bytes that matter, which most
 // blocks of a fiscal document do not hold, and only blocks that hold one
 // are looked at byte by byte:
-Scan scan(std::string_view bytes, bool utf8) {
+Scan scan(std::string_view bytes, bool utf8, bool char_refs) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     const std::size_t head = bytes.find('<');
@@ -208,7 +235,7 @@ Scan scan(std::string_view bytes, bool utf8) {
                     }
                     break;
                 case '&':
-                    if (!predefined_entity(bytes, i)) reference = true;
+                    if (!harmless_reference(bytes, i, char_refs)) reference = true;
                     break;
                 case '?':
                     if (i > 0 && p[i - 1] == '<' && i - 1 != head) markup = true;
@@ -222,49 +249,171 @@ Scan scan(std::string_view bytes, bool utf8) {
     return reference ? Scan::maybe : Scan::plain;
 }
 
-// Part of (c) and (d) for a file with comments, CDATA sections or
-// processing instructions: the joined text. None when a comment, a CDATA
-// section or a processing instruction is left open, or when an "&" outside
-// them starts no predefined entity (inside them it is a plain character).
-std::optional<std::string> joined_text(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    std::size_t pos = 0;
-    const auto markup_and_text = [&](std::string_view piece) {
-        if (has_other_reference(piece)) return false;
-        out.append(piece);
+// The maximal runs of ASCII digits and letters of at least `min_length`
+// characters in a text given as consecutive segments. Most runs of a
+// fiscal document are short: a run that long holds one of the positions
+// min_length apart, so only those are looked at, and from the ones that are
+// a digit or a letter the run is followed both ways.
+class Runs {
+public:
+    // With `within_segments` false, only the runs that meet the end of a
+    // segment are looked for (the others are runs of the bytes too).
+    Runs(std::size_t min_length, const std::function<bool(std::string_view)>& on_run, bool within_segments = true)
+        : min_(min_length), on_run_(on_run), within_(within_segments) {}
+
+    // False once `on_run` asked to stop.
+    bool segment(std::string_view s) {
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        const std::size_t n = s.size();
+        std::size_t lead = 0;
+        while (lead < n && alnum(p[lead])) ++lead;
+        if (lead == n) {  // the whole segment continues the open run
+            carry(s);
+            return !stopped_;
+        }
+        carry(s.substr(0, lead));
+        if (!close()) return false;
+        std::size_t tail = n;
+        while (tail > lead && alnum(p[tail - 1])) --tail;
+        // Between lead and tail: the first and last bytes are neither.
+        for (std::size_t i = lead + min_; within_ && i < tail;) {
+            if (!alnum(p[i])) {
+                i += min_;
+                continue;
+            }
+            std::size_t start = i;
+            while (alnum(p[start - 1])) --start;
+            std::size_t end = i + 1;
+            while (alnum(p[end])) ++end;
+            if (end - start >= min_ && !on_run_(s.substr(start, end - start))) return stop();
+            i = end + min_;
+        }
+        carry(s.substr(tail));
         return true;
+    }
+
+    // The end of the text: the open run is complete.
+    bool finish() { return close(); }
+
+private:
+    static bool alnum(unsigned char c) {
+        static constexpr auto table = [] {
+            std::array<bool, 256> t{};
+            for (int c = 0; c < 256; ++c) t[c] = is_ascii_alnum(static_cast<unsigned char>(c));
+            return t;
+        }();
+        return table[c];
+    }
+
+    void carry(std::string_view piece) {
+        if (piece.empty()) return;
+        // A run longer than any key is only counted.
+        if (open_length_ + piece.size() <= 64) open_.append(piece);
+        open_length_ += piece.size();
+    }
+
+    bool close() {
+        const std::size_t length = std::exchange(open_length_, 0);
+        bool go_on = true;
+        if (length >= min_) go_on = on_run_(length == open_.size() ? std::string_view(open_) : std::string_view());
+        open_.clear();
+        return go_on || stop();
+    }
+
+    bool stop() {
+        stopped_ = true;
+        return false;
+    }
+
+    std::size_t min_;
+    const std::function<bool(std::string_view)>& on_run_;
+    bool within_;
+    std::string open_;
+    std::size_t open_length_ = 0;
+    bool stopped_ = false;
+};
+
+// The runs of the joined text of a file with comments, CDATA sections or
+// processing instructions, in one pass over its markup and without a copy:
+// the bytes read in order with each comment and processing instruction
+// left out and each CDATA section replaced by its content. False when a
+// comment, a CDATA section or a processing instruction is left open, or
+// when an "&" outside them starts no predefined entity (inside them it is a
+// plain character); also when `runs` was stopped.
+bool joined_runs(std::string_view bytes, Runs& runs, bool char_refs) {
+    std::size_t pos = 0;
+    // The next "!" and "?" (scan() has made every "<!" a comment's or a
+    // CDATA section's); both are rare in a fiscal document.
+    std::size_t bang = bytes.find('!');
+    std::size_t question = bytes.find('?');
+    const auto outside = [&](std::string_view piece) {
+        return !has_other_reference(piece, char_refs) && runs.segment(piece);
     };
     for (;;) {
-        const std::size_t open = bytes.find('<', pos);
-        if (open == std::string_view::npos) {
-            if (!markup_and_text(bytes.substr(pos))) return std::nullopt;
-            return out;
-        }
-        if (!markup_and_text(bytes.substr(pos, open - pos))) return std::nullopt;
+        while (bang != std::string_view::npos && (bang == 0 || bytes[bang - 1] != '<' || bang <= pos))
+            bang = bytes.find('!', bang + 1);
+        while (question != std::string_view::npos && (question == 0 || bytes[question - 1] != '<' || question <= pos))
+            question = bytes.find('?', question + 1);
+        const std::size_t mark = std::min(bang, question);
+        if (mark == std::string_view::npos) return outside(bytes.substr(pos)) && runs.finish();
+        const std::size_t open = mark - 1;
+        if (!outside(bytes.substr(pos, open - pos))) return false;
         const std::string_view rest = bytes.substr(open);
-        std::string_view close;
-        std::size_t skip = 0;
+        std::string_view close = "?>";
+        std::size_t skip = 2;
         bool keep = false;
         if (rest.starts_with("<!--")) {
             close = "-->", skip = 4;
         } else if (rest.starts_with("<![CDATA[")) {
             close = "]]>", skip = 9, keep = true;
-        } else if (rest.starts_with("<?")) {
-            close = "?>", skip = 2;
-        } else {
-            out += '<';
-            pos = open + 1;
-            continue;
         }
         const std::size_t end = bytes.find(close, open + skip);
-        if (end == std::string_view::npos) return std::nullopt;
-        if (keep) out.append(bytes.substr(open + skip, end - open - skip));
+        if (end == std::string_view::npos) return false;
+        if (keep && !runs.segment(bytes.substr(open + skip, end - open - skip))) return false;
         pos = end + close.size();
     }
 }
 
+// Every maximal run of ASCII digits and letters of at least `min_length`
+// characters that the file's text can hold, in order, after (a) to (c)
+// hold: false when they do not (or `on_run` stopped the reading). A run
+// longer than 64 characters is handed over empty.
+// With `joined_only`, only the runs of the joined text that are no run of
+// the bytes are looked for; with `char_refs`, (c) lets character
+// references to characters other than ASCII digits and letters through
+// too, which stand for no character of a key (for the index: the quick
+// check keeps to the five predefined entities).
+bool text_runs(std::string_view bytes, std::size_t min_length, const std::function<bool(std::string_view)>& on_run,
+               bool joined_only, bool char_refs) {
+    const Decoding decoding = head_decoding(bytes);  // (a)
+    if (decoding == Decoding::unknown) return false;
+    Runs runs(min_length, on_run, !joined_only);
+    switch (scan(bytes, decoding == Decoding::utf8, char_refs)) {  // (a), (b), (c)
+        case Scan::maybe:
+            return false;
+        case Scan::plain:
+            return joined_only || (runs.segment(bytes) && runs.finish());
+        case Scan::markup:
+            break;
+    }
+    return joined_runs(bytes, runs, char_refs);
+}
+
 }  // namespace
+
+bool keys_carried(std::string_view bytes, const std::function<void(std::string_view)>& on_key) {
+    return text_runs(
+        bytes, access_key_length,
+        [&](std::string_view run) {
+            if (run.size() == access_key_length) {
+                on_key(run);
+            } else if (run.size() == access_key_length + 3 && (run.starts_with("NFe") || run.starts_with("CTe"))) {
+                on_key(run.substr(3));
+            }
+            return true;
+        },
+        false, true);
+}
 
 bool ansi_keeps_ascii_alnum_apart() {
     static const bool apart = [] {
@@ -321,26 +470,23 @@ namespace {
 
 // Whether the file with these bytes may hold one of `texts` (ASCII digits
 // and letters) as the text of an element: the argument above, for each.
+// Anywhere in the bytes (a comment too): parsed, as the simplest answer.
+// Otherwise only a run that the joined text makes of pieces can be one.
 bool may_carry_one_of(std::string_view bytes, std::initializer_list<std::string_view> texts) {
-    for (const std::string_view text : texts)
-        if (contains(bytes, text)) return true;      // (d)
-    const Decoding decoding = head_decoding(bytes);  // (a)
-    if (decoding == Decoding::unknown) return true;
-    switch (scan(bytes, decoding == Decoding::utf8)) {  // (a), (b), (c)
-        case Scan::maybe:
-            return true;
-        case Scan::plain:
-            return false;
-        case Scan::markup:
-            break;
+    std::size_t shortest = std::string_view::npos;
+    for (const std::string_view text : texts) {
+        if (contains(bytes, text)) return true;
+        shortest = std::min(shortest, text.size());
     }
-    // (c) outside comments, CDATA sections and processing instructions,
-    // and (d) for the joined text.
-    const auto joined = joined_text(bytes);
-    if (!joined) return true;
-    for (const std::string_view text : texts)
-        if (contains(*joined, text)) return true;
-    return false;
+    bool found = false;
+    const bool decided = text_runs(
+        bytes, shortest,
+        [&](std::string_view run) {
+            found = std::find(texts.begin(), texts.end(), run) != texts.end();
+            return !found;
+        },
+        true, false);
+    return found || !decided;
 }
 
 }  // namespace

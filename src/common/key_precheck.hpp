@@ -12,6 +12,8 @@
 // parse of every file would give. The argument is in key_precheck.cpp.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -34,6 +36,17 @@ private:
     std::string key_;
     bool active_ = false;
 };
+
+inline constexpr std::size_t access_key_length = 44;
+
+// What the quick check knows of a file for every key at once: false when
+// the file may carry any key (it must always be read); otherwise `on_key`
+// is called with each access key (44 ASCII digits and letters) it may
+// carry, as a key element's text or after the "NFe" or "CTe" of an Id
+// attribute; a key the calls do not name cannot be carried, as far as
+// may_carry_key() can tell for a key of ASCII digits and letters. As fast
+// as the check.
+bool keys_carried(std::string_view bytes, const std::function<void(std::string_view)>& on_key);
 
 // The same check for codes of ASCII digits and letters (tpEvento): false
 // only when the file with these bytes cannot hold any of them as the text

@@ -72,6 +72,19 @@ private:
     std::set<std::pair<std::uint64_t, std::uint64_t>> files_;
 };
 
+// What tells one version of a file from another without opening it, as the
+// folder's listing gives it: its size, its last-write time and, on POSIX,
+// its change time (both in nanoseconds since 1970, UTC), inode and device
+// (zero where the system gives none).
+struct FileVersion {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t device = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+
 struct DirectoryListing {
     // The folder's full path, without a trailing separator except for a root.
     std::string folder;
@@ -79,6 +92,10 @@ struct DirectoryListing {
     std::vector<std::string> names;
     // The mask the names match: "*.xml" unless the folder's path named one.
     std::string mask = "*.xml";
+    // The version of each file named, in the same order, when the platform
+    // keeps the index of searched folders (see cache_folder()); empty
+    // otherwise, and nullopt for a file it could not tell.
+    std::vector<std::optional<FileVersion>> versions;
 };
 
 // What read_file found at a path: the whole file, nothing to read (no such
@@ -180,6 +197,23 @@ public:
     // A text in the host's encoding (arguments, paths) converted to the
     // ANSI code page.
     virtual std::string host_to_ansi(std::string_view text) = 0;
+
+    // The index of the folders searched, one file per folder, in this
+    // user's cache folder for the library: the folder, created when
+    // missing; nullopt when there is none, it cannot be created, or the
+    // index is turned off (the environment variable IDF_SEM_INDICE=1).
+    virtual std::optional<std::string> cache_folder() { return std::nullopt; }
+    // Puts `bytes` at `path` whole: written under a new temporary name
+    // beside it, then renamed onto it, so that the path holds the old file
+    // or the new one. False when any step failed; nothing of the temporary
+    // file is then left.
+    virtual bool replace_file(const std::string& path, std::string_view bytes) {
+        (void)path;
+        (void)bytes;
+        return false;
+    }
+    // The time now, as FileVersion gives the times of files.
+    virtual std::int64_t now() { return 0; }
 };
 
 // Declares, in the class of a platform, every member of Platform that the

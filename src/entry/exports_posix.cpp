@@ -78,11 +78,14 @@ int importa_headless(const idf::DocumentType& type, const char* chave_acesso, co
         if (!idf::is_blank(arguments.arquivo_xml)) xml = idf::absolute_path(arguments.arquivo_xml);
         std::optional<std::string> searched;
         if (!arguments.dialog_way()) searched = arguments.pasta_temporaria;
-        if (idf::output_is_an_input(base, saida, xml, searched)) {
+        idf::HeadlessPlatform platform(base, saida, std::move(chosen));
+        // The folder listed for the check is the one the import reads.
+        platform.keep_listings(true);
+        if (idf::output_is_an_input(platform, saida, xml, searched)) {
             forget_result();
             return argumentos_invalidos;
         }
-        idf::HeadlessPlatform platform(base, saida, std::move(chosen));
+        platform.keep_listings(false);
         const idf::ImportResult result =
             idf::run_headless(type, platform, regional_settings, arguments.import_arguments());
         store_result(idf::result_json(result, platform.messages()));

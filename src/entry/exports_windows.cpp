@@ -208,11 +208,14 @@ int importa_headless(const idf::DocumentType& type, const char* chave_acesso, co
         if (!idf::is_blank(call.copied->arquivo_xml)) xml = absolute(call.copied->arquivo_xml);
         std::optional<std::string> searched;
         if (!call.copied->dialog_way()) searched = call.copied->pasta_temporaria;
-        if (idf::output_is_an_input(base, saida, xml, searched)) {
+        idf::HeadlessPlatform platform(base, saida, std::move(chosen));
+        // The folder listed for the check is the one the import reads.
+        platform.keep_listings(true);
+        if (idf::output_is_an_input(platform, saida, xml, searched)) {
             forget_result();
             return argumentos_invalidos;
         }
-        idf::HeadlessPlatform platform(base, saida, std::move(chosen));
+        platform.keep_listings(false);
         call.platform = &platform;
         if (const unsigned long code = idf::win::run_guarded(run_headless_import, &call)) {
             abort_after_fault(base, platform, code);

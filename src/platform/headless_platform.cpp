@@ -32,6 +32,18 @@ std::string HeadlessPlatform::exchange_folder() {
     return exchange_file.substr(0, root ? separator + 1 : separator);
 }
 
+std::optional<DirectoryListing> HeadlessPlatform::listed(bool of_file, const std::string& argument) {
+    for (auto kept = kept_.begin(); kept != kept_.end(); ++kept) {
+        if (kept->of_file != of_file || kept->argument != argument) continue;
+        std::optional<DirectoryListing> listing = std::move(kept->listing);
+        kept_.erase(kept);
+        return listing;
+    }
+    auto listing = of_file ? base_.list_folder_of(argument) : base_.list_directory(argument);
+    if (keeping_) kept_.push_back({of_file, argument, listing});
+    return listing;
+}
+
 ImportResult run_headless(const DocumentType& type, HeadlessPlatform& platform, const Regional& regional,
                           const ImportArguments& arguments) {
     ImportResult result = run_import(type, platform, regional, arguments);
@@ -52,8 +64,15 @@ bool output_is_an_input(Platform& platform, const std::string& output, const std
     else if (chosen)
         listing = document_listing(platform, *chosen);
     if (!listing) return false;
-    for (const std::string& name : listing->names)
-        if (platform.file_identity(platform.join_path(listing->folder, name), true) == target) return true;
+    for (std::size_t i = 0; i < listing->names.size(); ++i) {
+        // The listing's inode and device, where it gives them, are the identity.
+        const auto& version = i < listing->versions.size() ? listing->versions[i] : std::nullopt;
+        const auto identity =
+            version && version->inode != 0
+                ? std::optional<FileIdentity>(FileIdentity{version->device, version->inode})
+                : platform.file_identity(platform.join_path(listing->folder, listing->names[i]), true);
+        if (identity == target) return true;
+    }
     return false;
 }
 

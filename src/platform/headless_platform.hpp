@@ -35,12 +35,13 @@ public:
     std::string join_path(std::string_view folder, std::string_view name) override {
         return base_.join_path(folder, name);
     }
-    std::optional<DirectoryListing> list_directory(const std::string& folder) override {
-        return base_.list_directory(folder);
-    }
-    std::optional<DirectoryListing> list_folder_of(const std::string& file) override {
-        return base_.list_folder_of(file);
-    }
+    std::optional<DirectoryListing> list_directory(const std::string& folder) override { return listed(false, folder); }
+    std::optional<DirectoryListing> list_folder_of(const std::string& file) override { return listed(true, file); }
+    // While `keep` holds, each listing made is kept, and handed once to the
+    // first later request of the same folder (the same call with the same
+    // argument): the check before the import and the import's pass over
+    // the folder list it once between them.
+    void keep_listings(bool keep) { keeping_ = keep; }
     std::string file_name_part(std::string_view path) override { return base_.file_name_part(path); }
     std::string path_to_utf8(std::string_view path) override { return base_.path_to_utf8(path); }
     bool delete_file(const std::string& path) override { return base_.delete_file(path); }
@@ -54,13 +55,27 @@ public:
         return base_.read_file_once(path, read);
     }
     std::string host_to_ansi(std::string_view text) override { return base_.host_to_ansi(text); }
+    std::optional<std::string> cache_folder() override { return base_.cache_folder(); }
+    bool replace_file(const std::string& path, std::string_view bytes) override {
+        return base_.replace_file(path, bytes);
+    }
+    std::int64_t now() override { return base_.now(); }
 
 private:
+    struct KeptListing {
+        bool of_file = false;
+        std::string argument;
+        std::optional<DirectoryListing> listing;
+    };
+    std::optional<DirectoryListing> listed(bool of_file, const std::string& argument);
+
     Platform& base_;
     std::optional<std::string> exchange_file_;
     std::optional<std::string> chosen_file_;
     bool show_boxes_;
     std::vector<std::string> messages_;
+    bool keeping_ = false;
+    std::vector<KeptListing> kept_;
 };
 
 // One import on behalf of a caller: run_import, then, when the exchange file
@@ -75,8 +90,9 @@ ImportResult run_headless(const DocumentType& type, HeadlessPlatform& platform, 
 // file that the pass over the folder reads (folder_scan.hpp): of the search
 // of `search_folder` (when given), else of the folder of `chosen`. Compared by
 // identity, never by spelling: the entry at `output` itself against the
-// files that the inputs' paths open. `platform` lists the folder; make it
-// leave the current folder alone.
+// files that the inputs' paths open. `platform` lists the folder: the
+// import's HeadlessPlatform keeping its listings, so that the import's pass
+// takes the same listing and the folder is listed once per call.
 bool output_is_an_input(Platform& platform, const std::string& output, const std::optional<std::string>& chosen,
                         const std::optional<std::string>& search_folder);
 

@@ -119,6 +119,13 @@ std::optional<DirectoryListing> MemoryPlatform::list_directory(const std::string
     }
     std::stable_sort(listing.names.begin(), listing.names.end(),
                      [](const std::string& a, const std::string& b) { return less_ignoring_case(a, b); });
+    if (cache_dir) {
+        for (const std::string& name : listing.names) {
+            const auto version = versions.find(prefix + name);
+            listing.versions.push_back(version == versions.end() ? std::nullopt
+                                                                 : std::optional<FileVersion>(version->second));
+        }
+    }
     return listing;
 }
 
@@ -161,5 +168,16 @@ FileBytes MemoryPlatform::read_file(const std::string& path) {
 }
 
 std::string MemoryPlatform::host_to_ansi(std::string_view text) { return utf8_to_cp1252(text); }
+
+std::optional<std::string> MemoryPlatform::cache_folder() {
+    if (cache_dir) folders.insert(*cache_dir);
+    return cache_dir;
+}
+
+bool MemoryPlatform::replace_file(const std::string& path, std::string_view bytes) {
+    if (!folders.contains(parent_of(path))) return false;
+    files[path] = std::string(bytes);
+    return true;
+}
 
 }  // namespace idf

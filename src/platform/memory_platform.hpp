@@ -31,6 +31,12 @@ public:
     std::string exchange_dir = "/host";
     // Paths read with read_file, in order.
     std::vector<std::string> reads;
+    // The version the listing gives for a file (by full path); a file
+    // without one is listed without a version. The index of searched
+    // folders is kept under cache_dir when set, at the time `clock`.
+    std::map<std::string, FileVersion> versions;
+    std::optional<std::string> cache_dir;
+    std::int64_t clock = 0;
 
     // --- failures on demand ---------------------------------------------
     bool fail_create = false;  // create_file fails
@@ -48,6 +54,9 @@ public:
 
     // Arguments are UTF-8.
     IDF_PLATFORM_MEMBERS;
+    std::optional<std::string> cache_folder() override;
+    bool replace_file(const std::string& path, std::string_view bytes) override;
+    std::int64_t now() override { return clock; }
 
 private:
     std::size_t temporaries_ = 0;

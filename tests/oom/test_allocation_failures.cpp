@@ -229,12 +229,16 @@ public:
     Run run(long fail_at) {
         const fs::path host = dir_.path() / "host";
         for (const auto& entry : fs::directory_iterator(host)) fs::remove(entry.path());
+        // Each run makes the index of the folder anew: the same allocations.
+        fs::remove_all(dir_.path() / "cache");
+        ::setenv("XDG_CACHE_HOME", (dir_.path() / "cache").c_str(), 1);
         test::TestPlatform platform(host.string());
         const std::string folder = (dir_.path() / "xml").string();
         Run run;
         run.open_fds_before = open_fds();
         armed_import(scenario_, platform, folder, fail_at, run);
         run.open_fds_after = open_fds();
+        ::unsetenv("XDG_CACHE_HOME");
         run.boxes = platform.boxes;
         run.ini = test::read_bytes((host / exchange_file_name).string());
         for (const auto& entry : fs::directory_iterator(host)) run.exchange_folder.push_back(entry.path().string());

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <limits>
@@ -321,9 +322,19 @@ std::string PosixPlatform::join_path(std::string_view folder, std::string_view n
 
 namespace {
 
+FileVersion version_of(const struct stat& st) {
+    const auto ns = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + static_cast<std::int64_t>(t.tv_nsec);
+    };
+    return {static_cast<std::uint64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim),
+            static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
+}
+
 // The plain files of `folder` (made absolute) matching `mask`, sorted; the
-// folder becomes the current folder when `make_current`.
-std::optional<DirectoryListing> list_files(std::string folder, const std::string& mask, bool make_current) {
+// folder becomes the current folder when `make_current`; each file's
+// version with `with_versions`.
+std::optional<DirectoryListing> list_files(std::string folder, const std::string& mask, bool make_current,
+                                           bool with_versions) {
     if (folder.empty()) folder = current_folder();
     folder = absolute_path(folder);
 
@@ -336,21 +347,31 @@ std::optional<DirectoryListing> list_files(std::string folder, const std::string
     DirectoryListing listing;
     listing.folder = folder;
     listing.mask = mask;
+    std::vector<std::pair<std::string, std::optional<FileVersion>>> found;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name.empty() || name.front() == '.') continue;  // hidden, and "." and ".."
         if (!mask_matches(mask, name)) continue;
         if (!ansi_faithful(name)) continue;  // see read_file
         // A plain file as the directory entry says; anything else (a link
-        // to follow, a file system that does not say) is asked for.
-        if (entry->d_type != DT_REG) {
+        // to follow, a file system that does not say) is asked for, and so
+        // is the version of every file when it is wanted.
+        std::optional<FileVersion> version;
+        if (entry->d_type != DT_REG || with_versions) {
             struct stat file {};
-            if (::fstatat(::dirfd(dir.get()), entry->d_name, &file, 0) != 0 || !S_ISREG(file.st_mode)) continue;
+            const bool known = ::fstatat(::dirfd(dir.get()), entry->d_name, &file, 0) == 0;
+            if (entry->d_type != DT_REG && (!known || !S_ISREG(file.st_mode))) continue;
+            if (known && S_ISREG(file.st_mode)) version = version_of(file);
         }
-        listing.names.emplace_back(name);
+        found.emplace_back(name, version);
     }
-    std::sort(listing.names.begin(), listing.names.end(),
-              [](const std::string& a, const std::string& b) { return name_less(a, b); });
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return name_less(a.first, b.first); });
+    listing.names.reserve(found.size());
+    if (with_versions) listing.versions.reserve(found.size());
+    for (auto& [name, version] : found) {
+        listing.names.push_back(std::move(name));
+        if (with_versions) listing.versions.push_back(version);
+    }
     return listing;
 }
 
@@ -366,14 +387,14 @@ std::optional<DirectoryListing> PosixPlatform::list_directory(const std::string&
         mask = last;
         folder = slash == std::string::npos ? std::string() : folder.substr(0, slash == 0 ? 1 : slash);
     }
-    return list_files(std::move(folder), mask, search_folder_ == SearchFolder::becomes_current);
+    return list_files(std::move(folder), mask, search_folder_ == SearchFolder::becomes_current, index_wanted());
 }
 
 std::optional<DirectoryListing> PosixPlatform::list_folder_of(const std::string& file) {
     const std::string path = absolute_path(file);
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return std::nullopt;
-    return list_files(path.substr(0, slash == 0 ? 1 : slash), "*.xml", false);
+    return list_files(path.substr(0, slash == 0 ? 1 : slash), "*.xml", false, index_wanted());
 }
 
 std::string PosixPlatform::file_name_part(std::string_view path) {
@@ -453,5 +474,62 @@ FileBytes PosixPlatform::read_file_once(const std::string& path, FileIdentities&
 }
 
 std::string PosixPlatform::host_to_ansi(std::string_view text) { return utf8_to_cp1252(text); }
+
+bool PosixPlatform::index_wanted() const {
+    const char* off = std::getenv("IDF_SEM_INDICE");
+    return !index_off_ && !(off && std::string_view(off) == "1");
+}
+
+std::optional<std::string> PosixPlatform::cache_folder() {
+    if (!index_wanted()) return std::nullopt;
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+        base = std::string(home) + "/.cache";
+    } else {
+        return std::nullopt;
+    }
+    ::mkdir(base.c_str(), 0700);  // the parent of the cache folder: mkdir -p's last step is enough
+    std::string folder = base + "/integracao-docs-fiscal";
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return folder;
+}
+
+bool PosixPlatform::replace_file(const std::string& path, std::string_view bytes) {
+    PathParts where = split_path(path, "/");
+    const UniqueFd dir = open_folder(openable(where.folder));
+    if (!dir) return false;
+    remove_stale_temporaries(dir.get(), where.name);  // left by a killed process
+    UniqueFd file;
+    const auto created =
+        create_temporary({std::string(), where.name}, static_cast<std::uint32_t>(::getpid()), random_bits,
+                         [&](const std::string& temporary) {
+                             file = UniqueFd(::openat(dir.get(), temporary.c_str(),
+                                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                             if (file) return CreateAttempt::created;
+                             return errno == EEXIST ? CreateAttempt::name_taken : CreateAttempt::failed;
+                         });
+    if (!created) return false;
+    // Held from creation to rename, as every writer of a temporary file.
+    bool written = ::flock(file.get(), LOCK_EX | LOCK_NB) == 0;
+    while (written && !bytes.empty()) {
+        const ssize_t n = ::write(file.get(), bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    if (written && ::renameat(dir.get(), created->c_str(), dir.get(), where.name.c_str()) == 0) return true;
+    ::unlinkat(dir.get(), created->c_str(), 0);
+    return false;
+}
+
+std::int64_t PosixPlatform::now() {
+    timespec t{};
+    ::clock_gettime(CLOCK_REALTIME, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + static_cast<std::int64_t>(t.tv_nsec);
+}
 
 }  // namespace idf

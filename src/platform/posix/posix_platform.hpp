@@ -23,8 +23,19 @@ public:
     // device and inode (the volume serial number and file index on Windows).
     std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override;
 
+    // The index of searched folders lives in $XDG_CACHE_HOME (an absolute
+    // path), else ~/.cache, under integracao-docs-fiscal/ (made for this
+    // user only); off with IDF_SEM_INDICE=1 or turn_index_off().
+    std::optional<std::string> cache_folder() override;
+    bool replace_file(const std::string& path, std::string_view bytes) override;
+    std::int64_t now() override;
+    void turn_index_off() { index_off_ = true; }
+
 private:
+    bool index_wanted() const;
+
     SearchFolder search_folder_;
+    bool index_off_ = false;
 };
 
 // The folder of the executable that the symbolic link `link` names

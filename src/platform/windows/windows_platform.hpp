@@ -40,6 +40,11 @@ public:
     // Only a plain file or a link is deleted; the file identity is the
     // device and inode (the volume serial number and file index on Windows).
     std::optional<FileIdentity> file_identity(const std::string& path, bool follow_links) override;
+    // The index of searched folders lives in %LOCALAPPDATA%\Integracao_Docs_Fiscal;
+    // off with IDF_SEM_INDICE=1.
+    std::optional<std::string> cache_folder() override;
+    bool replace_file(const std::string& path, std::string_view bytes) override;
+    std::int64_t now() override;
 
     // Closes every file and folder this platform still has open and deletes
     // the temporary files. Used after a fault that left the import's own
@@ -52,6 +57,8 @@ public:
     std::vector<void*> held_folders;
 
 private:
+    bool index_wanted() const;
+
     SearchFolder search_folder_;
 };
 
