@@ -4,6 +4,7 @@
 // the document; the search reads the folder to its end for a cancellation
 // of that key.
 #include "common/cancelamento.hpp"
+#include "common/diagnostico.hpp"
 #include "common/import.hpp"
 #include "common/key_precheck.hpp"
 #include "common/messages.hpp"
@@ -59,6 +60,8 @@ void locate_document(Import& import) {
     const std::string chave(trim(wanted));
     const KeyPrecheck precheck(chave);
     Import::CancelamentoNaPasta na_pasta;
+    // Why the search may end without the document: told when it does.
+    Diagnostico diagnostico = diagnostico_da_chave(chave, import.document_type());
     bool found = false;
     xml::Document outro;  // the files read after the document
     if (const auto listing = platform.list_directory(import.pasta_temporaria)) {
@@ -68,6 +71,7 @@ void locate_document(Import& import) {
             // A file that cannot be read ends its try like one that cannot
             // be parsed.
             const auto bytes = platform.read_file(path);
+            if (!bytes && !found) diagnostico.ilegiveis.push_back(platform.path_to_utf8(path));
             if (!bytes || !precheck.may_carry_key(*bytes)) continue;
             try {
                 xml::Document& doc = found ? outro : import.XML();
@@ -80,6 +84,10 @@ void locate_document(Import& import) {
                         if (na_pasta.lido) break;
                         continue;
                     }
+                    if (const Achado achado = classifica(doc.document_element(), names, chave);
+                        achado != Achado::nenhum)
+                        (achado == Achado::resumo ? diagnostico.resumos : diagnostico.sem_protocolo)
+                            .push_back(platform.path_to_utf8(path));
                 }
                 if (!na_pasta.lido) {
                     if (auto lido = cancelamento_de(doc.document_element(), names, chave)) {
@@ -91,6 +99,7 @@ void locate_document(Import& import) {
             } catch (const DataError&) {
                 // A file that cannot be read or parsed is passed over; any
                 // other failure ends the import.
+                if (!found) diagnostico.ilegiveis.push_back(platform.path_to_utf8(path));
             }
         }
     }
@@ -99,6 +108,7 @@ void locate_document(Import& import) {
         return;
     }
     import.XML().clear();
+    import.diagnostico_ = std::move(diagnostico);
     if (!import.silencioso()) import.mensagem_atencao(import.document_type().messages.not_found);
     import.abort();
 }

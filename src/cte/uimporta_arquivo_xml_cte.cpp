@@ -13,8 +13,9 @@ void Tfrmimporta_arquivo_xml_cte::run_stages() {
 }
 
 const DocumentType document{
-    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe"},
-    {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
-    run_stages_of<Tfrmimporta_arquivo_xml_cte>};
+    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe", "resCTe"},
+    {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">, msg::cte_so_resumo},
+    run_stages_of<Tfrmimporta_arquivo_xml_cte>,
+    {"57", "67"}};
 
 }  // namespace idf::cte
