@@ -182,6 +182,9 @@ struct Storage {
     std::vector<std::unique_ptr<NodeData[]>> chunks;
     std::uint32_t count = 0;
     std::vector<AttributeData> attributes;
+    // What a parse has built: each attribute counts as a node against
+    // max_nodes.
+    std::size_t parsed_nodes() const { return count + attributes.size(); }
     std::vector<std::unique_ptr<char[]>> blocks;
     char* free_space = nullptr;
     std::size_t room = 0;
@@ -308,14 +311,19 @@ std::u16string Node::text() const {
     throw XmlDocError("Element does not contain a single text node");
 }
 
+namespace {
+
+// A parse leaves room for a few lookups, so that reading a parsed
+// document's protocol (the search) never runs into the bound.
+constexpr std::size_t lookup_room = 64;
+
+}  // namespace
+
 TreeBuilder::TreeBuilder(Document& doc) : doc_(doc) { open_.push_back({0, 0}); }
 
 std::uint32_t TreeBuilder::add(NodeType type, std::uint32_t name, std::string_view value) {
     Storage& storage = *doc_.storage_;
-    // A parse leaves room for a few lookups, so that reading a parsed
-    // document's protocol (the search) never runs into the bound.
-    constexpr std::uint32_t lookup_room = 64;
-    if (storage.count + lookup_room >= storage.max_nodes ||
+    if (storage.parsed_nodes() + lookup_room >= storage.max_nodes ||
         value.size() > storage.max_text - std::min(storage.stored, storage.max_text))
         throw ParseError("The document is too large.", 0, "");
     const std::uint32_t created = storage.new_node(type, name, value);
@@ -352,7 +360,8 @@ void TreeBuilder::attribute_utf8(std::string_view qualified_name, std::string_vi
     Storage& storage = *doc_.storage_;
     if (open_.size() < 2) return;
     const std::size_t size = qualified_name.size() + value.size();
-    if (size > storage.max_text - std::min(storage.stored, storage.max_text))
+    if (storage.parsed_nodes() + lookup_room >= storage.max_nodes ||
+        size > storage.max_text - std::min(storage.stored, storage.max_text))
         throw ParseError("The document is too large.", 0, "");
     AttributeData& attribute = storage.attributes.emplace_back();
     attribute.element = open_.back().node;

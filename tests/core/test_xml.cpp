@@ -439,6 +439,25 @@ TEST(Safety, AbsurdNestingFailsAsAParseError) {
     EXPECT_NO_THROW(doc.load(fine, "fine.xml"));
 }
 
+TEST(Safety, AttributesCountAgainstTheNodeBound) {
+    // Defaults declared once are added to every element: 52 attributes of
+    // one byte for each "<b/>", within the bound of the text but beyond the
+    // nodes the file's size allows.
+    std::string xml = "<!DOCTYPE a [<!ATTLIST b";
+    for (const char* letters : {"abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"})
+        for (const char* c = letters; *c; ++c) xml += std::string(" ") + *c + " CDATA \"\"";
+    xml += ">]><a>";
+    for (int i = 0; i < 10000; ++i) xml += "<b/>";
+    xml += "</a>";
+    Document doc;
+    try {
+        doc.load(xml, "defaults.xml");
+        ADD_FAILURE() << "a document beyond the node bound loaded";
+    } catch (const ParseError& e) {
+        EXPECT_EQ(e.reason, "The document is too large.");
+    }
+}
+
 TEST(Safety, DistinctNamesAreBoundedByTheFileSize) {
     // A 28 KB document with `names` distinct element names, padded to its
     // size by a comment.
