@@ -101,6 +101,7 @@ ImportResult Import::run() {
     }
     result.protocolo = std::move(protocolo_lido_);
     result.cancelamento = std::move(cancelamento_);
+    result.diagnostico = std::move(diagnostico_);
     return result;
 }
 

@@ -13,7 +13,9 @@ namespace idf {
 //  "mensagens": [boxes shown, UTF-8], "problemas": lista_problemas,
 //  "protocolo": {"nProt", "cStat", "xMotivo", "tpAmb"},
 //  "cancelamento": null or {"arquivo", "tpEvento", "cStat", "nProt",
-//  "dhRegEvento"}}, on one line
+//  "dhRegEvento"},
+//  "diagnostico": null or {"chave_valida", "modelo", "tipo_esperado",
+//  "resumos", "sem_protocolo", "ilegiveis"}}, on one line
 // without the final line feed. Invalid UTF-8 becomes U+FFFD.
 std::string result_json(const ImportResult& result, const std::vector<std::string>& mensagens);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/diagnostico.hpp"
 #include "core/core_support.hpp"
 #include "values/text.hpp"
 
@@ -556,6 +557,28 @@ TEST(DialogWay, ChosenFileWhoseNameTheCodePageCannotHoldCannotBeOpened) {
     ASSERT_EQ(missing.size(), 1u);
     for (const std::string odd : {"nota\nx.xml", "nota\xff.xml"})
         EXPECT_EQ(boxes_for(dir, dir.write(odd, test::nfe_with_key(key))), missing);
+}
+
+TEST(ChaveValida, LengthKindsOfCharactersAndCheckDigit) {
+    struct Case {
+        std::string chave;
+        bool valida;
+    };
+    const Case cases[] = {
+        {"", false},
+        {"3524081234567800019955001000001234100000001", false},    // 43 characters
+        {"352408123456780001995500100000123410000000188", false},  // 45
+        {"35240812345678000199550010000012341000000017", false},   // the check digit is 8
+        {"35240812345678000199550010000012341000000019", false},
+        {"35A40812345678000199550010000012341000000010", false},  // a letter outside the CNPJ
+        {"352408123456780001995A0010000012341000000011", false},
+        {"35240812ab3456780001550010000012341000000012", false},  // small letters
+        {"35240812345678000199550010000012341000000018", true},
+        {"35240812345678000199550010000012341000000000", true},  // remainder 1: digit 0
+        {"35240812345678000199550010000012341000000050", true},  // remainder 0: digit 0
+        {"35250812ABC345DE0135550010000000011234567893", true},  // alphanumeric CNPJ
+    };
+    for (const auto& c : cases) EXPECT_EQ(chave_valida(c.chave), c.valida) << c.chave;
 }
 
 }  // namespace
