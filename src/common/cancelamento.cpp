@@ -30,9 +30,8 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
     const DocumentType::Names& names = import.document_type().names;
     // The search has read the folder already; the dialog way reads the
     // folder of the chosen file now.
-    std::optional<ScanResult> lida;
+    if (!import.varredura()) import.set_varredura(scan_document_folder(import, to_ansi(trim(chave_lida))));
     const ScanResult* varredura = import.varredura();
-    if (!varredura) varredura = &lida.emplace(scan_document_folder(import, to_ansi(trim(chave_lida))));
 
     const std::optional<std::string>& tp_amb = import.protocolo_lido().tpAmb;
     for (const Evento& evento : varredura->eventos) {

@@ -44,8 +44,8 @@ std::optional<std::string> codigo(xml::Node element, std::string_view name) {
 xml::Node info(xml::Node element) { return element ? element.find("infEvento") : xml::Node(); }
 
 RespostaEvento le_resposta(xml::Node inf, std::string_view key_name) {
-    return {codigo(inf, "tpEvento"), codigo(inf, key_name),     codigo(inf, "tpAmb"), codigo(inf, "cStat"),
-            texto(inf, "nProt"),     texto(inf, "dhRegEvento"), texto(inf, "xEvento")};
+    return {codigo(inf, "tpEvento"), codigo(inf, key_name), codigo(inf, "tpAmb"),      texto(inf, "nSeqEvento"),
+            codigo(inf, "cStat"),    texto(inf, "nProt"),   texto(inf, "dhRegEvento"), texto(inf, "xEvento")};
 }
 
 DetalheEvento le_detalhe(xml::Node det_evento, bool embrulhado) {

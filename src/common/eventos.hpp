@@ -60,6 +60,7 @@ struct RespostaEvento {
     std::optional<std::string> tpEvento;
     std::optional<std::string> chave;
     std::optional<std::string> tpAmb;
+    std::optional<std::string> nSeqEvento;
     std::optional<std::string> cStat;
     std::optional<std::string> nProt;
     std::optional<std::string> dhRegEvento;

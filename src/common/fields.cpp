@@ -100,20 +100,42 @@ xml::Node element(xml::Node parent, std::string_view paths, Lookup lookup) {
     }
 }
 
-// Steps 1 and 2, with the element looked up as `lookup` says.
-std::string read_element(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
-                         bool* failed, Lookup lookup) {
+// Steps 1 and 2 on the text that `text()` gives (it may raise a DataError
+// as an element's text does).
+template <class Text>
+std::string read_text(Import& import, const Text& text, const Transform& transform, bool* failed) {
     if (failed) *failed = false;
     try {
-        const xml::Node node = element(parent, child, lookup);
-        if (is_blank(text_of(node)))
+        const std::u16string value = text();
+        if (is_blank(value))
             return transform.amount ? formatted_zero(import.regional()) : std::string(transform.blank_value);
-        return transform.apply(import, node.text(), transform.n);
+        return transform.apply(import, value, transform.n);
     } catch (const DataError&) {
         if (failed) *failed = true;
         return transform.amount ? formatted_zero(import.regional()) : std::string();
     }
 }
+
+// The text of a row's element, looked up once as `lookup` says.
+class ElementText {
+public:
+    ElementText(xml::Node parent, std::string_view child, Lookup lookup)
+        : parent_(parent), child_(child), lookup_(lookup) {}
+    std::u16string operator()() const {
+        if (!looked_up_) {
+            node_ = element(parent_, child_, lookup_);
+            looked_up_ = true;
+        }
+        return text_of(node_);
+    }
+
+private:
+    xml::Node parent_;
+    std::string_view child_;
+    Lookup lookup_;
+    mutable xml::Node node_;
+    mutable bool looked_up_ = false;
+};
 
 }  // namespace
 
@@ -134,13 +156,14 @@ const Transform isento_when_blank{apply_as_read, 0, false, false, "ISENTO"};
 
 std::string read_value(Import& import, xml::Node parent, std::string_view child, const Transform& transform,
                        bool* failed) {
-    return read_element(import, parent, child, transform, failed, Lookup::create);
+    return read_text(import, ElementText(parent, child, Lookup::create), transform, failed);
 }
 
 namespace {
 
-// Steps 1 to 3, with the elements looked up as `lookup` says.
-std::string read_row(Import& import, xml::Node parent, const Field& field, Lookup lookup) {
+// Steps 1 to 3 on the text that `text()` gives.
+template <class Text>
+std::string read_row(Import& import, const Text& text, const Field& field) {
     const Transform& t = field.transform;
     if (t.ten_digits_test) {
         // The digits test comes after the presence test: a blank telephone
@@ -148,16 +171,16 @@ std::string read_row(Import& import, xml::Node parent, const Field& field, Looku
         // not blank but has other than ten digits is empty, with no
         // problem line whatever the kind.
         bool unreadable = false;
-        std::u16string text;
+        std::u16string value;
         try {
-            text = text_of(element(parent, field.child, lookup));
+            value = text();
         } catch (const DataError&) {
             unreadable = true;
         }
-        if (!unreadable && !is_blank(text) && somente_numeros(to_ansi(text)).size() != 10) return {};
+        if (!unreadable && !is_blank(value) && somente_numeros(to_ansi(value)).size() != 10) return {};
     }
     bool failed = false;
-    std::string value = read_element(import, parent, field.child, t, &failed, lookup);
+    std::string value = read_text(import, text, t, &failed);
     if (failed && field.kind == Kind::on_failure) import.add_problem(field.problem);
     switch (field.kind) {
         case Kind::mandatory:
@@ -174,9 +197,12 @@ std::string read_row(Import& import, xml::Node parent, const Field& field, Looku
     return value;
 }
 
-// Steps 1 to 4; false when an optional row left its line out.
-bool write_row(Import& import, xml::Node parent, const Field& field, std::string_view suffix, Lookup lookup) {
-    const std::string value = read_row(import, parent, field, lookup);
+std::string read_row(Import& import, xml::Node parent, const Field& field, Lookup lookup) {
+    return read_row(import, ElementText(parent, field.child, lookup), field);
+}
+
+// Step 4; false when an optional row left its line out.
+bool write_value(Import& import, const Field& field, const std::string& value, std::string_view suffix) {
     if (field.kind == Kind::optional && value.empty()) return false;
     if (suffix.empty()) {
         import.write_value(field.key, value);
@@ -190,6 +216,11 @@ bool write_row(Import& import, xml::Node parent, const Field& field, std::string
     return true;
 }
 
+// Steps 1 to 4; false when an optional row left its line out.
+bool write_row(Import& import, xml::Node parent, const Field& field, std::string_view suffix, Lookup lookup) {
+    return write_value(import, field, read_row(import, parent, field, lookup), suffix);
+}
+
 }  // namespace
 
 std::string read_field(Import& import, xml::Node parent, const Field& field) {
@@ -198,6 +229,15 @@ std::string read_field(Import& import, xml::Node parent, const Field& field) {
 
 void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix) {
     write_row(import, parent, field, suffix, Lookup::create);
+}
+
+void write_record_fields(Import& import, const RecordText& text_of, std::span<const Field> fields,
+                         std::string_view suffix) {
+    for (const Field& field : fields)
+        write_value(import, field,
+                    read_row(
+                        import, [&] { return text_of(field.child); }, field),
+                    suffix);
 }
 
 void write_fields(Import& import, xml::Node parent, std::span<const Field> fields, std::string_view suffix) {

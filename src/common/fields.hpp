@@ -21,6 +21,7 @@
 // counts as a failed read of that row.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -101,6 +102,13 @@ std::string read_field(Import& import, xml::Node parent, const Field& field);
 // "_12", goes between the key and its "=".
 void write_field(Import& import, xml::Node parent, const Field& field, std::string_view suffix = {});
 void write_fields(Import& import, xml::Node parent, std::span<const Field> fields, std::string_view suffix = {});
+
+// The same steps for the rows of a record read before: the text of a row
+// is what `text_of` gives for the row's child (the name of one of the
+// record's texts; an absent text reads as the empty text).
+using RecordText = std::function<std::u16string(std::string_view child)>;
+void write_record_fields(Import& import, const RecordText& text_of, std::span<const Field> fields,
+                         std::string_view suffix = {});
 
 // The same for the rows of an optional group: the child `group` of
 // `parent`, found with Node::find. An absent group writes nothing and adds

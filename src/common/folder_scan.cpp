@@ -87,7 +87,7 @@ public:
     // A file read for the events only, once the document is known.
     void events_only(const std::string& path, const std::string& name) {
         const auto bytes = read(path, name);
-        if (!bytes || !may_hold_cancellation(precheck_, *bytes)) return;
+        if (!bytes || !may_hold_event(precheck_, *bytes)) return;
         if (!parse(outro_, *bytes, path, name)) return;
         try {
             events(outro_.document_element(), path, name, result_.eventos);
@@ -121,8 +121,15 @@ ScanListing with_every_xml(Platform& platform, DirectoryListing listing) {
 
 }  // namespace
 
-bool may_hold_cancellation(const KeyPrecheck& precheck, std::string_view bytes) {
-    return precheck.may_carry_key(bytes) && may_carry_code(bytes, {"110111", "110112"});
+bool may_hold_event(const KeyPrecheck& precheck, std::string_view bytes) {
+    // Every event holds an infEvento element. A file without that name in
+    // its bytes is parsed only when the quick check cannot rule the
+    // cancellation codes out: the check passes over only files read as
+    // UTF-8 or a single-byte ASCII superset, without a document type
+    // declaration, whose element names are their own bytes; such a file
+    // without the name holds no event at all.
+    return precheck.may_carry_key(bytes) &&
+           (bytes.find("infEvento") != std::string_view::npos || may_carry_code(bytes, {"110111", "110112"}));
 }
 
 std::optional<ScanListing> search_listing(Platform& platform, const std::string& pasta) {

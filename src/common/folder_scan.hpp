@@ -12,7 +12,7 @@
 //  - a file that cannot be read is recorded;
 //  - a file the quick check rules out (key_precheck.hpp) is passed over:
 //    before the document is found, one that cannot hold the key; after,
-//    one that cannot hold a cancellation of it;
+//    one that cannot hold an event of it;
 //  - a file that cannot be parsed is recorded;
 //  - the document element is looked at once: the document, or events.
 // The pass writes nothing and shows nothing: its result is data, read by
@@ -87,8 +87,10 @@ ScanResult scan_search(Import& import);
 // beside it, for the events of `chave` (ANSI, trimmed).
 ScanResult scan_document_folder(Import& import, std::string_view chave);
 
-// Whether a file with these bytes may hold a cancellation of the key: what
-// the pass parses once the document is known.
-bool may_hold_cancellation(const KeyPrecheck& precheck, std::string_view bytes);
+// Whether a file with these bytes may hold an event of the key: what the
+// pass parses once the document is known. False only when the quick check
+// rules the key out, or when the file provably holds no infEvento element
+// and no cancellation code.
+bool may_hold_event(const KeyPrecheck& precheck, std::string_view bytes);
 
 }  // namespace idf

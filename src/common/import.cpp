@@ -14,6 +14,8 @@ Import::Import(Platform& platform, const Regional& regional, const DocumentType&
 
 Import::~Import() = default;
 
+void Import::set_varredura(ScanResult varredura) { varredura_ = std::make_unique<ScanResult>(std::move(varredura)); }
+
 void Import::add_problem(std::string_view line) {
     lista_problemas_ += line;
     lista_problemas_ += "\r\n";
@@ -102,6 +104,7 @@ ImportResult Import::run() {
     result.protocolo = std::move(protocolo_lido_);
     result.cancelamento = std::move(cancelamento_);
     result.diagnostico = std::move(diagnostico_);
+    if (result.outcome == Outcome::completed) result.eventos = std::move(eventos_listados_);
     return result;
 }
 

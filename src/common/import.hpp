@@ -25,6 +25,7 @@ namespace idf {
 enum class Outcome { completed, aborted };
 
 struct ScanResult;
+struct Evento;
 
 // The texts of the authorisation protocol's infProt (UTF-8, untrimmed);
 // none when the import stopped before the protocol was read, when the
@@ -83,6 +84,9 @@ struct ImportResult {
     // The full path of the document located (the search's match or the
     // chosen file); empty when none was.
     std::string documento;
+    // The events listed in the exchange file (maybe none) when the import
+    // completed; none otherwise.
+    std::shared_ptr<const std::vector<Evento>> eventos;
     // Set only when a search with a key found no document.
     std::optional<Diagnostico> diagnostico;
 };
@@ -197,14 +201,21 @@ public:
     const std::string& lista_problemas() const { return lista_problemas_; }
     // The protocol texts handed back in the result.
     void set_protocolo_lido(ProtocoloLido lido) { protocolo_lido_ = std::move(lido); }
+    const ProtocoloLido& protocolo_lido() const { return protocolo_lido_; }
     const ExchangeFile& exchange_file() const { return *file_; }
 
-    // The pass of the search way over the folder (folder_scan.hpp); none on
-    // the dialog way, whose pass the cancellation check makes.
+    // The pass over the folder (folder_scan.hpp): the search's, or on the
+    // dialog way the one the cancellation check makes and keeps here.
     const ScanResult* varredura() const { return varredura_.get(); }
-    const ProtocoloLido& protocolo_lido() const { return protocolo_lido_; }
+    void set_varredura(ScanResult varredura);
     // The cancellation that stops the import, handed back in the result.
     void set_cancelamento(CancelamentoLido lido) { cancelamento_ = std::move(lido); }
+
+    // The events listed in the exchange file, handed back in the result of
+    // a completed import.
+    void set_eventos_listados(std::shared_ptr<const std::vector<Evento>> eventos) {
+        eventos_listados_ = std::move(eventos);
+    }
 
 protected:
     // The section stages of the document type, run after the document has
@@ -226,6 +237,7 @@ private:
     ProtocoloLido protocolo_lido_;
     std::unique_ptr<ScanResult> varredura_;
     std::optional<CancelamentoLido> cancelamento_;
+    std::shared_ptr<const std::vector<Evento>> eventos_listados_;
     std::optional<Diagnostico> diagnostico_;
 };
 

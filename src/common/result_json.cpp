@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/lista_eventos.hpp"
+
 namespace idf {
 
 namespace {
@@ -37,6 +39,24 @@ std::string result_json(const ImportResult& result, const std::vector<std::strin
         out["cancelamento"] = std::move(cancelamento);
     } else {
         out["cancelamento"] = nullptr;
+    }
+    if (result.eventos) {
+        nlohmann::ordered_json eventos = nlohmann::ordered_json::array();
+        for (const Evento& lido : *result.eventos) {
+            nlohmann::ordered_json evento;
+            evento["arquivo"] = lido.arquivo;
+            evento["tpEvento"] = tipo_evento(lido);
+            evento["descEvento"] = text_or_null(descricao_evento(lido));
+            evento["nSeqEvento"] = text_or_null(sequencia_evento(lido));
+            evento["dhEvento"] = lido.pedido ? text_or_null(lido.pedido->dhEvento) : nullptr;
+            evento["dhRegEvento"] = text_or_null(lido.resposta.dhRegEvento);
+            evento["nProt"] = text_or_null(lido.resposta.nProt);
+            evento["cStat"] = text_or_null(lido.resposta.cStat);
+            eventos.push_back(std::move(evento));
+        }
+        out["eventos"] = std::move(eventos);
+    } else {
+        out["eventos"] = nullptr;
     }
     if (result.diagnostico) {
         const Diagnostico& lido = *result.diagnostico;

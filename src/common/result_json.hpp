@@ -14,6 +14,9 @@ namespace idf {
 //  "protocolo": {"nProt", "cStat", "xMotivo", "tpAmb"},
 //  "cancelamento": null or {"arquivo", "tpEvento", "cStat", "nProt",
 //  "dhRegEvento"},
+//  "eventos": null or [{"arquivo", "tpEvento", "descEvento", "nSeqEvento",
+//  "dhEvento", "dhRegEvento", "nProt", "cStat"}] (the events listed in the
+//  exchange file of a completed import),
 //  "diagnostico": null or {"chave_valida", "modelo", "tipo_esperado",
 //  "resumos", "sem_protocolo", "ilegiveis"}}, on one line
 // without the final line feed. Invalid UTF-8 becomes U+FFFD.

@@ -1,5 +1,6 @@
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
+#include "common/lista_eventos.hpp"
 #include "common/messages.hpp"
 
 namespace idf::cte {
@@ -11,11 +12,13 @@ void Tfrmimporta_arquivo_xml_cte::run_stages() {
         for (const auto stage : {&Cte::le_identificacao, &Cte::le_emitente, &Cte::le_tomador_os, &Cte::le_totais,
                                  &Cte::le_servico, &Cte::le_diretorio})
             (this->*stage)();
-        return;
+    } else {
+        for (const auto stage : {&Cte::le_identificacao, &Cte::le_emitente, &Cte::le_remetente, &Cte::le_destinatario,
+                                 &Cte::le_totais, &Cte::le_notas_fiscais, &Cte::le_diretorio})
+            (this->*stage)();
     }
-    for (const auto stage : {&Cte::le_identificacao, &Cte::le_emitente, &Cte::le_remetente, &Cte::le_destinatario,
-                             &Cte::le_totais, &Cte::le_notas_fiscais, &Cte::le_diretorio})
-        (this->*stage)();
+    // The events follow the last section, a CT-e OS's too.
+    escreve_eventos(*this);
 }
 
 std::vector<Table> tabelas() {

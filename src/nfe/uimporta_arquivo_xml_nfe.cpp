@@ -1,5 +1,6 @@
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 
+#include "common/lista_eventos.hpp"
 #include "common/messages.hpp"
 
 namespace idf::nfe {
@@ -11,6 +12,7 @@ void Tfrmimporta_arquivo_xml_nfe::run_stages() {
                              &Nfe::le_emissor_avulsa, &Nfe::le_destinatario, &Nfe::le_totais, &Nfe::le_transportadora,
                              &Nfe::le_vencimentos, &Nfe::le_observacoes, &Nfe::le_diretorio, &Nfe::le_itens})
         (this->*stage)();
+    escreve_eventos(*this);
 }
 
 std::vector<Table> tabelas() {

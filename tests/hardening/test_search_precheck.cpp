@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/folder_scan.hpp"
 #include "common/key_precheck.hpp"
 #include "hardening/hardening_support.hpp"
 #include "values/text.hpp"
@@ -474,6 +475,35 @@ TEST(SearchPrecheck, OnlyKeysOfAsciiDigitsAndLettersAreChecked) {
         EXPECT_TRUE(check.may_carry_key(plain)) << key;
     }
     EXPECT_TRUE(KeyPrecheck("NFe" + K).active());
+}
+
+// Once the document is found, the pass parses a file of its folder only when
+// it may hold an event of the key: never one without it, nor one that
+// provably holds no infEvento element; always one in doubt.
+TEST(SearchPrecheck, FilesParsedForTheEventsOfTheKey) {
+    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    const std::string evento = "<procEventoNFe><evento><infEvento><chNFe>" + K +
+                               "</chNFe><tpEvento>110110</tpEvento></infEvento></evento></procEventoNFe>";
+    std::string utf16;
+    for (const char c : "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + evento) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const struct {
+        std::string what, bytes;
+        bool parsed;
+    } rows[] = {
+        {"an event of another key", head + evento.substr(0, 41) + std::string(key_b) + evento.substr(85), false},
+        {"a copy of the document", nfe_doc(K), false},
+        {"the key in a comment, no event", head + "<a><!-- " + K + " --><b>" + K + "</b></a>", false},
+        {"an event of the key", head + evento, true},
+        {"a correction letter without its head", evento, true},
+        {"a cancellation's codes with the key, damaged", head + "<x>" + K + " 110111", true},
+        {"the document type may hide the element", "<!DOCTYPE a [<!ENTITY e \"x\">]><a>" + K + "</a>", true},
+        {"UTF-16, whose bytes hide the names", "\xFF\xFE" + utf16, true},
+    };
+    const KeyPrecheck check(K);
+    for (const auto& row : rows) EXPECT_EQ(may_hold_event(check, row.bytes), row.parsed) << row.what;
 }
 
 TEST(SearchPrecheck, TheAnsiConversionKeepsDigitsAndLettersApart) {

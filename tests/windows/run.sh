@@ -425,7 +425,7 @@ prepare_data() {
 echo "== data and Linux references ($work)"
 rm -rf "$work"
 data="$work/data"
-mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra,cancelada} "$work/elsewhere" "$work/xml"
+mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra,cancelada,eventos} "$work/elsewhere" "$work/xml"
 cp "$here/cases.txt" "$data/"
 for f in nfelib-nfe400-35-1808-47428.xml nfelib-nfe400-26-1808-1687.xml spedda-nfe400-obscont.xml \
          nfedanfe-nfe400-bom.xml brdanfe-nfce400-crlf.xml; do cp "$corpus/nfe/$f" "$data/nfe/"; done
@@ -471,6 +471,19 @@ printf '<?xml version="1.0" encoding="UTF-8"?>\n<procEventoNFe xmlns="http://www
   "<evento versao=\"1.00\"><infEvento><chNFe>$key</chNFe><tpEvento>110111</tpEvento></infEvento></evento>" \
   "<retEvento versao=\"1.00\"><infEvento><cStat>135</cStat><nProt>135240000999999</nProt></infEvento></retEvento>" \
   >"$data/cancelada/evento-cancelamento.xml"
+# The sample NF-e with a correction letter (its text with an accent) and the
+# buyer's manifestation beside it, registered in the opposite order.
+cp "$root/samples/nfe-exemplo.xml" "$data/eventos/"
+evento() {  # name tpEvento detail nProt dhRegEvento
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<procEventoNFe xmlns="http://www.portalfiscal.inf.br/nfe" versao="1.00">%s%s</procEventoNFe>\n' \
+    "<evento versao=\"1.00\"><infEvento><tpAmb>1</tpAmb><chNFe>$key</chNFe><dhEvento>2024-06-12T08:00:00-03:00</dhEvento><tpEvento>$2</tpEvento><nSeqEvento>01</nSeqEvento><detEvento versao=\"1.00\">$3</detEvento></infEvento></evento>" \
+    "<retEvento versao=\"1.00\"><infEvento><tpAmb>1</tpAmb><cStat>135</cStat><chNFe>$key</chNFe><tpEvento>$2</tpEvento><dhRegEvento>$5</dhRegEvento><nProt>$4</nProt></infEvento></retEvento>" \
+    >"$data/eventos/$1"
+}
+evento a-cce.xml 110110 '<descEvento>Carta de Correcao</descEvento><xCorrecao>Descrição do produto: caixa</xCorrecao>' \
+  135240000000001 2024-06-14T10:00:00-03:00
+evento b-manifesto.xml 210240 '<descEvento>Operacao nao Realizada</descEvento><xJust>Mercadoria nao recebida</xJust>' \
+  135240000000002 2024-06-13T10:00:00-03:00
 
 while IFS='|' read -r group name type way source key modo flags; do
   [[ -z $group || $group == \#* ]] && continue
@@ -515,6 +528,10 @@ for want in ponto:Data_Previsao_Entrega=3/24/2026 ponto:Percentual_Redutor_Compr
   f="$data/expected/${want%%:*}/nfe_reforma_compra_governamental/Integracao_Docs_Fiscal.ini"
   check 'tr -d "\r" <"$f" | grep -qxF -e "${want#*:}"' \
     "reference ${want%%:*}/nfe_reforma_compra_governamental lacks '${want#*:}'"
+done
+f="$data/expected/brasil/nfe_eventos/Integracao_Docs_Fiscal.ini"
+for want in Tipo_Evento_1=210240 Arquivo_Evento_2=a-cce.xml Eventos=2; do
+  check 'tr -d "\r" <"$f" | grep -qxF -e "$want"' "reference brasil/nfe_eventos lacks '$want'"
 done
 
 }

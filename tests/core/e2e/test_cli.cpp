@@ -29,8 +29,9 @@ ordered_json json_report(const ProcessResult& run) {
     std::vector<std::string> members;
     for (const auto& item : report.items()) members.push_back(item.key());
     EXPECT_EQ(members, (std::vector<std::string>{"resultado", "arquivo", "mensagens", "problemas", "protocolo",
-                                                 "cancelamento", "diagnostico"}));
+                                                 "cancelamento", "eventos", "diagnostico"}));
     EXPECT_TRUE(report["cancelamento"].is_null() || report["cancelamento"].is_object());
+    EXPECT_TRUE(report["eventos"].is_null() || report["eventos"].is_array());
     EXPECT_TRUE(report["diagnostico"].is_null() || report["diagnostico"].is_object());
     EXPECT_TRUE(report["resultado"].is_string());
     EXPECT_TRUE(report["arquivo"].is_string() || report["arquivo"].is_null());
