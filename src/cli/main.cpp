@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "common/diagnostico.hpp"
 #include "common/messages.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
@@ -149,6 +150,10 @@ int main(int argc, char** argv) {
     const idf::DocumentType& type = tipo == "nfe" ? idf::nfe::document : idf::cte::document;
     const idf::ImportResult result = idf::run_headless(type, platform, regional, {key, folder, modo});
     const bool completed = result.outcome == idf::Outcome::completed;
+    // After the not-found message, what the search saw, a line each.
+    if (!json && !silencioso && result.diagnostico)
+        for (const std::string& linha : idf::linhas_do_diagnostico(*result.diagnostico, type))
+            terminal.mensagem_atencao(linha);
     if (json) std::cout << idf::result_json(result, platform.messages()) << '\n';
     return completed ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "common/diagnostico.hpp"
 #include "common/folder_index.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
@@ -42,6 +43,7 @@ public:
           precheck_(chave_) {}
 
     const KeyPrecheck& precheck() const { return precheck_; }
+    const std::string& chave() const { return chave_; }
     FileIdentities& lidos() { return lidos_; }
     ScanResult& result() { return result_; }
 
@@ -202,6 +204,9 @@ ScanResult scan_search(Import& import) {
                     pass.events(root, path, name, proprios);
                 } else {
                     pass.events(root, path, name, result.eventos);
+                    if (const Achado achado = classifica(root, names, pass.chave()); achado != Achado::nenhum)
+                        (achado == Achado::resumo ? result.resumos : result.sem_protocolo)
+                            .push_back(platform.path_to_utf8(path));
                 }
             } catch (const DataError&) {
                 // A text that cannot be read ends the try of this file only.

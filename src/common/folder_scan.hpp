@@ -59,9 +59,12 @@ struct ScanResult {
     std::vector<ArquivoIlegivel> ilegiveis;
     // Whether the folder was read at all (the listing succeeded).
     bool pasta_lida = false;
-    // Room for what explains a search without a match: the summaries of
-    // the key (resNFe / resCTe) and the document without its protocol are
-    // classified where the document element is looked at.
+    // Search way, among the candidates read before the document was
+    // found (full paths, UTF-8): the files holding only the summary of the
+    // key (resNFe / resCTe), and those holding the document of the key
+    // without its protocol. What explains a search without a match.
+    std::vector<std::string> resumos;
+    std::vector<std::string> sem_protocolo;
 };
 
 // The files one pass reads, in its order: the search's listing first (its

@@ -103,6 +103,7 @@ ImportResult Import::run() {
     }
     result.protocolo = std::move(protocolo_lido_);
     result.cancelamento = std::move(cancelamento_);
+    result.diagnostico = std::move(diagnostico_);
     if (result.outcome == Outcome::completed) result.eventos = std::move(eventos_listados_);
     return result;
 }

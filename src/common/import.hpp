@@ -7,6 +7,7 @@
 // Nothing escapes run().
 #pragma once
 
+#include <array>
 #include <concepts>
 #include <memory>
 #include <optional>
@@ -47,6 +48,26 @@ struct CancelamentoLido {
     std::optional<std::string> dhRegEvento;
 };
 
+// What a search with a key saw when it ended without the document (the
+// not-found outcome): the checks of the key itself, and the listed files
+// that come close to the wanted document (full paths, UTF-8, each list in
+// the search's order).
+struct Diagnostico {
+    // 44 characters of the right kinds and the right check digit.
+    bool chave_valida = false;
+    // Positions 21 and 22 of the key, the document's model; none when the
+    // key is shorter.
+    std::optional<std::string> modelo;
+    // The model is one of the import's.
+    bool tipo_esperado = false;
+    // Files holding only the summary of the document (resNFe / resCTe).
+    std::vector<std::string> resumos;
+    // Files holding the document without its authorisation protocol.
+    std::vector<std::string> sem_protocolo;
+    // Files that may hold the key but could not be read or parsed.
+    std::vector<std::string> ilegiveis;
+};
+
 struct ImportResult {
     Outcome outcome = Outcome::aborted;
     // The exchange file's path; it exists only when the import completed.
@@ -66,6 +87,8 @@ struct ImportResult {
     // The events listed in the exchange file (maybe none) when the import
     // completed; none otherwise.
     std::shared_ptr<const std::vector<Evento>> eventos;
+    // Set only when a search with a key found no document.
+    std::optional<Diagnostico> diagnostico;
 };
 
 // Thrown by abort(): ends the import through the abort path.
@@ -96,6 +119,7 @@ struct DocumentType {
         std::string_view event_proc;    // procEventoNFe / procEventoCTe, the root of an event file
         std::string_view event;         // evento / eventoCTe, the signed request under it
         std::string_view event_answer;  // retEvento / retEventoCTe, the authority's answer
+        std::string_view summary;       // resNFe / resCTe, the root of a document's summary
         // A second form of the document, when the type has one: under the
         // root <variant_proc> stands <variant_element>/<info> instead of
         // <element>/<info> (cteOSProc and CTeOS, the CT-e OS); its protocol,
@@ -119,11 +143,14 @@ struct DocumentType {
         std::string_view not_found;    // no file of the folder carries the key
         std::string_view no_protocol;  // the protocol or its number is missing
         std::string_view no_key;       // the access key is missing
+        std::string_view so_resumo;    // what to do when the folder holds only the summary
     };
     Names names;
     Messages messages;
     // One whole import of this type (see run_import).
     ImportResult (*run)(Platform& platform, const Regional& regional, const ImportArguments& arguments);
+    // The models of the documents of this type (positions 21-22 of a key).
+    std::array<std::string_view, 2> modelos;
 };
 
 class Import {
@@ -211,6 +238,7 @@ private:
     std::unique_ptr<ScanResult> varredura_;
     std::optional<CancelamentoLido> cancelamento_;
     std::shared_ptr<const std::vector<Evento>> eventos_listados_;
+    std::optional<Diagnostico> diagnostico_;
 };
 
 // One import of `Stages`, the import of one document type: made, given the

@@ -3,6 +3,7 @@
 // order and the first that carries the key in its authorisation protocol is
 // the document; the same pass reads the whole folder for the events of
 // that key (folder_scan.hpp).
+#include "common/diagnostico.hpp"
 #include "common/folder_scan.hpp"
 #include "common/import.hpp"
 #include "common/messages.hpp"
@@ -36,6 +37,10 @@ void locate_document(Import& import) {
         import.varredura_ = std::move(varredura);
         return;
     }
+    // Why the search ended without the document: told with the message.
+    Platform& platform = import.platform();
+    const std::string chave(trim(platform.host_to_ansi(import.chave_acesso)));
+    import.diagnostico_ = diagnostico_da_busca(chave, import.document_type(), std::move(*varredura));
     if (!import.silencioso()) import.mensagem_atencao(import.document_type().messages.not_found);
     import.abort();
 }

@@ -81,6 +81,24 @@ inline constexpr std::string_view nfe_nao_localizada =
     aborta<nao_localizado, "\r\n\nVerifique a Chave de Acesso Lançada na Nota Fiscal de Compra">;
 inline constexpr std::string_view cte_nao_localizado = aborta<nao_localizado>;
 
+// What the search saw when it found no document: one line per finding,
+// told after the not-found message by the command-line tool. A file's
+// line is "O Arquivo " + its path + the finding.
+inline constexpr std::string_view o_arquivo = "O Arquivo ";
+inline constexpr std::string_view achado_resumo = " Contém Apenas o Resumo do Documento. ";
+inline constexpr std::string_view nfe_so_resumo =
+    "Faça a Manifestação do Destinatário e Baixe o Arquivo XML Completo da Nota Fiscal.";
+inline constexpr std::string_view cte_so_resumo = "Baixe o Arquivo XML Completo do Conhecimento de Transporte.";
+inline constexpr std::string_view achado_sem_protocolo =
+    " Contém o Documento sem o Protocolo da Autorização. Baixe o Arquivo XML Autorizado.";
+inline constexpr std::string_view achado_ilegivel = " Pode Conter a Chave de Acesso, mas Não Pôde Ser Lido.";
+inline constexpr std::string_view chave_invalida =
+    "A Chave de Acesso é Inválida: Verifique os 44 Caracteres e o Dígito Verificador.";
+// "A Chave de Acesso é do Modelo " + model + outro_modelo + the two models
+// of the import, joined by " e ", + ").".
+inline constexpr std::string_view chave_do_modelo = "A Chave de Acesso é do Modelo ";
+inline constexpr std::string_view outro_modelo = ", que Esta Importação Não Aceita (Modelos ";
+
 // Abort messages and a problem line that both imports share.
 inline constexpr std::string_view sem_identificacao = nao_leu<"a TAG da Identificação">;
 inline constexpr std::string_view sem_emitente = nao_leu<"a TAG do Emitente">;

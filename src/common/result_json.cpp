@@ -58,6 +58,19 @@ std::string result_json(const ImportResult& result, const std::vector<std::strin
     } else {
         out["eventos"] = nullptr;
     }
+    if (result.diagnostico) {
+        const Diagnostico& lido = *result.diagnostico;
+        nlohmann::ordered_json diagnostico;
+        diagnostico["chave_valida"] = lido.chave_valida;
+        diagnostico["modelo"] = text_or_null(lido.modelo);
+        diagnostico["tipo_esperado"] = lido.tipo_esperado;
+        diagnostico["resumos"] = lido.resumos;
+        diagnostico["sem_protocolo"] = lido.sem_protocolo;
+        diagnostico["ilegiveis"] = lido.ilegiveis;
+        out["diagnostico"] = std::move(diagnostico);
+    } else {
+        out["diagnostico"] = nullptr;
+    }
     return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

@@ -16,7 +16,9 @@ namespace idf {
 //  "dhRegEvento"},
 //  "eventos": null or [{"arquivo", "tpEvento", "descEvento", "nSeqEvento",
 //  "dhEvento", "dhRegEvento", "nProt", "cStat"}] (the events listed in the
-//  exchange file of a completed import)}, on one line
+//  exchange file of a completed import),
+//  "diagnostico": null or {"chave_valida", "modelo", "tipo_esperado",
+//  "resumos", "sem_protocolo", "ilegiveis"}}, on one line
 // without the final line feed. Invalid UTF-8 becomes U+FFFD.
 std::string result_json(const ImportResult& result, const std::vector<std::string>& mensagens);
 

@@ -27,9 +27,11 @@ std::vector<Table> tabelas() {
     return out;
 }
 
-const DocumentType document{{"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe",
-                             "retEventoCTe", "cteOSProc", "CTeOS", true},
-                            {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">},
-                            run_stages_of<Tfrmimporta_arquivo_xml_cte>};
+const DocumentType document{
+    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe", "resCTe",
+     "cteOSProc", "CTeOS", true},
+    {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">, msg::cte_so_resumo},
+    run_stages_of<Tfrmimporta_arquivo_xml_cte>,
+    {"57", "67"}};
 
 }  // namespace idf::cte

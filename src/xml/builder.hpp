@@ -47,6 +47,8 @@ public:
     void start_element(std::string qualified_name, std::string local_name, std::string prefix,
                        std::string namespace_uri);
     void end_element();
+    // An attribute of the element started last, before its content.
+    void attribute(std::string qualified_name, std::u16string value);
     void text(std::u16string value);
     void cdata(std::u16string value);
     void comment(std::u16string value);
@@ -54,6 +56,7 @@ public:
 
     // The same for parsers that deliver UTF-8.
     void start_element_utf8(std::string_view local_name, std::string_view prefix, std::string_view namespace_uri);
+    void attribute_utf8(std::string_view qualified_name, std::string_view value);
     void text_utf8(std::string_view value);
     void cdata_utf8(std::string_view value);
     void comment_utf8(std::string_view value);

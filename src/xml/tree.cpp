@@ -26,6 +26,17 @@ struct NodeData {
     std::string_view text() const { return {value, value_size}; }
 };
 
+// One attribute: the element it belongs to, its name as written and its
+// value (UTF-8), kept in the document's text blocks. The attributes of the
+// document are stored in the order of their elements.
+struct AttributeData {
+    std::uint32_t element = 0;
+    std::uint32_t name_size = 0;
+    std::uint32_t value_size = 0;
+    const char* name = nullptr;
+    const char* value = nullptr;
+};
+
 namespace {
 
 struct Name {
@@ -170,6 +181,10 @@ struct Storage {
 
     std::vector<std::unique_ptr<NodeData[]>> chunks;
     std::uint32_t count = 0;
+    std::vector<AttributeData> attributes;
+    // What a parse has built: each attribute counts as a node against
+    // max_nodes.
+    std::size_t parsed_nodes() const { return count + attributes.size(); }
     std::vector<std::unique_ptr<char[]>> blocks;
     char* free_space = nullptr;
     std::size_t room = 0;
@@ -270,6 +285,17 @@ Node Node::first_child() const { return at(data().first_child); }
 
 Node Node::next_sibling() const { return at(data().next_sibling); }
 
+std::optional<std::u16string> Node::attribute(std::string_view name) const {
+    data();
+    const std::vector<AttributeData>& attributes = storage().attributes;
+    auto at = std::lower_bound(attributes.begin(), attributes.end(), index_,
+                               [](const AttributeData& a, std::uint32_t element) { return a.element < element; });
+    for (; at != attributes.end() && at->element == index_; ++at)
+        if (std::string_view(at->name, at->name_size) == name)
+            return utf8_to_utf16(std::string_view(at->value, at->value_size));
+    return std::nullopt;
+}
+
 std::u16string Node::text() const {
     NodeData& node = data();
     Storage& store = storage();
@@ -306,15 +332,19 @@ std::u16string Node::joined_text() const {
     }
     return utf8_to_utf16(joined);
 }
+namespace {
+
+// A parse leaves room for a few lookups, so that reading a parsed
+// document's protocol (the search) never runs into the bound.
+constexpr std::size_t lookup_room = 64;
+
+}  // namespace
 
 TreeBuilder::TreeBuilder(Document& doc) : doc_(doc) { open_.push_back({0, 0}); }
 
 std::uint32_t TreeBuilder::add(NodeType type, std::uint32_t name, std::string_view value) {
     Storage& storage = *doc_.storage_;
-    // A parse leaves room for a few lookups, so that reading a parsed
-    // document's protocol (the search) never runs into the bound.
-    constexpr std::uint32_t lookup_room = 64;
-    if (storage.count + lookup_room >= storage.max_nodes ||
+    if (storage.parsed_nodes() + lookup_room >= storage.max_nodes ||
         value.size() > storage.max_text - std::min(storage.stored, storage.max_text))
         throw ParseError("The document is too large.", 0, "");
     const std::uint32_t created = storage.new_node(type, name, value);
@@ -345,6 +375,25 @@ void TreeBuilder::start_element_utf8(std::string_view local_name, std::string_vi
 
 void TreeBuilder::start_element(std::string, std::string local_name, std::string prefix, std::string namespace_uri) {
     start_element_utf8(local_name, prefix, namespace_uri);
+}
+
+void TreeBuilder::attribute_utf8(std::string_view qualified_name, std::string_view value) {
+    Storage& storage = *doc_.storage_;
+    if (open_.size() < 2) return;
+    const std::size_t size = qualified_name.size() + value.size();
+    if (storage.parsed_nodes() + lookup_room >= storage.max_nodes ||
+        size > storage.max_text - std::min(storage.stored, storage.max_text))
+        throw ParseError("The document is too large.", 0, "");
+    AttributeData& attribute = storage.attributes.emplace_back();
+    attribute.element = open_.back().node;
+    attribute.name = storage.store(qualified_name);
+    attribute.name_size = static_cast<std::uint32_t>(qualified_name.size());
+    attribute.value = storage.store(value);
+    attribute.value_size = static_cast<std::uint32_t>(value.size());
+}
+
+void TreeBuilder::attribute(std::string qualified_name, std::u16string value) {
+    attribute_utf8(qualified_name, utf16_to_utf8(value));
 }
 
 void TreeBuilder::end_element() {

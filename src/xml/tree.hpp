@@ -8,12 +8,14 @@
 //    parent's last child, so its text reads as "";
 //  - find(name) reports absence and changes nothing;
 //  - text() reads a text-only element and raises on any other content;
-//  - names match by qualified or local name, within the parent's namespace.
+//  - names match by qualified or local name, within the parent's namespace;
+//  - attribute(name) reads an element's attribute by its name as written.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -73,6 +75,9 @@ public:
     // out; "" for an element without them. Raises XmlDocError when the
     // element holds an element. Never changes the document.
     std::u16string joined_text() const;
+    // The value of this element's attribute named `name` (as written, with
+    // its prefix if any), or none.
+    std::optional<std::u16string> attribute(std::string_view name) const;
 
     // The first child matching `name`; when none matches, an element is
     // created empty as the last child, with this node's prefix and

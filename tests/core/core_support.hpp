@@ -19,13 +19,15 @@ namespace idf::test {
 // The names and the not-found message of each type, as locating uses them;
 // the stages are the test's.
 inline const DocumentType nfe_kind{
-    {"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento", "retEvento"},
-    {msg::nfe_nao_localizada, {}, {}},
-    {}};
+    {"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento", "retEvento", "resNFe"},
+    {msg::nfe_nao_localizada, {}, {}, {}},
+    {},
+    {"55", "65"}};
 inline const DocumentType cte_kind{
-    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe"},
-    {msg::cte_nao_localizado, {}, {}},
-    {}};
+    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe", "resCTe"},
+    {msg::cte_nao_localizado, {}, {}, {}},
+    {},
+    {"57", "67"}};
 
 Regional point_month_first();
 

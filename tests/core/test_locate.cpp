@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/diagnostico.hpp"
 #include "core/core_support.hpp"
 #include "values/text.hpp"
 
@@ -556,6 +557,95 @@ TEST(DialogWay, ChosenFileWhoseNameTheCodePageCannotHoldCannotBeOpened) {
     ASSERT_EQ(missing.size(), 1u);
     for (const std::string odd : {"nota\nx.xml", "nota\xff.xml"})
         EXPECT_EQ(boxes_for(dir, dir.write(odd, test::nfe_with_key(key))), missing);
+}
+
+TEST(ChaveValida, LengthKindsOfCharactersAndCheckDigit) {
+    struct Case {
+        std::string chave;
+        bool valida;
+    };
+    const Case cases[] = {
+        {"", false},
+        {"3524081234567800019955001000001234100000001", false},    // 43 characters
+        {"352408123456780001995500100000123410000000188", false},  // 45
+        {"35240812345678000199550010000012341000000017", false},   // the check digit is 8
+        {"35240812345678000199550010000012341000000019", false},
+        {"35A40812345678000199550010000012341000000010", false},  // a letter outside the CNPJ
+        {"352408123456780001995A0010000012341000000011", false},
+        {"35240812ab3456780001550010000012341000000012", false},  // small letters
+        {"35240812345678000199550010000012341000000018", true},
+        {"35240812345678000199550010000012341000000000", true},  // remainder 1: digit 0
+        {"35240812345678000199550010000012341000000050", true},  // remainder 0: digit 0
+        {"35250812ABC345DE0135550010000000011234567893", true},  // alphanumeric CNPJ
+    };
+    for (const auto& c : cases) EXPECT_EQ(chave_valida(c.chave), c.valida) << c.chave;
+}
+
+// What a search without a match tells comes from the files it listed (the
+// mask's candidates), never from the other files read for events.
+TEST(Diagnostico, FindingsOfTheSearchsCandidates) {
+    const std::string chave_cte = "35240612345678000190670010000001231000001235";
+    const DocumentType cte_os{{"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe",
+                               "retEventoCTe", "resCTe", "cteOSProc", "CTeOS", true},
+                              {msg::cte_nao_localizado, {}, {}, {}},
+                              {},
+                              {"57", "67"}};
+    const std::string resumo = "<resNFe><chNFe>" + key + "</chNFe></resNFe>";
+    const std::string ruim = "<nfeProc><protNFe><infProt><chNFe>" + key;
+    const auto cteos = [&](std::string_view root, std::string_view inner) {
+        return "<" + std::string(root) + " xmlns=\"http://www.portalfiscal.inf.br/cte\">" + std::string(inner) + "</" +
+               std::string(root) + ">";
+    };
+    const std::string inf = "<infCte Id=\"CTe" + chave_cte + "\"/>";
+    struct Case {
+        std::string nome;
+        const DocumentType* kind;
+        std::string mascara;  // appended to the folder
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<std::string> resumos, sem_protocolo, ilegiveis;  // names
+    };
+    const Case cases[] = {
+        {"summary outside the mask", &test::nfe_kind, "/nota*.xml", {{"resumo.xml", resumo}}, {}, {}, {}},
+        {"damaged file outside the mask", &test::nfe_kind, "/nota*.xml", {{"ruim.xml", ruim}}, {}, {}, {}},
+        {"CT-e OS whose proc has another key's protocol",
+         &cte_os,
+         "",
+         {{"os.xml", cteos("cteOSProc", "<CTeOS>" + inf + "</CTeOS><protCTe><infProt><chCTe>" + chave_cte +
+                                            "1</chCTe></infProt></protCTe>")}},
+         {},
+         {},
+         {}},
+        {"summary and damaged file among the candidates",
+         &test::nfe_kind,
+         "/nota*.xml",
+         {{"nota-b.xml", ruim}, {"nota-a.xml", resumo}, {"resumo.xml", resumo}},
+         {"nota-a.xml"},
+         {},
+         {"nota-b.xml"}},
+        {"CT-e OS without protocol, bare and in its proc",
+         &cte_os,
+         "",
+         {{"a.xml", cteos("CTeOS", inf)}, {"b.xml", cteos("cteOSProc", "<CTeOS>" + inf + "</CTeOS>")}},
+         {},
+         {"a.xml", "b.xml"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nome);
+        test::TempDir dir;
+        for (const auto& [name, bytes] : c.files) dir.write(name, bytes);
+        const std::string chave = c.kind == &cte_os ? chave_cte : key;
+        const auto run = search_folder(chave, dir.str() + c.mascara, "", *c.kind);
+        ASSERT_TRUE(run.result.diagnostico.has_value());
+        const auto paths = [&](const std::vector<std::string>& names) {
+            std::vector<std::string> out;
+            for (const std::string& name : names) out.push_back(dir.str() + "/" + name);
+            return out;
+        };
+        EXPECT_EQ(run.result.diagnostico->resumos, paths(c.resumos));
+        EXPECT_EQ(run.result.diagnostico->sem_protocolo, paths(c.sem_protocolo));
+        EXPECT_EQ(run.result.diagnostico->ilegiveis, paths(c.ilegiveis));
+    }
 }
 
 }  // namespace

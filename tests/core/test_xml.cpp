@@ -1,6 +1,7 @@
 // The XML layer: lookups, text, siblings, parsing and its safety limits.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "support/test_support.hpp"
@@ -118,6 +119,26 @@ TEST(NodeName, CarriesThePrefix) {
     EXPECT_EQ(det.name(), "nfe:det");
     EXPECT_NE(det.name(), "det");
     EXPECT_EQ(x.root().name(), "nfe:a");
+}
+
+TEST(Attribute, ReadsTheValueOfTheElementsOwnAttributeByItsWrittenName) {
+    Loaded x(R"(<!DOCTYPE a [<!ENTITY n "NFe">]><a xmlns="urn:a" xmlns:p="urn:p" Id="&n;&#51;5 &amp;" p:x="1">)"
+             R"(<b Id="inner"/><c/></a>)");
+    struct Case {
+        std::string_view name;
+        std::optional<std::u16string> value;
+    };
+    const Case cases[] = {
+        {"id", std::nullopt},                         // letter case counts
+        {"xmlns", std::nullopt},                      // namespace declarations are no attributes
+        {"x", std::nullopt},                          // a prefixed one by its written name only
+        {"p:x", u"1"},           {"Id", u"NFe35 &"},  // references resolved
+    };
+    for (const auto& c : cases) EXPECT_EQ(x.root().attribute(c.name), c.value) << c.name;
+    EXPECT_EQ(x.root().find("b").attribute("Id"), u"inner");
+    EXPECT_EQ(x.root().find("c").attribute("Id"), std::nullopt);
+    EXPECT_EQ(x.root().child("z").attribute("Id"), std::nullopt);  // created by a lookup
+    EXPECT_THROW(Node().attribute("Id"), XmlDocError);
 }
 
 TEST(NodeText, ReadsTextOnlyElementsAndRaisesOnAnythingElse) {
@@ -416,6 +437,25 @@ TEST(Safety, AbsurdNestingFailsAsAParseError) {
     for (int i = 0; i < 50; ++i) fine += "<a>";
     for (int i = 0; i < 50; ++i) fine += "</a>";
     EXPECT_NO_THROW(doc.load(fine, "fine.xml"));
+}
+
+TEST(Safety, AttributesCountAgainstTheNodeBound) {
+    // Defaults declared once are added to every element: 52 attributes of
+    // one byte for each "<b/>", within the bound of the text but beyond the
+    // nodes the file's size allows.
+    std::string xml = "<!DOCTYPE a [<!ATTLIST b";
+    for (const char* letters : {"abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"})
+        for (const char* c = letters; *c; ++c) xml += std::string(" ") + *c + " CDATA \"\"";
+    xml += ">]><a>";
+    for (int i = 0; i < 10000; ++i) xml += "<b/>";
+    xml += "</a>";
+    Document doc;
+    try {
+        doc.load(xml, "defaults.xml");
+        ADD_FAILURE() << "a document beyond the node bound loaded";
+    } catch (const ParseError& e) {
+        EXPECT_EQ(e.reason, "The document is too large.");
+    }
 }
 
 TEST(Safety, DistinctNamesAreBoundedByTheFileSize) {

@@ -227,7 +227,7 @@ TEST(Eventos, ListedAfterTheLastSectionOfTheDocument) {
         const std::string json = result_json(r.result, r.boxes);
         ASSERT_NE(r.result.eventos, nullptr);
         if (c.secao.empty()) {
-            EXPECT_TRUE(json.ends_with(",\"eventos\":[]}")) << json;
+            EXPECT_TRUE(json.ends_with(",\"eventos\":[],\"diagnostico\":null}")) << json;
         } else {
             const std::string& primeiro = r.result.eventos->front().nome;
             EXPECT_NE(json.find(",\"eventos\":[{\"arquivo\":\"" + dir.str() + "/" + primeiro + "\",\"tpEvento\":\""),

@@ -157,9 +157,21 @@ void deliver(void* ctx, Action&& action) {
     }
 }
 
+// Each attribute comes as five pointers: local name, prefix, namespace,
+// value and the value's end (the value is not terminated).
 void on_start_element(void* ctx, const xmlChar* local_name, const xmlChar* prefix, const xmlChar* uri, int,
-                      const xmlChar**, int, int, const xmlChar**) {
-    deliver(ctx, [&](TreeBuilder& builder) { builder.start_element_utf8(view(local_name), view(prefix), view(uri)); });
+                      const xmlChar**, int attribute_count, int, const xmlChar** attributes) {
+    deliver(ctx, [&](TreeBuilder& builder) {
+        builder.start_element_utf8(view(local_name), view(prefix), view(uri));
+        std::string name;
+        for (int i = 0; i < attribute_count; ++i) {
+            const xmlChar* const* attribute = attributes + 5 * i;
+            name.clear();
+            if (attribute[1]) name.append(view(attribute[1])).append(1, ':');
+            name.append(view(attribute[0]));
+            builder.attribute_utf8(name, view(attribute[3], static_cast<int>(attribute[4] - attribute[3])));
+        }
+    });
 }
 
 void on_end_element(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {

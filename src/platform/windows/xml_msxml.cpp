@@ -149,6 +149,22 @@ std::u16string name_of(IXMLDOMNode& node) {
     return name.str();
 }
 
+// The attributes of an element, but its namespace declarations, which the
+// DOM lists among them.
+void add_attributes(IXMLDOMNode& element, TreeBuilder& builder) {
+    ComPtr<IXMLDOMNamedNodeMap> attributes;
+    if (FAILED(element.get_attributes(attributes.put())) || !attributes) return;
+    long count = 0;
+    attributes->get_length(&count);
+    for (long i = 0; i < count; ++i) {
+        ComPtr<IXMLDOMNode> attribute;
+        if (FAILED(attributes->get_item(i, attribute.put())) || !attribute) continue;
+        const std::u16string name = name_of(*attribute.get());
+        if (name == u"xmlns" || name.starts_with(u"xmlns:")) continue;
+        builder.attribute(utf8(name), value_of(*attribute.get()));
+    }
+}
+
 // Feeds the document's nodes to the builder in document order, without
 // recursion: each level is the child list being walked.
 void walk(IXMLDOMDocument& doc, TreeBuilder& builder) {
@@ -189,6 +205,7 @@ void walk(IXMLDOMDocument& doc, TreeBuilder& builder) {
                 node->get_prefix(prefix.put());
                 node->get_namespaceURI(uri.put());
                 builder.start_element(utf8(qualified.str()), utf8(local.str()), utf8(prefix.str()), utf8(uri.str()));
+                add_attributes(*node.get(), builder);
                 levels.push_back({children_of(*node.get()), true});
                 break;
             }

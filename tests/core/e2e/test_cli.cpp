@@ -29,9 +29,10 @@ ordered_json json_report(const ProcessResult& run) {
     std::vector<std::string> members;
     for (const auto& item : report.items()) members.push_back(item.key());
     EXPECT_EQ(members, (std::vector<std::string>{"resultado", "arquivo", "mensagens", "problemas", "protocolo",
-                                                 "cancelamento", "eventos"}));
+                                                 "cancelamento", "eventos", "diagnostico"}));
     EXPECT_TRUE(report["cancelamento"].is_null() || report["cancelamento"].is_object());
     EXPECT_TRUE(report["eventos"].is_null() || report["eventos"].is_array());
+    EXPECT_TRUE(report["diagnostico"].is_null() || report["diagnostico"].is_object());
     EXPECT_TRUE(report["resultado"].is_string());
     EXPECT_TRUE(report["arquivo"].is_string() || report["arquivo"].is_null());
     EXPECT_TRUE(report["mensagens"].is_array());
@@ -170,6 +171,84 @@ TEST(Cli, NotFoundIsTheAbortPathWithExitOne) {
         cli({"cte", "--chave", nfe_key, "--pasta", f.xml.str(), "--saida", f.out.str(), "--json"}, f.work.str());
     EXPECT_EQ(cte.exit_code, 1);
     EXPECT_EQ(json_report(cte)["mensagens"], ordered_json::array({std::string(msg::cte_nao_localizado)}));
+}
+
+TEST(Cli, NotFoundTellsWhatTheSearchSaw) {
+    // Keys with a right check digit (the samples' are not).
+    const std::string valid_nfe = "35240812345678000199550010000012341000000018";
+    const std::string valid_cte = "35240612345678000190570010000001231000001235";
+    const std::string alphanumeric = "35250812ABC345DE0135550010000000011234567893";
+    Folders f;
+    TempDir pasta;  // without the sample NF-e
+    // The sample NF-e without its protocol, the summary of another one, and
+    // files that cannot be parsed: one holds the wanted key, one does not.
+    std::string sem_protocolo = read_bytes(nfe_document).value();
+    const std::size_t prot = sem_protocolo.find("<protNFe");
+    ASSERT_NE(prot, std::string::npos);
+    sem_protocolo.erase(prot, sem_protocolo.find("</protNFe>") + 10 - prot);
+    const std::string sem_prot = pasta.write("sem-protocolo.xml", sem_protocolo);
+    const std::string resumo =
+        pasta.write("resumo.xml", "<resNFe xmlns=\"http://www.portalfiscal.inf.br/nfe\" versao=\"1.01\"><chNFe> " +
+                                      valid_nfe + " </chNFe><cSitNFe>1</cSitNFe></resNFe>");
+    const std::string ruim = pasta.write("ruim.xml", "<nfeProc><protNFe><infProt><chNFe>" + alphanumeric);
+    pasta.write("ruim-outra.xml", "<nfeProc><protNFe>");
+
+    const std::string lines_resumo =
+        std::string(msg::o_arquivo) + resumo + std::string(msg::achado_resumo) + std::string(msg::nfe_so_resumo) + "\n";
+    const std::string line_invalida = std::string(msg::chave_invalida) + "\n";
+    struct Case {
+        std::string chave;
+        std::string diagnostico;  // JSON; null when found
+        std::string lines;        // after the not-found message
+    };
+    const Case cases[] = {
+        {"ZZZ", R"({"chave_valida": false, "modelo": null, "tipo_esperado": false, "resumos": [],
+                    "sem_protocolo": [], "ilegiveis": []})",
+         line_invalida},
+        {std::string(nfe_key).replace(43, 1, "9"),
+         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+             "ilegiveis": []})",
+         line_invalida},
+        {valid_cte,
+         R"({"chave_valida": true, "modelo": "57", "tipo_esperado": false, "resumos": [], "sem_protocolo": [],
+             "ilegiveis": []})",
+         std::string(msg::chave_do_modelo) + "57" + std::string(msg::outro_modelo) + "55 e 65).\n"},
+        {valid_nfe,
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [")" + resumo +
+             R"("], "sem_protocolo": [], "ilegiveis": []})",
+         lines_resumo},
+        {nfe_key,
+         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [")" +
+             sem_prot + R"("], "ilegiveis": []})",
+         line_invalida + std::string(msg::o_arquivo) + sem_prot + std::string(msg::achado_sem_protocolo) + "\n"},
+        {alphanumeric,
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+             "ilegiveis": [")" +
+             ruim + R"("]})",
+         std::string(msg::o_arquivo) + ruim + std::string(msg::achado_ilegivel) + "\n"},
+        {"35240812345678000199550010000099991000000017",
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+             "ilegiveis": []})",
+         ""},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> args{"nfe", "--chave", c.chave, "--pasta", pasta.str(), "--saida", f.out.str()};
+        const auto run = cli(args, f.work.str());
+        EXPECT_EQ(run.exit_code, 1) << c.chave;
+        EXPECT_EQ(run.err, on_terminal(std::string(msg::nfe_nao_localizada)) + "\n" + c.lines) << c.chave;
+        std::vector<std::string> with_json = args;
+        with_json.push_back("--json");
+        const auto report = json_report(cli(with_json, f.work.str()));
+        EXPECT_EQ(report["mensagens"], ordered_json::array({std::string(msg::nfe_nao_localizada)})) << c.chave;
+        EXPECT_EQ(report["diagnostico"], ordered_json::parse(c.diagnostico)) << c.chave;
+    }
+
+    // Found: no diagnosis, whatever else the folder holds.
+    copy_document(pasta, nfe_document, "nota.xml");
+    const auto found = json_report(
+        cli({"nfe", "--chave", nfe_key, "--pasta", pasta.str(), "--saida", f.out.str(), "--json"}, f.work.str()));
+    EXPECT_EQ(found["resultado"], "concluida");
+    EXPECT_TRUE(found["diagnostico"].is_null());
 }
 
 TEST(Cli, ProtocolTextsAreReportedAsReadWhetherTheImportCompletesOrNot) {

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -143,6 +144,21 @@ TEST(HeadlessCalls, FileAndResultEqualTheToolsForTheSameImport) {
         fs::remove(host.ini());
     }
     EXPECT_TRUE(host.nothing_beside_the_executable());
+}
+
+TEST(HeadlessCalls, NotFoundResultTellsWhatTheSearchSaw) {
+    // Only the summary of the CT-e is in the folder.
+    Host host;
+    const std::string resumo =
+        host.xml.write("resumo.xml", "<resCTe><chCTe>" + std::string(cte_key) + "</chCTe></resCTe>");
+    const auto r = host.call("cte", cte_key, host.xml.str(), "", host.ini());
+    EXPECT_EQ(code_of(r), "1");
+    const auto object = nlohmann::ordered_json::parse(object_of(r));
+    EXPECT_EQ(object["mensagens"], nlohmann::ordered_json::array({"O Sistema Não Conseguiu Localizar o Arquivo XML na "
+                                                                  "Pasta Temporária.\r\n\nA Importação será "
+                                                                  "Abortada."}));
+    EXPECT_EQ(object["diagnostico"], nlohmann::ordered_json::parse(R"({"chave_valida": false, "modelo": "57",
+        "tipo_esperado": true, "resumos": [")" + resumo + R"("], "sem_protocolo": [], "ilegiveis": []})"));
 }
 
 TEST(HeadlessCalls, CurrentFolderNeverChangesDuringALongSearch) {

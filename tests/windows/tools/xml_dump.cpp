@@ -1,8 +1,8 @@
 // xml_dump OUTPUT FILE...: writes, for every file, the tree that the XML
-// layer builds from it (node kinds, names, namespaces and texts, UTF-8), or
-// "PARSE ERROR" followed by a "#" line with the parser's message. The same
-// source is built with each parser backend; the outputs, "#" lines aside,
-// must be identical.
+// layer builds from it (node kinds, names, namespaces, the attributes the
+// readers look up and texts, UTF-8), or "PARSE ERROR" followed by a "#" line
+// with the parser's message. The same source is built with each parser
+// backend; the outputs, "#" lines aside, must be identical.
 #ifdef _WIN32
 #include <objbase.h>
 #endif
@@ -40,7 +40,11 @@ void dump(Node node, int depth, std::ostream& out) {
     out << std::string(static_cast<std::size_t>(depth) * 2, ' ');
     switch (node.type()) {
         case NodeType::element:
-            out << "E " << node.name() << " local=" << node.local_name() << " ns=" << node.namespace_uri() << '\n';
+            out << "E " << node.name() << " local=" << node.local_name() << " ns=" << node.namespace_uri();
+            // The attributes the readers look up.
+            for (const char* name : {"Id", "versao", "nItem", "xml:space"})
+                if (const auto value = node.attribute(name)) out << " @" << name << "=\"" << escaped(*value) << '"';
+            out << '\n';
             for (Node child = node.first_child(); child; child = child.next_sibling()) dump(child, depth + 1, out);
             return;
         case NodeType::text:

@@ -1,0 +1,97 @@
+#include "common/diagnostico.hpp"
+
+#include "common/messages.hpp"
+#include "values/text.hpp"
+
+namespace idf {
+
+namespace {
+
+bool digito(char c) { return c >= '0' && c <= '9'; }
+
+// The text of `element`, ANSI, without blanks at either end; none when the
+// element is missing or holds more than text.
+std::optional<std::string> texto(xml::Node element) {
+    if (!element) return std::nullopt;
+    try {
+        return std::string(trim(to_ansi(element.text())));
+    } catch (const DataError&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+bool chave_valida(std::string_view chave) {
+    if (chave.size() != 44 || !digito(chave[43])) return false;
+    int soma = 0;
+    int peso = 2;
+    for (std::size_t i = 43; i-- > 0;) {
+        const char c = chave[i];
+        const bool cnpj = i >= 6 && i < 18;
+        if (!digito(c) && !(cnpj && c >= 'A' && c <= 'Z')) return false;
+        soma += (c - '0') * peso;
+        peso = peso == 9 ? 2 : peso + 1;
+    }
+    const int dv = 11 - soma % 11;
+    return chave[43] - '0' == (dv >= 10 ? 0 : dv);
+}
+
+Diagnostico diagnostico_da_chave(std::string_view chave, const DocumentType& type) {
+    Diagnostico diagnostico;
+    diagnostico.chave_valida = chave_valida(chave);
+    if (chave.size() >= 22) {
+        diagnostico.modelo = cp1252_to_utf8(chave.substr(20, 2));
+        for (const std::string_view modelo : type.modelos)
+            if (*diagnostico.modelo == modelo) diagnostico.tipo_esperado = true;
+    }
+    return diagnostico;
+}
+
+Achado classifica(xml::Node root, const DocumentType::Names& names, std::string_view chave) {
+    if (!root || root.type() != xml::NodeType::element) return Achado::nenhum;
+    const std::string& nome = root.local_name();
+    if (nome == names.summary) return texto(root.find(names.key)) == chave ? Achado::resumo : Achado::nenhum;
+    xml::Node documento;
+    if (nome == names.element || (!names.variant_element.empty() && nome == names.variant_element))
+        documento = root;
+    else if (names.is_proc(nome) && !root.find(names.protocol))
+        documento = root.find(names.element_under(nome));
+    const xml::Node info = documento ? documento.find(names.info) : xml::Node();
+    if (!info) return Achado::nenhum;
+    const auto id = info.attribute("Id");
+    if (!id) return Achado::nenhum;
+    // The Id's prefix is the type's (CTe for a CT-e OS too).
+    const std::string esperado = std::string(names.element) + std::string(chave);
+    try {
+        return to_ansi(*id) == esperado ? Achado::sem_protocolo : Achado::nenhum;
+    } catch (const DataError&) {
+        return Achado::nenhum;
+    }
+}
+
+Diagnostico diagnostico_da_busca(std::string_view chave, const DocumentType& type, ScanResult&& varredura) {
+    Diagnostico diagnostico = diagnostico_da_chave(chave, type);
+    diagnostico.resumos = std::move(varredura.resumos);
+    diagnostico.sem_protocolo = std::move(varredura.sem_protocolo);
+    for (ArquivoIlegivel& arquivo : varredura.ilegiveis)
+        if (arquivo.pode_ter_chave) diagnostico.ilegiveis.push_back(std::move(arquivo.arquivo));
+    return diagnostico;
+}
+
+std::vector<std::string> linhas_do_diagnostico(const Diagnostico& diagnostico, const DocumentType& type) {
+    std::vector<std::string> linhas;
+    if (!diagnostico.chave_valida) linhas.emplace_back(msg::chave_invalida);
+    if (diagnostico.modelo && !diagnostico.tipo_esperado)
+        linhas.push_back(std::string(msg::chave_do_modelo) + *diagnostico.modelo + std::string(msg::outro_modelo) +
+                         std::string(type.modelos[0]) + " e " + std::string(type.modelos[1]) + ").");
+    const auto arquivo = [&](const std::string& path, std::string_view achado, std::string_view depois = {}) {
+        linhas.push_back(std::string(msg::o_arquivo) + path + std::string(achado) + std::string(depois));
+    };
+    for (const std::string& path : diagnostico.resumos) arquivo(path, msg::achado_resumo, type.messages.so_resumo);
+    for (const std::string& path : diagnostico.sem_protocolo) arquivo(path, msg::achado_sem_protocolo);
+    for (const std::string& path : diagnostico.ilegiveis) arquivo(path, msg::achado_ilegivel);
+    return linhas;
+}
+
+}  // namespace idf

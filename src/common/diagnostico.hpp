@@ -1,0 +1,50 @@
+// Why a search with a key found no document: the checks of the key itself
+// and what the files read by the search come close to (see Diagnostico in
+// import.hpp). Nothing here reads a file: the folder's pass classifies each
+// candidate it parsed and keeps what it could not read.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/folder_scan.hpp"
+#include "common/import.hpp"
+#include "xml/tree.hpp"
+
+namespace idf {
+
+// True when `chave` has 44 characters, positions 1-6 and 19-44 digits,
+// positions 7-18 digits or A-Z (the issuer's CNPJ, numeric or
+// alphanumeric), and its last character is the check digit: modulo 11 over
+// the first 43, weights 2 to 9 cycling from the right, each character
+// worth its code minus 48; 11 minus the remainder, 0 for 10 and 11.
+bool chave_valida(std::string_view chave);
+
+// The checks of the key `chave` (ANSI, without blanks at either end) for an
+// import of `type`, with no file found yet.
+Diagnostico diagnostico_da_chave(std::string_view chave, const DocumentType& type);
+
+// What a parsed file whose document element is `root` is to the key.
+enum class Achado {
+    nenhum,
+    resumo,         // the summary of the document with the key
+    sem_protocolo,  // the document with the key, without its protocol
+};
+
+// The summary (<summary> whose <key>, without blanks at either end, is
+// `chave`) or the document without protocol (<element>, or <proc> without
+// <protocol>, whose <element>/<info> has the Id <element> + `chave`).
+// `chave` is ANSI, without blanks at either end. Raises nothing but for
+// memory.
+Achado classifica(xml::Node root, const DocumentType::Names& names, std::string_view chave);
+
+// The diagnostics of a search for `chave` (ANSI, without blanks at either
+// end) whose pass found no document: the checks of the key, and the
+// findings of the pass over the candidates it read.
+Diagnostico diagnostico_da_busca(std::string_view chave, const DocumentType& type, ScanResult&& varredura);
+
+// The lines that tell the findings (UTF-8), the key's first.
+std::vector<std::string> linhas_do_diagnostico(const Diagnostico& diagnostico, const DocumentType& type);
+
+}  // namespace idf
