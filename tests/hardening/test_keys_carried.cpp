@@ -44,7 +44,8 @@ TEST(KeysCarried, ListsEveryWayAKeyCanBeWrittenAndReadsTheRest) {
         {"in an Id attribute, and in the QR code's query string",
          test::nfe_doc(B) + "<infNFe Id=\"NFe" + K + "\"/><qrCode><![CDATA[?p=" + K + "|2&x=1]]></qrCode>",
          Keys{{B, K, K}}},
-        {"inside a longer run, or in a comment", test::nfe_doc(B + "0") + "<!-- " + K + " -->", Keys{std::vector<std::string>{}}},
+        {"inside a longer run, or in a comment", test::nfe_doc(B + "0") + "<!-- " + K + " -->",
+         Keys{std::vector<std::string>{}}},
     };
     for (const Case& c : cases) EXPECT_EQ(carried(c.bytes), c.keys) << c.what;
 }
