@@ -26,7 +26,8 @@ target_compile_definitions(idf_core_e2e_tests PRIVATE
   IDF_HEADLESS_HOST_PATH="$<TARGET_FILE:idf_headless_host>")
 add_dependencies(idf_core_e2e_tests integracao-docs-fiscal integracao_docs_fiscal idf_c_host idf_c_host_dlopen
   idf_headless_host)
-gtest_discover_tests(idf_core_e2e_tests DISCOVERY_TIMEOUT 60 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+gtest_discover_tests(idf_core_e2e_tests DISCOVERY_TIMEOUT 60 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                     PROPERTIES ENVIRONMENT "${IDF_TEST_ENVIRONMENT}")
 
 # A host with the floating-point traps of a Pascal program, against the
 # sample NF-e.
@@ -37,3 +38,4 @@ string(REGEX MATCH "<chNFe>([0-9]+)</chNFe>" idf_sample_key_match "${idf_sample_
 add_test(NAME SharedLibrary.HostWithFloatingPointTrapsUnmasked
   COMMAND idf_fp_host ${CMAKE_MATCH_1} ${PROJECT_SOURCE_DIR}/samples ${PROJECT_SOURCE_DIR}/samples/nfe-exemplo.xml
           ${CMAKE_CURRENT_BINARY_DIR}/fp_host_saida.ini)
+set_tests_properties(SharedLibrary.HostWithFloatingPointTrapsUnmasked PROPERTIES ENVIRONMENT "${IDF_TEST_ENVIRONMENT}")
