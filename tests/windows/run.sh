@@ -148,6 +148,21 @@ paste -d'|' <(grep -A1 'PARSE ERROR' "$x/linux.txt" | grep '^#') <(grep -A1 'PAR
 
 }
 
+# ---- 7. the index of the folders searched ---------------------------------------------
+# A registered cancellation of the key $1.
+cancelamento() {
+  printf '<?xml version="1.0" encoding="UTF-8"?><procEventoNFe xmlns="http://www.portalfiscal.inf.br/nfe" versao="1.00">%s%s</procEventoNFe>' \
+    "<evento versao=\"1.00\"><infEvento><tpAmb>1</tpAmb><chNFe>$1</chNFe><tpEvento>110111</tpEvento></infEvento></evento>" \
+    "<retEvento versao=\"1.00\"><infEvento><tpAmb>1</tpAmb><cStat>135</cStat><chNFe>$1</chNFe><tpEvento>110111</tpEvento><dhRegEvento>2024-06-11T10:00:00-03:00</dhRegEvento><nProt>135240000999999</nProt></infEvento></retEvento>"
+}
+# The index files in the prefix's LOCALAPPDATA folder, sorted.
+index_files() { find "$WINEPREFIX/drive_c/users" -ipath '*/Integracao_Docs_Fiscal/*.idx' 2>/dev/null | sort; }
+# headless.exe searching FOLDER for the sample key, the file to SAIDA; sets out and rc.
+headless_search() {  # folder saida [env VAR=1]
+  out=$(cd "$work/elsewhere" && "${@:3}" timeout 120 "$wine" "$(winpath "$ex/headless.exe")" nfe "$sample_key" "$(winpath "$1")" "$(winpath "$2")" 2>&1 | tr -d '\r')
+  rc=$?
+}
+
 # ---- 9. the test host -----------------------------------------------------------------
 set_regional() {
   read -r dec fmt sep <<<"$(regional "$1")"
@@ -297,6 +312,52 @@ ProductVersion=$version"
   rc=$?
   check '[[ $rc == 1 && $out == *"{\"resultado\":\"abortada\","* && ! -e $ex/saida.ini ]]' \
     "$arch headless.exe, a key not found: exit $rc, '$out'"
+
+  echo "== folder index ($arch)"
+  # A second search after a change in the folder finds what reading every
+  # file finds; nothing is written in the searched folder. Each row: the
+  # sample NF-e and another key's cancellation beside it, both an hour old.
+  local idx_root="$win/indice" row rows=(mesmo_tamanho indice_danificado sem_indice) before after index t
+  local outra="${sample_key%?}9"
+  rm -rf "$idx_root"
+  index_files | xargs -r rm -f  # left by an earlier run: each row's index must be its own
+  for row in "${rows[@]}"; do
+    mkdir -p "$idx_root/$row"
+    cp "$root/samples/nfe-exemplo.xml" "$idx_root/$row/b-nota.xml"
+    cancelamento "$outra" >"$idx_root/$row/a-evento.xml"
+    touch -d '-1 hour' "$idx_root/$row"/*.xml
+  done
+  sleep 2.1  # every file older than the index by more than a tick of any clock
+  for row in "${rows[@]}"; do
+    local dir="$idx_root/$row" off=() listed
+    [[ $row == sem_indice ]] && off=(env IDF_SEM_INDICE=1)
+    listed=$(ls -A "$dir")
+    before=$(index_files)
+    headless_search "$dir" "$idx_root/$row.ini" "${off[@]}"
+    check '[[ $rc == 0 && -f $idx_root/$row.ini && $(ls -A "$dir") == "$listed" ]]' \
+      "$arch folder index, $row: the first search: exit $rc, '$out', or the folder changed"
+    index=$(comm -13 <(echo "$before") <(index_files))
+    if [[ $row == sem_indice ]]; then
+      check '[[ -z $index ]]' "$arch folder index, $row: an index was written: $index"
+    else
+      check '[[ -n $index && -f $index ]]' "$arch folder index, $row: no index in LOCALAPPDATA"
+    fi
+    # The event rewritten with the same size, now of the wanted key. Its
+    # last-write time is put back only where no index is trusted: a Windows
+    # listing gives size and last-write time only, so a rewrite keeping both
+    # is passed over there.
+    t=$(stat -c '%y' "$dir/a-evento.xml")
+    cancelamento "$sample_key" >"$dir/a-evento.xml"
+    [[ $row != mesmo_tamanho ]] && touch -d "$t" "$dir/a-evento.xml"
+    [[ $row == indice_danificado && -n $index ]] && printf 'lixo%.0s' {1..64} >"$index"
+    rm -f "$idx_root/$row.ini"
+    headless_search "$dir" "$idx_root/$row.ini" "${off[@]}"
+    check '[[ $rc == 1 && $out == *"{\"resultado\":\"abortada\","* && $out != *"\"cancelamento\":null"* &&
+           ! -e $idx_root/$row.ini && $(ls -A "$dir") == "$listed" ]]' \
+      "$arch folder index, $row: the cancellation rewritten in place was not found: exit $rc, '$out', or the folder changed"
+    [[ $row == sem_indice ]] &&
+      check '[[ -z $(comm -13 <(echo "$before") <(index_files)) ]]' "$arch folder index, $row: an index was written"
+  done
 
   if [[ -n $corpus ]]; then
     rm -rf "$win/app" "$win/approot"
