@@ -74,8 +74,10 @@ Diagnostico diagnostico_da_busca(std::string_view chave, const DocumentType& typ
     Diagnostico diagnostico = diagnostico_da_chave(chave, type);
     diagnostico.resumos = std::move(varredura.resumos);
     diagnostico.sem_protocolo = std::move(varredura.sem_protocolo);
-    for (ArquivoIlegivel& arquivo : varredura.ilegiveis)
-        if (arquivo.pode_ter_chave) diagnostico.ilegiveis.push_back(std::move(arquivo.arquivo));
+    // Every file recorded was one the quick check could not rule out: a
+    // file that cannot be read never is, and only files it let through are
+    // parsed.
+    for (ArquivoIlegivel& arquivo : varredura.ilegiveis) diagnostico.ilegiveis.push_back(std::move(arquivo.arquivo));
     return diagnostico;
 }
 

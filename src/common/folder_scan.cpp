@@ -42,7 +42,6 @@ public:
           chave_(std::move(chave)),
           precheck_(chave_) {}
 
-    const KeyPrecheck& precheck() const { return precheck_; }
     const std::string& chave() const { return chave_; }
     FileIdentities& lidos() { return lidos_; }
     ScanResult& result() { return result_; }
@@ -51,8 +50,7 @@ public:
     std::optional<std::string> read(const std::string& path, const std::string& name) {
         FileBytes file = platform_.read_file_once(path, lidos_);
         if (file.status == ReadStatus::unreadable) {
-            result_.ilegiveis.push_back(
-                {platform_.path_to_utf8(path), platform_.path_to_utf8(name), false, true, true});
+            result_.ilegiveis.push_back({platform_.path_to_utf8(path), platform_.path_to_utf8(name), true});
             return std::nullopt;
         }
         if (!file) return std::nullopt;
@@ -66,8 +64,8 @@ public:
             doc.load(bytes, path);
             return true;
         } catch (const DataError&) {
-            result_.ilegiveis.push_back({platform_.path_to_utf8(path), platform_.path_to_utf8(name), true,
-                                         may_be_cancellation(bytes, chave_), true});
+            result_.ilegiveis.push_back(
+                {platform_.path_to_utf8(path), platform_.path_to_utf8(name), may_be_cancellation(bytes, chave_)});
             return false;
         }
     }
@@ -180,7 +178,6 @@ ScanResult scan_search(Import& import) {
     std::vector<Evento> proprios;  // the document's own answers
     const auto listing = search_listing(platform, import.pasta_temporaria);
     if (listing) {
-        result.pasta_lida = true;
         pass.index(*listing);
         for (std::size_t i = 0; i < listing->names.size(); ++i) {
             const std::string& name = listing->names[i];
@@ -233,7 +230,6 @@ ScanResult scan_document_folder(Import& import, std::string_view chave) {
     if (const auto identity = platform.file_identity(documento, true)) pass.lidos().insert(*identity);
     const auto listing = document_listing(platform, documento);
     if (!listing) return std::move(result);
-    result.pasta_lida = true;
     pass.index(*listing);
     for (const std::string& name : listing->names) {
         if (is_blank(name)) continue;

@@ -39,13 +39,9 @@ namespace idf {
 struct ArquivoIlegivel {
     std::string arquivo;  // full path, UTF-8
     std::string nome;     // the listed name, UTF-8
-    bool lido = false;    // read, but not parsed
     // It may be a cancellation of the key: it could not be read, or its
     // bytes hold the key and 110111 or 110112.
     bool pode_cancelar = false;
-    // The quick check could not rule the key out for it (a file that
-    // cannot be read is never ruled out).
-    bool pode_ter_chave = true;
 };
 
 struct ScanResult {
@@ -57,8 +53,6 @@ struct ScanResult {
     std::vector<Evento> eventos;
     // The files that could not be read or parsed, in the pass's order.
     std::vector<ArquivoIlegivel> ilegiveis;
-    // Whether the folder was read at all (the listing succeeded).
-    bool pasta_lida = false;
     // Search way, among the candidates read before the document was
     // found (full paths, UTF-8): the files holding only the summary of the
     // key (resNFe / resCTe), and those holding the document of the key
