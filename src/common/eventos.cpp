@@ -151,8 +151,13 @@ bool pertence_ao_documento(const Evento& evento, const std::optional<std::string
     return !dado(ambiente) || !dado(tp_amb) || *ambiente == trim(*tp_amb);
 }
 
+bool cancela_documento(std::string_view tp_evento) {
+    return tp_evento == tipo_cancelamento || tp_evento == tipo_cancelamento_substituicao;
+}
+
 bool cancela(const Evento& evento) {
-    return um_de(evento.tpEvento(), {"110111", "110112"}) && um_de(evento.resposta.cStat, {"135", "136", "155"});
+    return evento.tpEvento() && cancela_documento(*evento.tpEvento()) &&
+           um_de(evento.resposta.cStat, {"135", "136", "155"});
 }
 
 }  // namespace idf

@@ -95,6 +95,12 @@ void le_eventos(xml::Node root, const DocumentType::Names& names, std::string_vi
 // given, is the protocol's.
 bool pertence_ao_documento(const Evento& evento, const std::optional<std::string>& tp_amb);
 
+// The event types that cancel the document: its cancellation and its
+// cancellation by substitution.
+inline constexpr std::string_view tipo_cancelamento = "110111";
+inline constexpr std::string_view tipo_cancelamento_substituicao = "110112";
+bool cancela_documento(std::string_view tp_evento);
+
 // A registered cancellation (110111, 110112; cStat 135, 136 or 155).
 bool cancela(const Evento& evento);
 

@@ -30,7 +30,7 @@ std::string protocol_key(xml::Node root, std::string_view protocol_name, std::st
 // Whether bytes that could not be parsed may be a cancellation of the key.
 bool may_be_cancellation(std::string_view bytes, std::string_view chave) {
     const auto holds = [&](std::string_view text) { return bytes.find(text) != std::string_view::npos; };
-    return !chave.empty() && holds(chave) && (holds("110111") || holds("110112"));
+    return !chave.empty() && holds(chave) && (holds(tipo_cancelamento) || holds(tipo_cancelamento_substituicao));
 }
 
 // The steps of the pass for one import.
@@ -150,7 +150,8 @@ bool may_hold_event_of_carried_key(std::string_view bytes) {
     // UTF-8 or a single-byte ASCII superset, without a document type
     // declaration, whose element names are their own bytes; such a file
     // without the name holds no event at all.
-    return bytes.find("infEvento") != std::string_view::npos || may_carry_code(bytes, {"110111", "110112"});
+    return bytes.find("infEvento") != std::string_view::npos ||
+           may_carry_code(bytes, {tipo_cancelamento, tipo_cancelamento_substituicao});
 }
 
 bool may_hold_event(const KeyPrecheck& precheck, std::string_view bytes) {

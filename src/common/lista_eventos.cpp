@@ -25,8 +25,6 @@ std::optional<std::string> primeiro(std::initializer_list<const std::optional<st
     return std::nullopt;
 }
 
-bool cancela_documento(std::string_view tipo) { return tipo == "110111" || tipo == "110112"; }
-
 // The answer's nProt of the event that an event of type `tipo` cancels;
 // none when the event cancels no other.
 std::optional<std::string_view> evento_cancelado(const Evento& evento, std::string_view tipo) {
