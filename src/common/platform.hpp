@@ -73,9 +73,11 @@ private:
 };
 
 // What tells one version of a file from another without opening it, as the
-// folder's listing gives it: its size, its last-write time and, on POSIX,
-// its change time (both in nanoseconds since 1970, UTC), inode and device
-// (zero where the system gives none).
+// folder's listing gives it: its size, its last-write time and its change
+// time (nanoseconds since 1970, UTC, on POSIX; 100-nanosecond ticks since
+// 1601 on Windows), and its identity (inode and device; on Windows the file
+// ID and the volume serial number). A platform gives a version only for a
+// file whose change time moves on every write of its file system.
 struct FileVersion {
     std::uint64_t size = 0;
     std::int64_t modified = 0;
@@ -109,6 +111,11 @@ enum class ReadStatus { read, absent, too_large, unreadable, read_before };
 struct FileBytes {
     ReadStatus status = ReadStatus::absent;
     std::string bytes;  // the whole file when read, else empty
+    // The version of the file opened, taken from the open descriptor or
+    // handle (never from a second look at the path), when the platform
+    // keeps the index of searched folders and could tell; else none. The
+    // index records a file only when this equals the listing's version.
+    std::optional<FileVersion> version;
     explicit operator bool() const { return status == ReadStatus::read; }
     const std::string& operator*() const { return bytes; }
     const std::string* operator->() const { return &bytes; }
