@@ -60,6 +60,10 @@ struct Diagnostico {
     std::optional<std::string> modelo;
     // The model is one of the import's.
     bool tipo_esperado = false;
+    // The key given has characters with codes 0 to 32 at either end (a
+    // fixed-width field of the host): the search compares it untrimmed, so
+    // no protocol matches it. The other checks see the key without them.
+    bool espacos_na_chave = false;
     // Files holding only the summary of the document (resNFe / resCTe).
     std::vector<std::string> resumos;
     // Files holding the document without its authorisation protocol.

@@ -486,7 +486,7 @@ prepare_data() {
 echo "== data and Linux references ($work)"
 rm -rf "$work"
 data="$work/data"
-mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra,cancelada,eventos} "$work/elsewhere" "$work/xml"
+mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra,cancelada,eventos,sem_tomador} "$work/elsewhere" "$work/xml"
 cp "$here/cases.txt" "$data/"
 for f in nfelib-nfe400-35-1808-47428.xml nfelib-nfe400-26-1808-1687.xml spedda-nfe400-obscont.xml \
          nfedanfe-nfe400-bom.xml brdanfe-nfce400-crlf.xml; do cp "$corpus/nfe/$f" "$data/nfe/"; done
@@ -522,6 +522,8 @@ for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml spedda
   cp "$corpus/cte/$f" "$data/avulsos/"
 done
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
+# A real CT-e OS without its taker (toma), as the schemas allow.
+sed '/<toma>/,/<\/toma>/d' "$corpus/cte/spedda-cteos300-hom.xml" >"$data/sem_tomador/cteos.xml"
 # The hand-written documents of the tax reform, with every group.
 cp "$root"/tests/data/reforma/*.xml "$data/avulsos/"
 cp "$root/samples/nfe-exemplo.xml" "$root/samples/cteos-exemplo.xml" "$data/amostra/"

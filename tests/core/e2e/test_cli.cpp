@@ -202,32 +202,39 @@ TEST(Cli, NotFoundTellsWhatTheSearchSaw) {
         std::string lines;        // after the not-found message
     };
     const Case cases[] = {
-        {"ZZZ", R"({"chave_valida": false, "modelo": null, "tipo_esperado": false, "resumos": [],
+        {"ZZZ",
+         R"({"chave_valida": false, "modelo": null, "tipo_esperado": false, "espacos_na_chave": false, "resumos": [],
                     "sem_protocolo": [], "ilegiveis": []})",
          line_invalida},
         {std::string(nfe_key).replace(43, 1, "9"),
-         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          line_invalida},
         {valid_cte,
-         R"({"chave_valida": true, "modelo": "57", "tipo_esperado": false, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": true, "modelo": "57", "tipo_esperado": false, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          std::string(msg::chave_do_modelo) + "57" + std::string(msg::outro_modelo) + "55 e 65).\n"},
         {valid_nfe,
-         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [")" + resumo +
-             R"("], "sem_protocolo": [], "ilegiveis": []})",
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [")" +
+             resumo + R"("], "sem_protocolo": [], "ilegiveis": []})",
          lines_resumo},
         {nfe_key,
-         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [")" +
+         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [")" +
              sem_prot + R"("], "ilegiveis": []})",
          line_invalida + std::string(msg::o_arquivo) + sem_prot + std::string(msg::achado_sem_protocolo) + "\n"},
         {alphanumeric,
-         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": [")" +
              ruim + R"("]})",
          std::string(msg::o_arquivo) + ruim + std::string(msg::achado_ilegivel) + "\n"},
+        // A fixed-width field of the host: compared untrimmed, never found;
+        // the other checks see the key without the blanks.
+        {"\t35240812345678000199550010000099991000000017   ",
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": true, "resumos": [],
+             "sem_protocolo": [], "ilegiveis": []})",
+         std::string(msg::chave_com_espacos) + "\n"},
         {"35240812345678000199550010000099991000000017",
-         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          ""},
     };
