@@ -200,6 +200,7 @@ TEST(Cli, NotFoundTellsWhatTheSearchSaw) {
         std::string chave;
         std::string diagnostico;  // JSON; null when found
         std::string lines;        // after the not-found message
+        std::string tipo = "nfe";
     };
     const Case cases[] = {
         {"ZZZ",
@@ -237,16 +238,26 @@ TEST(Cli, NotFoundTellsWhatTheSearchSaw) {
          R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          ""},
+        // The second model of each import: an NFC-e, a CT-e OS.
+        {"35240812345678000199650010000012341000000010",
+         R"({"chave_valida": true, "modelo": "65", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+             "ilegiveis": []})",
+         ""},
+        {"35240612345678000190670010000001231000001238",
+         R"({"chave_valida": true, "modelo": "67", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+             "ilegiveis": []})",
+         "", "cte"},
     };
     for (const auto& c : cases) {
-        const std::vector<std::string> args{"nfe", "--chave", c.chave, "--pasta", pasta.str(), "--saida", f.out.str()};
+        const std::string nao_localizado(c.tipo == "nfe" ? msg::nfe_nao_localizada : msg::cte_nao_localizado);
+        const std::vector<std::string> args{c.tipo, "--chave", c.chave, "--pasta", pasta.str(), "--saida", f.out.str()};
         const auto run = cli(args, f.work.str());
         EXPECT_EQ(run.exit_code, 1) << c.chave;
-        EXPECT_EQ(run.err, on_terminal(std::string(msg::nfe_nao_localizada)) + "\n" + c.lines) << c.chave;
+        EXPECT_EQ(run.err, on_terminal(nao_localizado) + "\n" + c.lines) << c.chave;
         std::vector<std::string> with_json = args;
         with_json.push_back("--json");
         const auto report = json_report(cli(with_json, f.work.str()));
-        EXPECT_EQ(report["mensagens"], ordered_json::array({std::string(msg::nfe_nao_localizada)})) << c.chave;
+        EXPECT_EQ(report["mensagens"], ordered_json::array({nao_localizado})) << c.chave;
         EXPECT_EQ(report["diagnostico"], ordered_json::parse(c.diagnostico)) << c.chave;
     }
 
