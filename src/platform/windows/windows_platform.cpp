@@ -680,14 +680,13 @@ bool refused(DWORD error) {
 }
 
 // The version of the file open at `handle`, told the same way as the
-// listing tells it; none when the system cannot tell it.
-std::optional<FileVersion> opened_version(HANDLE handle) {
+// listing tells it, its identity from `info`; none when the system cannot
+// tell it.
+std::optional<FileVersion> opened_version(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
     FILE_BASIC_INFO basic{};
     FILE_STANDARD_INFO standard{};
-    BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
-        !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
-        !GetFileInformationByHandle(handle, &info))
+        !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard))
         return std::nullopt;
     return version_of(standard.EndOfFile.QuadPart, basic.LastWriteTime.QuadPart, basic.ChangeTime.QuadPart,
                       static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow,
@@ -710,9 +709,12 @@ FileBytes read_plain_file(const std::string& path, FileIdentities* read, bool wi
     if (!handle) return {not_there(GetLastError()) ? ReadStatus::absent : ReadStatus::unreadable, {}, {}};
     // Only a file on disk: never a device, pipe or console that could block.
     if (GetFileType(handle.get()) != FILE_TYPE_DISK) return {ReadStatus::absent, {}, {}};
+    // The identity, which an open handle keeps: asked once (a round trip
+    // to the file server), before the read.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if ((read || with_version) && !GetFileInformationByHandle(handle.get(), &info))
+        return {ReadStatus::unreadable, {}, {}};
     if (read) {
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!GetFileInformationByHandle(handle.get(), &info)) return {ReadStatus::unreadable, {}, {}};
         if (!read->insert({info.dwVolumeSerialNumber,
                            static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow}))
             return {ReadStatus::read_before, {}, {}};
@@ -735,7 +737,7 @@ FileBytes read_plain_file(const std::string& path, FileIdentities* read, bool wi
     bytes.resize(done);
     // Told after the read: a write during it moves the change time away
     // from the listing's, and the index then records nothing.
-    if (with_version) file.version = opened_version(handle.get());
+    if (with_version) file.version = opened_version(handle.get(), info);
     return file;
 }
 
