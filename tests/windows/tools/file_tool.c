@@ -16,12 +16,11 @@
  * Exit status 0 when done, 1 when a step failed (with its error), 2 for
  * bad arguments.
  */
+#include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
-
-#include <shellapi.h>
 
 static int failed(const char *step) {
     fprintf(stderr, "idf_file_tool: %s failed (error %lu)\n", step, (unsigned long)GetLastError());
@@ -97,7 +96,8 @@ static long find_ex(const char *folder) {
     char pattern[MAX_PATH * 2];
     snprintf(pattern, sizeof pattern, "%s\\*.xml", folder);
     WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileExA(pattern, FindExInfoBasic, &found, FindExSearchNameMatch, NULL, FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE h =
+        FindFirstFileExA(pattern, FindExInfoBasic, &found, FindExSearchNameMatch, NULL, FIND_FIRST_EX_LARGE_FETCH);
     if (h == INVALID_HANDLE_VALUE) return -1;
     long n = 0;
     do n += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
