@@ -16,11 +16,12 @@
  * Exit status 0 when done, 1 when a step failed (with its error), 2 for
  * bad arguments.
  */
-#include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
+/* After windows.h, which it needs. */
+#include <shellapi.h>
 
 static int failed(const char *step) {
     fprintf(stderr, "idf_file_tool: %s failed (error %lu)\n", step, (unsigned long)GetLastError());
