@@ -240,11 +240,11 @@ TEST(Cli, NotFoundTellsWhatTheSearchSaw) {
          ""},
         // The second model of each import: an NFC-e, a CT-e OS.
         {"35240812345678000199650010000012341000000010",
-         R"({"chave_valida": true, "modelo": "65", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": true, "modelo": "65", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          ""},
         {"35240612345678000190670010000001231000001238",
-         R"({"chave_valida": true, "modelo": "67", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": true, "modelo": "67", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          "", "cte"},
     };
