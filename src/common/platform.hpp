@@ -111,8 +111,9 @@ enum class ReadStatus { read, absent, too_large, unreadable, read_before };
 
 struct FileBytes {
     FileBytes() = default;
-    FileBytes(ReadStatus status_read, std::string bytes_read = {}, std::optional<FileVersion> version_read = {})
-        : status(status_read), bytes(std::move(bytes_read)), version(version_read) {}
+    // What every platform writes as {status} or {status, bytes}.
+    FileBytes(ReadStatus status_, std::string bytes_ = {}, std::optional<FileVersion> version_ = {})
+        : status(status_), bytes(std::move(bytes_)), version(std::move(version_)) {}
 
     ReadStatus status = ReadStatus::absent;
     std::string bytes;  // the whole file when read, else empty
@@ -120,7 +121,7 @@ struct FileBytes {
     // handle (never from a second look at the path), when the platform
     // keeps the index of searched folders and could tell; else none. The
     // index records a file only when this equals the listing's version.
-    std::optional<FileVersion> version;
+    std::optional<FileVersion> version = std::nullopt;
     explicit operator bool() const { return status == ReadStatus::read; }
     const std::string& operator*() const { return bytes; }
     const std::string* operator->() const { return &bytes; }
