@@ -115,7 +115,7 @@ struct FileBytes {
     // handle (never from a second look at the path), when the platform
     // keeps the index of searched folders and could tell; else none. The
     // index records a file only when this equals the listing's version.
-    std::optional<FileVersion> version;
+    std::optional<FileVersion> version = std::nullopt;
     explicit operator bool() const { return status == ReadStatus::read; }
     const std::string& operator*() const { return bytes; }
     const std::string* operator->() const { return &bytes; }

@@ -26,15 +26,18 @@ struct NodeData {
     std::string_view text() const { return {value, value_size}; }
 };
 
-// One attribute: the element it belongs to, its name as written and its
-// value (UTF-8), kept in the document's text blocks. The attributes of the
-// document are stored in the order of their elements.
+// One attribute: the element it belongs to, its name as written, the
+// namespace of its prefix and its value (UTF-8), kept in the document's
+// text blocks. The attributes of the document are stored in the order of
+// their elements.
 struct AttributeData {
     std::uint32_t element = 0;
     std::uint32_t name_size = 0;
     std::uint32_t value_size = 0;
+    std::uint32_t uri_size = 0;
     const char* name = nullptr;
     const char* value = nullptr;
+    const char* uri = nullptr;
 };
 
 namespace {
@@ -181,6 +184,8 @@ struct Storage {
 
     std::vector<std::unique_ptr<NodeData[]>> chunks;
     std::uint32_t count = 0;
+    // The nodes read from the file come first; lookups add theirs after.
+    std::uint32_t parsed_count = 0;
     std::vector<AttributeData> attributes;
     // What a parse has built: each attribute counts as a node against
     // max_nodes.
@@ -248,6 +253,29 @@ const std::string& Node::local_name() const {
 const std::string& Node::namespace_uri() const {
     const NodeData& node = data();
     return storage().name_of(node).uri;
+}
+
+const std::string& Node::prefix() const {
+    const NodeData& node = data();
+    return storage().name_of(node).prefix;
+}
+
+std::string_view Node::utf8_value() const { return data().text(); }
+
+bool Node::from_file() const {
+    data();
+    return index_ < storage().parsed_count;
+}
+
+std::vector<AttributeView> Node::attributes() const {
+    data();
+    const std::vector<AttributeData>& attributes = storage().attributes;
+    auto at = std::lower_bound(attributes.begin(), attributes.end(), index_,
+                               [](const AttributeData& a, std::uint32_t element) { return a.element < element; });
+    std::vector<AttributeView> out;
+    for (; at != attributes.end() && at->element == index_; ++at)
+        out.push_back({{at->name, at->name_size}, {at->uri, at->uri_size}, {at->value, at->value_size}});
+    return out;
 }
 
 Node Node::find(std::string_view name) const {
@@ -377,10 +405,11 @@ void TreeBuilder::start_element(std::string, std::string local_name, std::string
     start_element_utf8(local_name, prefix, namespace_uri);
 }
 
-void TreeBuilder::attribute_utf8(std::string_view qualified_name, std::string_view value) {
+void TreeBuilder::attribute_utf8(std::string_view qualified_name, std::string_view value,
+                                 std::string_view namespace_uri) {
     Storage& storage = *doc_.storage_;
     if (open_.size() < 2) return;
-    const std::size_t size = qualified_name.size() + value.size();
+    const std::size_t size = qualified_name.size() + value.size() + namespace_uri.size();
     if (storage.parsed_nodes() + lookup_room >= storage.max_nodes ||
         size > storage.max_text - std::min(storage.stored, storage.max_text))
         throw ParseError("The document is too large.", 0, "");
@@ -390,10 +419,12 @@ void TreeBuilder::attribute_utf8(std::string_view qualified_name, std::string_vi
     attribute.name_size = static_cast<std::uint32_t>(qualified_name.size());
     attribute.value = storage.store(value);
     attribute.value_size = static_cast<std::uint32_t>(value.size());
+    attribute.uri = storage.store(namespace_uri);
+    attribute.uri_size = static_cast<std::uint32_t>(namespace_uri.size());
 }
 
-void TreeBuilder::attribute(std::string qualified_name, std::u16string value) {
-    attribute_utf8(qualified_name, utf16_to_utf8(value));
+void TreeBuilder::attribute(std::string qualified_name, std::u16string value, std::string namespace_uri) {
+    attribute_utf8(qualified_name, utf16_to_utf8(value), namespace_uri);
 }
 
 void TreeBuilder::end_element() {
@@ -456,6 +487,7 @@ void Document::load(std::string_view bytes, const std::string& file_name) {
         TreeBuilder builder(*this);
         parse_xml(bytes, builder);
         builder.finish();
+        storage_->parsed_count = storage_->count;
     } catch (ParseError& error) {
         clear();
         if (error.source_text.empty() && error.line > 0)
