@@ -216,7 +216,7 @@ run_arch() {
   check '[[ -n $expected && $exports == "$expected" ]]' "$arch exports: '$exports', the .def file lists '$expected'"
   imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print toupper($3)}' | sort -u | tr '\n' ' ')
   echo "imports: $imports"
-  local allowed=" KERNEL32.DLL USER32.DLL COMDLG32.DLL OLE32.DLL OLEAUT32.DLL MSVCRT.DLL ADVAPI32.DLL GDI32.DLL SHELL32.DLL "
+  local allowed=" KERNEL32.DLL USER32.DLL COMDLG32.DLL OLE32.DLL OLEAUT32.DLL MSVCRT.DLL ADVAPI32.DLL GDI32.DLL SHELL32.DLL BCRYPT.DLL CRYPT32.DLL "
   for name in $imports; do
     check '[[ $allowed == *" $name "* ]]' "$arch imports a non-system DLL: $name"
   done
