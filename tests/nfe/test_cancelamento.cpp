@@ -241,14 +241,17 @@ void verifica(const Tipo& t) {
             EXPECT_EQ(r.boxes, std::vector<std::string>{"O Sistema não Conseguiu Ler o Arquivo " + c.ilegivel +
                                                         " da Pasta, que Pode Conter o Evento de Cancelamento da " +
                                                         t.sigla + ".\r\n\nA Importação será Abortada."});
-            EXPECT_TRUE(json.ends_with(",\"cancelamento\":null,\"eventos\":null,\"diagnostico\":null}")) << json;
+            EXPECT_TRUE(
+                json.ends_with(",\"cancelamento\":null,\"eventos\":null,\"autenticidade\":null,\"diagnostico\":null}"))
+                << json;
             continue;
         }
         if (!c.cancelada) {
             EXPECT_TRUE(r.completed()) << testing::PrintToString(r.boxes);
             EXPECT_FALSE(r.result.cancelamento.has_value());
             EXPECT_NE(json.find(",\"cancelamento\":null,\"eventos\":["), std::string::npos) << json;
-            EXPECT_TRUE(json.ends_with("],\"diagnostico\":null}")) << json;
+            EXPECT_NE(json.find("],\"autenticidade\":{"), std::string::npos) << json;
+            EXPECT_TRUE(json.ends_with("},\"diagnostico\":null}")) << json;
             continue;
         }
         const auto& [arquivo, tp, c_stat] = std::tie((*c.cancelada)[0], (*c.cancelada)[1], (*c.cancelada)[2]);
@@ -260,7 +263,7 @@ void verifica(const Tipo& t) {
         EXPECT_TRUE(json.ends_with(",\"cancelamento\":{\"arquivo\":\"" + dir.str() + "/" + arquivo +
                                    "\",\"tpEvento\":\"" + tp + "\",\"cStat\":\"" + c_stat +
                                    "\",\"nProt\":\"135240000999999\",\"dhRegEvento\":\"2024-06-11T10:00:00-03:00\"},"
-                                   "\"eventos\":null,\"diagnostico\":null}"))
+                                   "\"eventos\":null,\"autenticidade\":null,\"diagnostico\":null}"))
             << json;
     }
 }
@@ -284,8 +287,8 @@ TEST(Cancelamento, ImportEndedBeforeTheCheckReportsNone) {
     const RunResult r = run_search(t.type, t.chave, dir.str());
     EXPECT_FALSE(r.completed());
     EXPECT_FALSE(r.result.cancelamento.has_value());
-    EXPECT_TRUE(
-        result_json(r.result, r.boxes).ends_with(",\"cancelamento\":null,\"eventos\":null,\"diagnostico\":null}"));
+    EXPECT_TRUE(result_json(r.result, r.boxes)
+                    .ends_with(",\"cancelamento\":null,\"eventos\":null,\"autenticidade\":null,\"diagnostico\":null}"));
 }
 
 }  // namespace
