@@ -1,5 +1,6 @@
 // The document's signature on Windows: digests and RSA from CNG (bcrypt),
-// certificates from the system's certificate functions (crypt32). Both
+// certificates from the system's certificate functions (crypt32), their
+// subject alternative name and RSA key read from their DER here. Both
 // are system DLLs: nothing ships beside the library.
 #include <windows.h>
 // After windows.h, which they need.
@@ -7,11 +8,14 @@
 #include <wincrypt.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/platform.hpp"
 #include "values/text.hpp"
@@ -62,10 +66,6 @@ struct ContextFree {
 };
 using Context = std::unique_ptr<const CERT_CONTEXT, ContextFree>;
 
-struct LocalFreeDeleter {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-
 Context parse(std::string_view der) {
     if (der.empty() || der.size() > max_certificate) return nullptr;
     return Context(CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
@@ -104,6 +104,59 @@ std::optional<std::string> string_of(std::string_view value) {
     return std::string(content);
 }
 
+// An object identifier's content in dotted form; empty when malformed.
+std::string dotted(std::string_view oid) {
+    std::string out;
+    std::uint64_t value = 0;
+    bool first = true;
+    for (std::size_t i = 0; i < oid.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(oid[i]);
+        if (value > (std::uint64_t{1} << 50)) return {};
+        value = (value << 7) | (byte & 0x7F);
+        if (byte & 0x80) {
+            if (i + 1 == oid.size()) return {};
+            continue;
+        }
+        if (first) {
+            const std::uint64_t top = value < 40 ? 0 : value < 80 ? 1 : 2;
+            out = std::to_string(top) + '.' + std::to_string(value - top * 40);
+            first = false;
+        } else {
+            out += '.' + std::to_string(value);
+        }
+        value = 0;
+    }
+    return out;
+}
+
+// The otherName entries of a subject alternative name (the extension's
+// value: a SEQUENCE of GeneralName; an otherName is [0] { OID, [0] value }),
+// read from the DER itself, the same on every version of the system.
+void other_names(std::string_view der, std::vector<std::pair<std::string, std::string>>& out) {
+    unsigned char tag = 0;
+    std::string_view names;
+    if (!der_element(der, tag, names) || tag != 0x30) return;
+    while (!names.empty()) {
+        std::string_view name;
+        if (!der_element(names, tag, name)) return;
+        // Past the element: its header and its content.
+        names.remove_prefix(static_cast<std::size_t>(name.data() - names.data()) + name.size());
+        if (tag != 0xA0) continue;
+        std::string_view oid;
+        if (!der_element(name, tag, oid) || tag != 0x06) continue;
+        name.remove_prefix(static_cast<std::size_t>(oid.data() - name.data()) + oid.size());
+        const std::string id = dotted(oid);
+        const auto value = string_of(name);
+        if (!id.empty() && value) out.emplace_back(id, *value);
+    }
+}
+
+// An unsigned big-endian integer without its leading zero bytes.
+std::string_view without_leading_zeros(std::string_view number) {
+    while (!number.empty() && number.front() == '\0') number.remove_prefix(1);
+    return number;
+}
+
 }  // namespace
 
 std::string digest(Hash hash, std::string_view bytes) {
@@ -131,26 +184,10 @@ std::optional<Certificado> le_certificado(std::string_view der) {
     if (!context || !context->pCertInfo) return std::nullopt;
     Certificado read;
     const CERT_INFO& info = *context->pCertInfo;
-    if (const CERT_EXTENSION* extension =
-            CertFindExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension)) {
-        CERT_ALT_NAME_INFO* names = nullptr;
-        DWORD size = 0;
-        if (CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
-                                extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size) &&
-            names) {
-            const std::unique_ptr<CERT_ALT_NAME_INFO, LocalFreeDeleter> owned(names);
-            for (DWORD i = 0; i < names->cAltEntry; ++i) {
-                const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
-                if (entry.dwAltNameChoice != CERT_ALT_NAME_OTHER_NAME || !entry.pOtherName ||
-                    !entry.pOtherName->pszObjId)
-                    continue;
-                const CERT_OTHER_NAME& other = *entry.pOtherName;
-                const auto value = string_of(std::string_view(reinterpret_cast<const char*>(other.Value.pbData),
-                                                              other.Value.pbData ? other.Value.cbData : 0));
-                if (value) read.other_names.emplace_back(other.pszObjId, *value);
-            }
-        }
-    }
+    if (const CERT_EXTENSION* extension = CertFindExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension);
+        extension && extension->Value.pbData)
+        other_names(std::string_view(reinterpret_cast<const char*>(extension->Value.pbData), extension->Value.cbData),
+                    read.other_names);
     // The first common name of the subject.
     const DWORD size =
         CertGetNameStringW(context.get(), CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), nullptr, 0);
@@ -169,16 +206,37 @@ bool verifica_rsa(Hash hash, std::string_view der, std::string_view data, std::s
     if (!context || !context->pCertInfo || signature.empty() || signature.size() > 2048) return false;
     CERT_PUBLIC_KEY_INFO& public_key = context->pCertInfo->SubjectPublicKeyInfo;
     if (!public_key.Algorithm.pszObjId || std::strcmp(public_key.Algorithm.pszObjId, szOID_RSA_RSA) != 0) return false;
+    // RSAPublicKey ::= SEQUENCE { modulus INTEGER, publicExponent INTEGER }
+    const std::string_view key_der(reinterpret_cast<const char*>(public_key.PublicKey.pbData),
+                                   public_key.PublicKey.pbData ? public_key.PublicKey.cbData : 0);
+    unsigned char tag = 0;
+    std::string_view sequence, modulus, exponent;
+    if (!der_element(key_der, tag, sequence) || tag != 0x30 || !der_element(sequence, tag, modulus) || tag != 0x02)
+        return false;
+    sequence.remove_prefix(static_cast<std::size_t>(modulus.data() - sequence.data()) + modulus.size());
+    if (!der_element(sequence, tag, exponent) || tag != 0x02) return false;
+    modulus = without_leading_zeros(modulus);
+    exponent = without_leading_zeros(exponent);
+    if (modulus.empty() || exponent.empty() || modulus.size() > 2048 || exponent.size() > 8) return false;
+    // The key as CNG takes it: the header, then the exponent and the
+    // modulus, big-endian.
+    BCRYPT_RSAKEY_BLOB header{};
+    header.Magic = BCRYPT_RSAPUBLIC_MAGIC;
+    header.BitLength = static_cast<ULONG>(modulus.size() * 8);
+    header.cbPublicExp = static_cast<ULONG>(exponent.size());
+    header.cbModulus = static_cast<ULONG>(modulus.size());
+    std::string blob(reinterpret_cast<const char*>(&header), sizeof header);
+    blob += exponent;
+    blob += modulus;
+    Provider provider;
     Key key;
-    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, &public_key, 0, nullptr, &key.handle)) return false;
+    if (!succeeded(BCryptOpenAlgorithmProvider(&provider.handle, BCRYPT_RSA_ALGORITHM, nullptr, 0)) ||
+        !succeeded(BCryptImportKeyPair(provider.handle, nullptr, BCRYPT_RSAPUBLIC_BLOB, &key.handle,
+                                       reinterpret_cast<PUCHAR>(blob.data()), static_cast<ULONG>(blob.size()), 0)))
+        return false;
     // A signature is as long as the key; one whose leading zero bytes were
     // dropped is the same number.
-    DWORD bits = 0;
-    ULONG got = 0;
-    if (!succeeded(
-            BCryptGetProperty(key.handle, BCRYPT_KEY_LENGTH, reinterpret_cast<PUCHAR>(&bits), sizeof bits, &got, 0)))
-        return false;
-    const std::size_t key_size = (bits + 7) / 8;
+    const std::size_t key_size = modulus.size();
     if (signature.size() > key_size) return false;
     std::string padded(key_size - signature.size(), '\0');
     padded += signature;
