@@ -5,13 +5,19 @@
 #include <utility>
 #include <vector>
 
+#include "xml/storage.hpp"
+
 namespace idf::xml {
 
 namespace {
 
 void escape_text(std::string_view text, std::string& out) {
-    for (const char c : text) {
-        switch (c) {
+    // Runs without a character to escape are copied whole.
+    for (;;) {
+        const std::size_t at = text.find_first_of("&<>\r");
+        out.append(text.substr(0, at));
+        if (at == std::string_view::npos) return;
+        switch (text[at]) {
             case '&':
                 out += "&amp;";
                 break;
@@ -21,12 +27,10 @@ void escape_text(std::string_view text, std::string& out) {
             case '>':
                 out += "&gt;";
                 break;
-            case '\r':
-                out += "&#xD;";
-                break;
             default:
-                out += c;
+                out += "&#xD;";
         }
+        text.remove_prefix(at + 1);
     }
 }
 
@@ -79,20 +83,37 @@ std::string_view bound_uri(const std::vector<Binding>& bindings, std::string_vie
     return {};
 }
 
-// Writes the start tag of `element`; the declarations it makes are added
-// to `bindings`.
-void start_tag(const Node& element, std::vector<Binding>& bindings, std::string& out) {
-    const std::vector<AttributeView> attributes = element.attributes();
+// The lists one start tag needs, kept from one element to the next.
+struct Scratch {
+    std::vector<AttributeView> attributes;
+    std::vector<Binding> used;
+    std::vector<Binding> declared;
+    std::vector<const AttributeView*> sorted;
+};
+
+// Writes the start tag of an element named `name` with the attributes in
+// `scratch`; the declarations it makes are added to `bindings`.
+void start_tag(const Name& name, std::vector<Binding>& bindings, Scratch& scratch, std::string& out) {
+    // Most elements: no attribute, and the namespace of the one above.
+    if (scratch.attributes.empty() && bound_uri(bindings, name.prefix) == name.uri) {
+        out += '<';
+        out += name.qualified;
+        out += '>';
+        return;
+    }
 
     // The namespaces the element and its attributes use.
-    std::vector<Binding> used;
-    used.push_back({element.prefix(), element.namespace_uri()});
-    for (const AttributeView& attribute : attributes) {
-        const std::string_view prefix = prefix_part(attribute.name);
+    std::vector<Binding>& used = scratch.used;
+    used.clear();
+    used.push_back({name.prefix, name.uri});
+    for (const AttributeView& attribute : scratch.attributes) {
+        const std::string_view attribute_prefix = prefix_part(attribute.name);
         // The xml prefix is bound by definition and never declared.
-        if (!prefix.empty() && prefix != "xml") used.push_back({prefix, attribute.namespace_uri});
+        if (!attribute_prefix.empty() && attribute_prefix != "xml")
+            used.push_back({attribute_prefix, attribute.namespace_uri});
     }
-    std::vector<Binding> declared;
+    std::vector<Binding>& declared = scratch.declared;
+    declared.clear();
     for (const Binding& binding : used) {
         if (bound_uri(bindings, binding.prefix) == binding.uri) continue;
         if (std::any_of(declared.begin(), declared.end(),
@@ -102,16 +123,16 @@ void start_tag(const Node& element, std::vector<Binding>& bindings, std::string&
     }
     std::sort(declared.begin(), declared.end(), [](const Binding& a, const Binding& b) { return a.prefix < b.prefix; });
 
-    std::vector<const AttributeView*> sorted;
-    sorted.reserve(attributes.size());
-    for (const AttributeView& attribute : attributes) sorted.push_back(&attribute);
+    std::vector<const AttributeView*>& sorted = scratch.sorted;
+    sorted.clear();
+    for (const AttributeView& attribute : scratch.attributes) sorted.push_back(&attribute);
     std::sort(sorted.begin(), sorted.end(), [](const AttributeView* a, const AttributeView* b) {
         if (a->namespace_uri != b->namespace_uri) return a->namespace_uri < b->namespace_uri;
         return local_part(a->name) < local_part(b->name);
     });
 
     out += '<';
-    out += element.name();
+    out += name.qualified;
     for (const Binding& binding : declared) {
         out += binding.prefix.empty() ? " xmlns" : " xmlns:";
         out += binding.prefix;
@@ -130,77 +151,86 @@ void start_tag(const Node& element, std::vector<Binding>& bindings, std::string&
     out += '>';
 }
 
-void end_tag(const Node& element, std::string& out) {
-    out += "</";
-    out += element.name();
-    out += '>';
-}
-
-// A node of the content, but an element (written by the walk).
-void leaf(const Node& node, std::string& out) {
-    switch (node.type()) {
-        case NodeType::text:
-        case NodeType::cdata:
-            escape_text(node.utf8_value(), out);
-            break;
-        case NodeType::processing_instruction:
-            out += "<?";
-            out += node.name();
-            if (!node.utf8_value().empty()) {
-                out += ' ';
-                out += node.utf8_value();
-            }
-            out += "?>";
-            break;
-        case NodeType::comment:
-        case NodeType::element:
-            break;
-    }
-}
-
 }  // namespace
 
+// The walk goes over the node store directly: nodes are numbered in
+// document order, the attributes stored in the order of their elements, so
+// one cursor runs along the attributes as the walk runs along the
+// elements. Nodes that lookups created after the parse (numbered from
+// parsed_count on) are not the document's and are left out, with what they
+// hold.
 std::string canonical_xml(Node element) {
     if (element.type() != NodeType::element) throw XmlDocError("Node is not an element");
+    Storage& store = *element.doc_->storage_;
+    const std::uint32_t root = element.index_;
     std::string out;
+    if (root >= store.parsed_count) return out;
+    // About the size of the document's markup: one reservation instead of
+    // a copy at every doubling.
+    out.reserve(store.stored + std::size_t{24} * (store.parsed_count - root));
     std::vector<Binding> bindings;
+    Scratch scratch;
+    const std::vector<AttributeData>& attributes = store.attributes;
+    auto cursor = std::lower_bound(attributes.begin(), attributes.end(), root,
+                                   [](const AttributeData& a, std::uint32_t at) { return a.element < at; });
     // The elements open, each with the number of bindings before its own.
-    std::vector<std::pair<Node, std::size_t>> open;
+    std::vector<std::pair<std::uint32_t, std::size_t>> open;
 
-    Node node = element;
+    std::uint32_t node = root;
     for (;;) {
-        // Nodes that lookups created after the parse are not the document's.
+        const NodeData& data = store.node(node);
         bool entered = false;
-        if (node.from_file()) {
-            if (node.type() == NodeType::element) {
-                const std::size_t mark = bindings.size();
-                start_tag(node, bindings, out);
-                open.emplace_back(node, mark);
-                entered = true;
-            } else {
-                leaf(node, out);
+        if (node < store.parsed_count) {
+            switch (data.type()) {
+                case NodeType::element: {
+                    while (cursor != attributes.end() && cursor->element < node) ++cursor;
+                    scratch.attributes.clear();
+                    for (; cursor != attributes.end() && cursor->element == node; ++cursor)
+                        scratch.attributes.push_back({{cursor->name, cursor->name_size},
+                                                      {cursor->uri, cursor->uri_size},
+                                                      {cursor->value, cursor->value_size}});
+                    const std::size_t mark = bindings.size();
+                    start_tag(store.name_of(data), bindings, scratch, out);
+                    open.emplace_back(node, mark);
+                    entered = true;
+                    break;
+                }
+                case NodeType::text:
+                case NodeType::cdata:
+                    escape_text(data.text(), out);
+                    break;
+                case NodeType::processing_instruction:
+                    out += "<?";
+                    out += store.name_of(data).qualified;
+                    if (data.value_size != 0) {
+                        out += ' ';
+                        out += data.text();
+                    }
+                    out += "?>";
+                    break;
+                case NodeType::comment:
+                    break;
             }
         }
-        if (entered) {
-            if (const Node child = open.back().first.first_child()) {
-                node = child;
-                continue;
-            }
-        } else if (node != element) {
-            if (const Node next = node.next_sibling()) {
-                node = next;
-                continue;
-            }
+        if (entered && data.first_child != 0) {
+            node = data.first_child;
+            continue;
+        }
+        if (!entered && node != root && data.next_sibling != 0) {
+            node = data.next_sibling;
+            continue;
         }
         // Close elements until one has a following sibling.
         for (;;) {
             if (open.empty()) return out;
             const auto [closed, mark] = open.back();
             open.pop_back();
-            end_tag(closed, out);
+            out += "</";
+            out += store.name_of(store.node(closed)).qualified;
+            out += '>';
             bindings.resize(mark);
-            if (closed == element) return out;
-            if (const Node next = closed.next_sibling()) {
+            if (closed == root) return out;
+            if (const std::uint32_t next = store.node(closed).next_sibling) {
                 node = next;
                 break;
             }

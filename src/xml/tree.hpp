@@ -95,6 +95,9 @@ public:
     // Every attribute of this element, in the order written; none for other
     // nodes.
     std::vector<AttributeView> attributes() const;
+    // The same into `out` (emptied first), which keeps its memory for the
+    // next element.
+    void attributes(std::vector<AttributeView>& out) const;
     // Whether the node was read from the file, not created by a lookup
     // (child(), or text() on an element without content).
     bool from_file() const;
@@ -118,6 +121,8 @@ public:
 
 private:
     friend class Document;
+    // Walks the storage directly (canonical.hpp).
+    friend std::string canonical_xml(Node element);
     Node(Document* doc, std::uint32_t index) : doc_(doc), index_(index) {}
     Node at(std::uint32_t index) const { return index ? Node(doc_, index) : Node(); }
     NodeData& data() const;
@@ -153,6 +158,7 @@ public:
 private:
     friend class Node;
     friend class TreeBuilder;
+    friend std::string canonical_xml(Node element);
     std::unique_ptr<Storage> storage_;
     std::string file_name_;
 };
