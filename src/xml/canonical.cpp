@@ -156,7 +156,8 @@ void start_tag(const Name& name, std::vector<Binding>& bindings, Scratch& scratc
 // The walk goes over the node store directly: nodes are numbered in
 // document order, the attributes stored in the order of their elements, so
 // one cursor runs along the attributes as the walk runs along the
-// elements. Nodes that lookups created after the parse (numbered from
+// elements: every element of the subtree is visited, each takes its own
+// attributes, and the next element's come next. Nodes that lookups created after the parse (numbered from
 // parsed_count on) are not the document's and are left out, with what they
 // hold.
 std::string canonical_xml(Node element) {
@@ -183,7 +184,6 @@ std::string canonical_xml(Node element) {
         if (node < store.parsed_count) {
             switch (data.type()) {
                 case NodeType::element: {
-                    while (cursor != attributes.end() && cursor->element < node) ++cursor;
                     scratch.attributes.clear();
                     for (; cursor != attributes.end() && cursor->element == node; ++cursor)
                         scratch.attributes.push_back({{cursor->name, cursor->name_size},
