@@ -110,6 +110,12 @@ if(IDF_BUILD_TESTS)
   target_link_libraries(idf_version_info PRIVATE version)
   target_link_options(idf_version_info PRIVATE ${IDF_STATIC_RUNTIME})
 
+  # Rewrites and replaces files keeping their times, and times the two
+  # ways of listing a folder (tests/windows/run.sh, the folder index).
+  add_executable(idf_file_tool tests/windows/tools/file_tool.c)
+  target_link_libraries(idf_file_tool PRIVATE shell32)
+  target_link_options(idf_file_tool PRIVATE ${IDF_STATIC_RUNTIME})
+
   # Dumps the tree the XML layer builds from a file, for the comparison of
   # the MSXML backend with the Linux one.
   add_executable(idf_xml_dump tests/windows/tools/xml_dump.cpp)

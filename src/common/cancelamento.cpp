@@ -1,5 +1,9 @@
 #include "common/cancelamento.hpp"
 
+#include <optional>
+#include <string>
+#include <utility>
+
 #include "common/eventos.hpp"
 #include "common/folder_scan.hpp"
 #include "common/messages.hpp"
@@ -10,9 +14,13 @@ namespace idf {
 namespace {
 
 std::string mensagem(const DocumentType::Names& names, const Evento& evento) {
-    std::string text = "A " + std::string(names.element) + " foi Cancelada: o Arquivo " + evento.nome +
-                       " Contém o Evento de Cancelamento " + evento.tpEvento().value_or("") + " (Situação " +
-                       evento.resposta.cStat.value_or("") + ").";
+    std::string text = "A " + std::string(names.element) + " foi Cancelada: o Arquivo " + evento.nome;
+    if (evento.resumo)
+        text += " Contém o Resumo do Evento de Cancelamento " + evento.tpEvento().value_or("") + " (Protocolo " +
+                std::string(trim(evento.resposta.nProt.value_or(""))) + ").";
+    else
+        text += " Contém o Evento de Cancelamento " + evento.tpEvento().value_or("") + " (Situação " +
+                evento.resposta.cStat.value_or("") + ").";
     text += msg::abortada;
     return text;
 }
@@ -37,7 +45,9 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
     for (const Evento& evento : varredura->eventos) {
         if (!cancela(evento) || !pertence_ao_documento(evento, tp_amb)) continue;
         const std::string text = mensagem(names, evento);
-        import.set_cancelamento({evento.arquivo, evento.tpEvento().value_or(""), evento.resposta.cStat.value_or(""),
+        std::optional<std::string> c_stat;
+        if (!evento.resumo) c_stat = evento.resposta.cStat.value_or("");
+        import.set_cancelamento({evento.arquivo, evento.tpEvento().value_or(""), std::move(c_stat),
                                  evento.resposta.nProt, evento.resposta.dhRegEvento});
         import.abort(text);
     }

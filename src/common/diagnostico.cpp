@@ -37,8 +37,10 @@ bool chave_valida(std::string_view chave) {
     return chave[43] - '0' == (dv >= 10 ? 0 : dv);
 }
 
-Diagnostico diagnostico_da_chave(std::string_view chave, const DocumentType& type) {
+Diagnostico diagnostico_da_chave(std::string_view dada, const DocumentType& type) {
     Diagnostico diagnostico;
+    const std::string_view chave = trim(dada);
+    diagnostico.espacos_na_chave = chave.size() != dada.size();
     diagnostico.chave_valida = chave_valida(chave);
     if (chave.size() >= 22) {
         diagnostico.modelo = cp1252_to_utf8(chave.substr(20, 2));
@@ -70,8 +72,8 @@ Achado classifica(xml::Node root, const DocumentType::Names& names, std::string_
     }
 }
 
-Diagnostico diagnostico_da_busca(std::string_view chave, const DocumentType& type, ScanResult&& varredura) {
-    Diagnostico diagnostico = diagnostico_da_chave(chave, type);
+Diagnostico diagnostico_da_busca(std::string_view dada, const DocumentType& type, ScanResult&& varredura) {
+    Diagnostico diagnostico = diagnostico_da_chave(dada, type);
     diagnostico.resumos = std::move(varredura.resumos);
     diagnostico.sem_protocolo = std::move(varredura.sem_protocolo);
     // Every file recorded was one the quick check could not rule out: a
@@ -87,6 +89,7 @@ std::vector<std::string> linhas_do_diagnostico(const Diagnostico& diagnostico, c
     if (diagnostico.modelo && !diagnostico.tipo_esperado)
         linhas.push_back(std::string(msg::chave_do_modelo) + *diagnostico.modelo + std::string(msg::outro_modelo) +
                          std::string(type.modelos[0]) + " e " + std::string(type.modelos[1]) + ").");
+    if (diagnostico.espacos_na_chave) linhas.emplace_back(msg::chave_com_espacos);
     const auto arquivo = [&](const std::string& path, std::string_view achado, std::string_view depois = {}) {
         linhas.push_back(std::string(msg::o_arquivo) + path + std::string(achado) + std::string(depois));
     };

@@ -21,8 +21,9 @@ namespace idf {
 // worth its code minus 48; 11 minus the remainder, 0 for 10 and 11.
 bool chave_valida(std::string_view chave);
 
-// The checks of the key `chave` (ANSI, without blanks at either end) for an
-// import of `type`, with no file found yet.
+// The checks of the key `chave` (ANSI, as given) for an import of `type`,
+// with no file found yet: blanks at either end, then the rest on the key
+// without them.
 Diagnostico diagnostico_da_chave(std::string_view chave, const DocumentType& type);
 
 // What a parsed file whose document element is `root` is to the key.
@@ -39,9 +40,9 @@ enum class Achado {
 // memory.
 Achado classifica(xml::Node root, const DocumentType::Names& names, std::string_view chave);
 
-// The diagnostics of a search for `chave` (ANSI, without blanks at either
-// end) whose pass found no document: the checks of the key, and the
-// findings of the pass over the candidates it read.
+// The diagnostics of a search for `chave` (ANSI, as given) whose pass
+// found no document: the checks of the key, and the findings of the pass
+// over the candidates it read.
 Diagnostico diagnostico_da_busca(std::string_view chave, const DocumentType& type, ScanResult&& varredura);
 
 // The lines that tell the findings (UTF-8), the key's first.

@@ -84,35 +84,82 @@ bool da_chave(xml::Node inf, std::string_view key_name, std::string_view chave) 
     return key && to_ansi(*key) == chave;
 }
 
-// Every <answer> at any depth below `root`, in document order.
-void respostas_anexadas(xml::Node root, const DocumentType::Names& names, std::string_view chave,
-                        std::vector<Evento>& eventos) {
-    struct Nivel {
-        xml::Node pai;
-        xml::Node proximo;   // the next child to visit
-        xml::Node resposta;  // the next child that is an answer
-    };
-    std::vector<Nivel> pilha{{root, root.first_child(), root.find(names.event_answer)}};
-    while (!pilha.empty()) {
-        Nivel& nivel = pilha.back();
-        const xml::Node filho = nivel.proximo;
-        if (!filho) {
-            pilha.pop_back();
-            continue;
-        }
-        nivel.proximo = filho.next_sibling();
-        if (filho.type() != xml::NodeType::element) continue;
-        if (filho == nivel.resposta) {
-            nivel.resposta = nivel.pai.find(names.event_answer, filho);
-            const xml::Node inf = info(filho);
-            if (da_chave(inf, names.key, chave)) {
-                Evento& evento = eventos.emplace_back();
-                evento.anexado = true;
-                evento.resposta = le_resposta(inf, names.key);
+// Whether `element` is named `local`, in a namespace of the fiscal
+// documents or in none. Namespace names compare without regard to letter
+// case, as the tree compares them.
+bool fiscal(xml::Node element, std::string_view local) {
+    if (element.local_name() != local) return false;
+    constexpr std::string_view prefixo = "http://www.portalfiscal.inf.br/";
+    const std::string& uri = element.namespace_uri();
+    if (uri.empty()) return true;
+    if (uri.size() < prefixo.size()) return false;
+    for (std::size_t i = 0; i < prefixo.size(); ++i) {
+        const char c = uri[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefixo[i]) return false;
+    }
+    return true;
+}
+
+// `root` and every element below it, in document order: `visita` is called
+// with each and tells whether to go inside it.
+template <class Visita>
+void percorre(xml::Node root, Visita visita) {
+    std::vector<xml::Node> depois;  // at each open level, the node after the element opened
+    xml::Node no = root;
+    while (no) {
+        const xml::Node seguinte = no == root ? xml::Node() : no.next_sibling();
+        if (no.type() == xml::NodeType::element && visita(no)) {
+            if (const xml::Node filho = no.first_child()) {
+                depois.push_back(seguinte);
+                no = filho;
+                continue;
             }
         }
-        pilha.push_back({filho, filho.first_child(), filho.find(names.event_answer)});
+        no = seguinte;
+        while (!no && !depois.empty()) {
+            no = depois.back();
+            depois.pop_back();
+        }
     }
+}
+
+// An event file's request and answer under `proc`.
+void le_arquivo_de_evento(xml::Node proc, const DocumentType::Names& names, std::string_view chave,
+                          bool so_cancelamento, std::vector<Evento>& eventos) {
+    const xml::Node pedido = info(proc.find(names.event));
+    if (!da_chave(pedido, names.key, chave)) return;
+    Evento& evento = eventos.emplace_back();
+    evento.so_cancelamento = so_cancelamento;
+    evento.pedido = le_pedido(pedido, names);
+    evento.resposta = le_resposta(info(proc.find(names.event_answer)), names.key);
+}
+
+// An answer without its request.
+void le_resposta_sem_pedido(xml::Node resposta, const DocumentType::Names& names, std::string_view chave,
+                            bool so_cancelamento, std::vector<Evento>& eventos) {
+    const xml::Node inf = info(resposta);
+    if (!da_chave(inf, names.key, chave)) return;
+    Evento& evento = eventos.emplace_back();
+    evento.anexado = true;
+    evento.so_cancelamento = so_cancelamento;
+    evento.resposta = le_resposta(inf, names.key);
+}
+
+// The distribution's summary of an event.
+void le_resumo(xml::Node resumo, const DocumentType::Names& names, std::string_view chave,
+               std::vector<Evento>& eventos) {
+    if (!da_chave(resumo, names.key, chave)) return;
+    Evento& evento = eventos.emplace_back();
+    evento.resumo = true;
+    evento.so_cancelamento = true;
+    evento.resposta = {codigo(resumo, "tpEvento"),
+                       codigo(resumo, names.key),
+                       std::nullopt,
+                       texto(resumo, "nSeqEvento"),
+                       std::nullopt,
+                       texto(resumo, "nProt"),
+                       texto(resumo, "dhRecbto"),
+                       texto(resumo, "xEvento")};
 }
 
 bool dado(const std::optional<std::string>& text) { return text && !is_blank(*text); }
@@ -130,15 +177,32 @@ void le_eventos(xml::Node root, const DocumentType::Names& names, std::string_vi
                 std::vector<Evento>& eventos) {
     if (!root) return;
     const std::string& nome = root.local_name();
-    if (names.is_proc(nome)) {
-        respostas_anexadas(root, names, chave, eventos);
-    } else if (nome == names.event_proc) {
-        const xml::Node pedido = info(root.find(names.event));
-        if (!da_chave(pedido, names.key, chave)) return;
-        Evento& evento = eventos.emplace_back();
-        evento.pedido = le_pedido(pedido, names);
-        evento.resposta = le_resposta(info(root.find(names.event_answer)), names.key);
-    }
+    const bool arquivo_de_evento = nome == names.event_proc;
+    if (arquivo_de_evento) le_arquivo_de_evento(root, names, chave, false, eventos);
+    const bool com_protocolo = names.is_proc(nome);
+    const bool documento =
+        com_protocolo || nome == names.element || (!names.variant_element.empty() && nome == names.variant_element);
+    // Inside a document with its protocol the answers appended to it; in a
+    // file that is neither a document nor an event file, the replies of
+    // the authority wherever they sit.
+    const bool respostas = com_protocolo || (!documento && !arquivo_de_evento);
+    const bool resumos = !names.event_summary.empty();
+    if (!respostas && !resumos) return;
+    percorre(root, [&](xml::Node elemento) {
+        if (respostas) {
+            if (fiscal(elemento, names.event_answer)) {
+                le_resposta_sem_pedido(elemento, names, chave, !com_protocolo, eventos);
+                return true;
+            }
+            // An event file's answer belongs to its request.
+            if (!com_protocolo && fiscal(elemento, names.event_proc)) {
+                le_arquivo_de_evento(elemento, names, chave, true, eventos);
+                return false;
+            }
+        }
+        if (resumos && fiscal(elemento, names.event_summary)) le_resumo(elemento, names, chave, eventos);
+        return true;
+    });
 }
 
 bool pertence_ao_documento(const Evento& evento, const std::optional<std::string>& tp_amb) {
@@ -157,7 +221,7 @@ bool cancela_documento(std::string_view tp_evento) {
 
 bool cancela(const Evento& evento) {
     return evento.tpEvento() && cancela_documento(*evento.tpEvento()) &&
-           um_de(evento.resposta.cStat, {"135", "136", "155"});
+           (evento.resumo || um_de(evento.resposta.cStat, {"135", "136", "155"}));
 }
 
 }  // namespace idf

@@ -6,9 +6,12 @@
 // infEvento) that the authority answers (retEvento / retEventoCTe, its
 // infEvento). The ERP downloads them as files of their own
 // (procEventoNFe / procEventoCTe: request and answer), or finds the answers
-// appended to the document after its protocol. Each event is read here into
-// one record, with everything any reader of the events needs; which events
-// belong to the document is decided here only.
+// appended to the document after its protocol. Some keep the authority's
+// reply as it came (retEnvEvento, retConsSitNFe, a SOAP envelope around
+// either, a bare retEvento), and the NF-e's distribution service hands the
+// recipient a summary of each event (resEvento). Each event is read here
+// into one record, with everything any reader of the events needs; which
+// events belong to the document, and which cancel it, is decided here only.
 #pragma once
 
 #include <optional>
@@ -70,8 +73,17 @@ struct RespostaEvento {
 struct Evento {
     std::string arquivo;  // the file's full path, UTF-8
     std::string nome;     // its listed name (UTF-8), the document's own for an answer inside it
-    // An answer appended inside a document: there is no request.
+    // An answer without its request: appended inside a document, or saved
+    // apart from one.
     bool anexado = false;
+    // Read from the authority's replies saved apart from a document or from
+    // a summary: it counts for the cancellation check only, and [EVENTOS]
+    // leaves it out.
+    bool so_cancelamento = false;
+    // The distribution's summary (resEvento): its key, tpEvento, nSeqEvento,
+    // xEvento and nProt in the answer, its dhRecbto as dhRegEvento; no
+    // request, no cStat, no tpAmb.
+    bool resumo = false;
     std::optional<PedidoEvento> pedido;
     RespostaEvento resposta;
 
@@ -83,10 +95,20 @@ struct Evento {
 
 // Appends to `eventos` the events of the document with the access key
 // `chave` (ANSI, trimmed) that the file with the document element `root`
-// holds: an event file (<event_proc>) holds one, a document (<proc>) the
-// answers at any depth below its root, in document order. Only events whose
-// key (the request's, or the answer's inside a document) is `chave` are
-// kept; arquivo and nome are left empty. Raises nothing but for memory.
+// holds, in document order:
+//  - an event file (root <event_proc>) holds one, its request and answer;
+//  - a document with its protocol (root <proc>) the <event_answer>s at any
+//    depth below its root (anexado);
+//  - a file whose root is neither a document (<proc>, <element>) nor an
+//    event file, such as the authority's replies saved as they came,
+//    every <event_proc> in it as an event file, and every <event_answer>
+//    outside one as an answer without its request (both so_cancelamento);
+//  - for the NF-e, any file, every <event_summary> (resumo, so_cancelamento).
+// These elements are matched by their local name, in a namespace of the
+// fiscal documents (http://www.portalfiscal.inf.br/...) or in none. Only
+// events whose key (the request's, else the answer's or the summary's) is
+// `chave` are kept; arquivo and nome are left empty. Raises nothing but for
+// memory.
 void le_eventos(xml::Node root, const DocumentType::Names& names, std::string_view chave, std::vector<Evento>& eventos);
 
 // Whether an event of the key belongs to the document whose protocol has
@@ -101,7 +123,8 @@ inline constexpr std::string_view tipo_cancelamento = "110111";
 inline constexpr std::string_view tipo_cancelamento_substituicao = "110112";
 bool cancela_documento(std::string_view tp_evento);
 
-// A registered cancellation (110111, 110112; cStat 135, 136 or 155).
+// A registered cancellation: 110111 or 110112 with cStat 135, 136 or 155;
+// a summary needs only the type.
 bool cancela(const Evento& evento);
 
 }  // namespace idf

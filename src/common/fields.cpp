@@ -315,4 +315,23 @@ xml::Node find_in_document(Import& import, std::initializer_list<std::string_vie
     return node;
 }
 
+xml::Node find_section_group(Import& import, const Field& group) {
+    const xml::Node info = find_in_document(import, {});
+    const xml::Node node = info ? element_of_path(info, group.child, Lookup::find) : xml::Node();
+    if (node) return node;
+    switch (group.kind) {
+        case Kind::mandatory:
+            import.abort(group.problem);
+            break;
+        case Kind::when_empty:
+            import.add_problem(group.problem);
+            break;
+        case Kind::on_failure:
+        case Kind::never:
+        case Kind::optional:
+            break;
+    }
+    return {};
+}
+
 }  // namespace idf

@@ -149,4 +149,13 @@ std::vector<std::string> paths_read(std::span<const Table> tables);
 // CTeOS/infCte for a CT-e OS): find_in_document(import, {"emit"}).
 xml::Node find_in_document(Import& import, std::initializer_list<std::string_view> names);
 
+// The group a section is written from, as a row: its element is the row's
+// child ("toma", a path "toma/enderToma"), found with Node::find from
+// <element>/<info> of the loaded document. When it is missing, the row's
+// kind says what follows: mandatory aborts with the row's message,
+// when_empty adds its problem line (the section is left out), any other
+// kind adds nothing; none is returned. The key and the transformation are
+// not used.
+xml::Node find_section_group(Import& import, const Field& group);
+
 }  // namespace idf

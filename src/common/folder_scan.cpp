@@ -144,12 +144,13 @@ ScanListing with_every_xml(Platform& platform, DirectoryListing listing) {
 }  // namespace
 
 bool may_hold_event_of_carried_key(std::string_view bytes) {
-    // Every event holds an infEvento element. A file without that name in
-    // its bytes is parsed only when the quick check cannot rule the
+    // Every event holds an infEvento element; a summary of one (resEvento)
+    // matters only as a cancellation, with its code. A file without that
+    // name in its bytes is parsed only when the quick check cannot rule the
     // cancellation codes out: the check passes over only files read as
     // UTF-8 or a single-byte ASCII superset, without a document type
     // declaration, whose element names are their own bytes; such a file
-    // without the name holds no event at all.
+    // without the name holds no event but summaries that cancel nothing.
     return bytes.find("infEvento") != std::string_view::npos ||
            may_carry_code(bytes, {tipo_cancelamento, tipo_cancelamento_substituicao});
 }

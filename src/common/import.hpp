@@ -39,11 +39,13 @@ struct ProtocoloLido {
 
 // A cancellation event of the imported document: the file holding it (full
 // path, UTF-8) and the texts of the event (UTF-8; tpEvento and cStat
-// trimmed, nProt and dhRegEvento as read, none when absent).
+// trimmed, nProt and dhRegEvento as read, none when absent). The
+// distribution's summary of the event has no cStat, and its dhRecbto stands
+// for dhRegEvento.
 struct CancelamentoLido {
     std::string arquivo;
     std::string tpEvento;
-    std::string cStat;
+    std::optional<std::string> cStat;
     std::optional<std::string> nProt;
     std::optional<std::string> dhRegEvento;
 };
@@ -60,6 +62,10 @@ struct Diagnostico {
     std::optional<std::string> modelo;
     // The model is one of the import's.
     bool tipo_esperado = false;
+    // The key given has characters with codes 0 to 32 at either end (a
+    // fixed-width field of the host): the search compares it untrimmed, so
+    // no protocol matches it. The other checks see the key without them.
+    bool espacos_na_chave = false;
     // Files holding only the summary of the document (resNFe / resCTe).
     std::vector<std::string> resumos;
     // Files holding the document without its authorisation protocol.
@@ -138,6 +144,9 @@ struct DocumentType {
         std::string_view event;         // evento / eventoCTe, the signed request under it
         std::string_view event_answer;  // retEvento / retEventoCTe, the authority's answer
         std::string_view summary;       // resNFe / resCTe, the root of a document's summary
+        // resEvento: the summary of an event that the NF-e's distribution
+        // service hands the recipient; none for the CT-e.
+        std::string_view event_summary = {};
         // A second form of the document, when the type has one: under the
         // root <variant_proc> stands <variant_element>/<info> instead of
         // <element>/<info> (cteOSProc and CTeOS, the CT-e OS); its protocol,

@@ -124,6 +124,7 @@ std::vector<Evento> eventos_a_listar(std::span<const Evento> encontrados) {
     std::vector<const Evento*> registrados;
     std::set<std::string_view> cancelados;
     for (const Evento& evento : encontrados) {
+        if (evento.so_cancelamento) continue;
         const std::string_view c_stat = aparado(evento.resposta.cStat);
         if (c_stat != "135" && c_stat != "136") continue;
         const std::string tipo = tipo_evento(evento);

@@ -14,6 +14,8 @@ namespace idf {
 
 // The events to list, from the events of the document's key that belong to
 // it, in the order found (the document first, then the folder):
+//  - those read for the cancellation check only (so_cancelamento) are left
+//    out, and cancel no other;
 //  - registered only: the answer's cStat is 135 or 136;
 //  - cancellations of the document (110111, 110112) are not listed;
 //  - an event that cancels another (110001 and 110193 by nProtEvento,

@@ -39,7 +39,7 @@ void locate_document(Import& import) {
     }
     // Why the search ended without the document: told with the message.
     Platform& platform = import.platform();
-    const std::string chave(trim(platform.host_to_ansi(import.chave_acesso)));
+    const std::string chave = platform.host_to_ansi(import.chave_acesso);
     import.diagnostico_ = diagnostico_da_busca(chave, import.document_type(), std::move(*varredura));
     if (!import.silencioso()) import.mensagem_atencao(import.document_type().messages.not_found);
     import.abort();

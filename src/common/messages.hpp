@@ -98,6 +98,7 @@ inline constexpr std::string_view chave_invalida =
 // of the import, joined by " e ", + ").".
 inline constexpr std::string_view chave_do_modelo = "A Chave de Acesso é do Modelo ";
 inline constexpr std::string_view outro_modelo = ", que Esta Importação Não Aceita (Modelos ";
+inline constexpr std::string_view chave_com_espacos = "A Chave de Acesso Contém Espaços no Início ou no Fim.";
 
 // Abort messages and a problem line that both imports share.
 inline constexpr std::string_view sem_identificacao = nao_leu<"a TAG da Identificação">;

@@ -109,6 +109,10 @@ struct DirectoryListing {
 enum class ReadStatus { read, absent, too_large, unreadable, read_before };
 
 struct FileBytes {
+    FileBytes() = default;
+    // What every platform writes as {status} or {status, bytes}.
+    FileBytes(ReadStatus status_, std::string bytes_ = {}, std::optional<FileVersion> version_ = {})
+        : status(status_), bytes(std::move(bytes_)), version(std::move(version_)) {}
     ReadStatus status = ReadStatus::absent;
     std::string bytes;  // the whole file when read, else empty
     // The version of the file opened, taken from the open descriptor or

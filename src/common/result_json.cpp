@@ -33,7 +33,7 @@ std::string result_json(const ImportResult& result, const std::vector<std::strin
         nlohmann::ordered_json cancelamento;
         cancelamento["arquivo"] = lido.arquivo;
         cancelamento["tpEvento"] = lido.tpEvento;
-        cancelamento["cStat"] = lido.cStat;
+        cancelamento["cStat"] = text_or_null(lido.cStat);
         cancelamento["nProt"] = text_or_null(lido.nProt);
         cancelamento["dhRegEvento"] = text_or_null(lido.dhRegEvento);
         out["cancelamento"] = std::move(cancelamento);
@@ -81,6 +81,7 @@ std::string result_json(const ImportResult& result, const std::vector<std::strin
         diagnostico["chave_valida"] = lido.chave_valida;
         diagnostico["modelo"] = text_or_null(lido.modelo);
         diagnostico["tipo_esperado"] = lido.tipo_esperado;
+        diagnostico["espacos_na_chave"] = lido.espacos_na_chave;
         diagnostico["resumos"] = lido.resumos;
         diagnostico["sem_protocolo"] = lido.sem_protocolo;
         diagnostico["ilegiveis"] = lido.ilegiveis;

@@ -18,7 +18,7 @@ namespace idf {
 //  "dhEvento", "dhRegEvento", "nProt", "cStat"}] (the events listed in the
 //  exchange file of a completed import),
 //  "diagnostico": null or {"chave_valida", "modelo", "tipo_esperado",
-//  "resumos", "sem_protocolo", "ilegiveis"}}, on one line
+//  "espacos_na_chave", "resumos", "sem_protocolo", "ilegiveis"}}, on one line
 // without the final line feed. Invalid UTF-8 becomes U+FFFD.
 std::string result_json(const ImportResult& result, const std::vector<std::string>& mensagens);
 

@@ -49,9 +49,15 @@ struct Parte {
 using Emitente = Parte<"da Transportadora">;
 using Tomador = Parte<"do Tomador">;
 
-constexpr std::string_view sem_tomador = msg::nao_leu<"a TAG do Tomador">;
 constexpr std::string_view sem_cnpj_cpf_tomador = msg::nao_leu<"o CNPJ/CPF do Tomador">;
-constexpr std::string_view sem_endereco_tomador = msg::nao_leu<"a TAG do Endereço do Tomador">;
+
+// The taker's groups, under infCte. The schemas of the CT-e OS let toma
+// out (a passenger transport may have no taker): the document is still
+// imported, without [TOMADOR], and the problem line tells the user. A
+// taker that is there must have its address.
+const Field grupo_tomador{{}, "toma", as_read, Kind::when_empty, Tomador::problema<"TAG">};
+const Field endereco_tomador{
+    {}, "toma/enderToma", as_read, Kind::mandatory, msg::nao_leu<"a TAG do Endereço do Tomador">};
 
 // Children of rem and dest: the name, in upper case.
 const Field nome_remetente{"Razao_Social=", "xNome", upper_first(70), Kind::when_empty,
@@ -112,8 +118,8 @@ void Tfrmimporta_arquivo_xml_cte::le_destinatario() {
 }
 
 void Tfrmimporta_arquivo_xml_cte::le_tomador_os() {
-    const xml::Node toma = find_in_document(*this, {"toma"});
-    if (!toma) abort(sem_tomador);
+    const xml::Node toma = find_section_group(*this, grupo_tomador);
+    if (!toma) return;
     const std::string numero = cnpj_ou_cpf(*this, toma);
     if (is_blank(numero)) abort(sem_cnpj_cpf_tomador);
 
@@ -122,8 +128,7 @@ void Tfrmimporta_arquivo_xml_cte::le_tomador_os() {
     write_value("CNPJ_CPF=", numero);
     write_fields(*this, toma, Tomador::dados);
 
-    const xml::Node ender_toma = find_in_document(*this, {"toma", "enderToma"});
-    if (!ender_toma) abort(sem_endereco_tomador);
+    const xml::Node ender_toma = find_section_group(*this, endereco_tomador);
     write_fields(*this, ender_toma, Tomador::endereco);
     write_field(*this, toma, Tomador::fone);
 }

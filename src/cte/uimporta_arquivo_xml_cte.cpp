@@ -31,7 +31,7 @@ std::vector<Table> tabelas() {
 }
 
 const DocumentType document{
-    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe", "resCTe",
+    {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe", "resCTe", "",
      "cteOSProc", "CTeOS", true},
     {msg::cte_nao_localizado, msg::sem_protocolo<"CTe">, msg::sem_chave<"CTe">, msg::cte_so_resumo},
     run_stages_of<Tfrmimporta_arquivo_xml_cte>,

@@ -45,7 +45,8 @@ private:
     void le_identificacao();
     void le_tomador();
 
-    // [EMITENTE], [REMETENTE] and [DESTINATARIO]; the CT-e OS's [TOMADOR].
+    // [EMITENTE], [REMETENTE] and [DESTINATARIO]; the CT-e OS's [TOMADOR]
+    // (none when it names no taker).
     void le_emitente();
     void le_remetente();
     void le_destinatario();

@@ -2,7 +2,8 @@
 //
 // Each takes three pointers to NUL-terminated ANSI strings (a host string
 // points at its first character; a null pointer is the empty text), copies
-// them, runs one import on the calling thread and returns nothing; the
+// them as UTF-8, the platform's encoding (windows_platform.hpp), runs one
+// import on the calling thread and returns nothing; the
 // callee removes the 12 bytes of arguments. The caller's memory is only
 // read, so the reference counts in front of a host string are never
 // touched.
@@ -21,7 +22,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <climits>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -88,7 +88,8 @@ struct Call {
     idf::win::WindowsPlatform* platform;
 };
 
-std::string copy_argument(const char* text) { return text ? std::string(text) : std::string(); }
+// A host's ANSI string as the platform's UTF-8.
+std::string copy_argument(const char* text) { return text ? idf::win::from_ansi(text) : std::string(); }
 
 void run_classic_import(void* context) {
     auto& call = *static_cast<Call*>(context);
@@ -152,7 +153,12 @@ void copy_headless_arguments(void* context) {
     auto& call = *static_cast<HeadlessCall*>(context);
     try {
         call.copied.emplace(call.arguments[0], call.arguments[1], call.arguments[2], call.arguments[3]);
+        // ANSI from the host, UTF-8 for the platform.
+        for (std::string* text : {&call.copied->chave_acesso, &call.copied->pasta_temporaria, &call.copied->arquivo_xml,
+                                  &call.copied->arquivo_saida})
+            *text = idf::win::from_ansi(*text);
     } catch (...) {
+        call.copied.reset();
     }
 }
 
@@ -165,21 +171,6 @@ void run_headless_import(void* context) {
 }
 
 std::string absolute(const std::string& path) { return idf::win::full_path(path).value_or(path); }
-
-// A text in the ANSI code page as UTF-8, for the result object.
-std::string ansi_to_utf8(const std::string& text) {
-    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) return {};
-    const int size = static_cast<int>(text.size());
-    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    if (units <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), units);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return {};
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
 
 int importa_headless(const idf::DocumentType& type, const char* chave_acesso, const char* pasta_temporaria,
                      const char* arquivo_xml, const char* arquivo_saida) noexcept {
@@ -222,8 +213,8 @@ int importa_headless(const idf::DocumentType& type, const char* chave_acesso, co
             call.result = idf::ImportResult{};
         }
         const bool completed = call.result.outcome == idf::Outcome::completed;
-        // The path is ANSI here; the object is UTF-8.
-        call.result.arquivo_ini = ansi_to_utf8(call.result.arquivo_ini);
+        // The path may hold a lone surrogate; the object is UTF-8.
+        call.result.arquivo_ini = base.path_to_utf8(call.result.arquivo_ini);
         store_result(idf::result_json(call.result, platform.messages()));
         return completed ? concluida : nao_concluida;
     } catch (...) {

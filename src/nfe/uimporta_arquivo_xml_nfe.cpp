@@ -26,7 +26,8 @@ std::vector<Table> tabelas() {
 }
 
 const DocumentType document{
-    {"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento", "retEvento", "resNFe"},
+    {"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento", "retEvento", "resNFe",
+     "resEvento"},
     {msg::nfe_nao_localizada, msg::sem_protocolo<"NFe">, msg::sem_chave<"NFe">, msg::nfe_so_resumo},
     run_stages_of<Tfrmimporta_arquivo_xml_nfe>,
     {"55", "65"}};

@@ -18,11 +18,11 @@ namespace idf::test {
 
 // The names and the not-found message of each type, as locating uses them;
 // the stages are the test's.
-inline const DocumentType nfe_kind{
-    {"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento", "retEvento", "resNFe"},
-    {msg::nfe_nao_localizada, {}, {}, {}},
-    {},
-    {"55", "65"}};
+inline const DocumentType nfe_kind{{"NFe", "infNFe", "protNFe", "chNFe", "nNF", "nfeProc", "procEventoNFe", "evento",
+                                    "retEvento", "resNFe", "resEvento"},
+                                   {msg::nfe_nao_localizada, {}, {}, {}},
+                                   {},
+                                   {"55", "65"}};
 inline const DocumentType cte_kind{
     {"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe", "retEventoCTe", "resCTe"},
     {msg::cte_nao_localizado, {}, {}, {}},

@@ -586,7 +586,7 @@ TEST(ChaveValida, LengthKindsOfCharactersAndCheckDigit) {
 TEST(Diagnostico, FindingsOfTheSearchsCandidates) {
     const std::string chave_cte = "35240612345678000190670010000001231000001235";
     const DocumentType cte_os{{"CTe", "infCte", "protCTe", "chCTe", "nCT", "cteProc", "procEventoCTe", "eventoCTe",
-                               "retEventoCTe", "resCTe", "cteOSProc", "CTeOS", true},
+                               "retEventoCTe", "resCTe", "", "cteOSProc", "CTeOS", true},
                               {msg::cte_nao_localizado, {}, {}, {}},
                               {},
                               {"57", "67"}};

@@ -46,17 +46,18 @@ struct Caso {
     std::string_view de, para;  // the change to the sample: every de becomes para
     std::string aborta;         // the message of an abort; empty: completed
     std::string_view secao = {};
-    Lines linhas = {};  // the whole section `secao`
+    Lines linhas = {};  // the whole section `secao`; none: no such section
     std::string problemas = {};
 };
 
 TEST(CteOs, TakerAndFederalTaxes) {
     const Caso casos[] = {
-        {"no toma", "toma>", "tomador>", aborta("O Sistema não Conseguiu Ler a TAG do Tomador no Arquivo XML.")},
         {"taker without CNPJ or CPF", "<CNPJ>08364192000127</CNPJ>", "<CPF> </CPF>",
          aborta("O Sistema não Conseguiu Ler o CNPJ/CPF do Tomador no Arquivo XML.")},
         {"no enderToma", "enderToma>", "endereco>",
          aborta("O Sistema não Conseguiu Ler a TAG do Endereço do Tomador no Arquivo XML.")},
+        // The schemas let toma out: no [TOMADOR], a problem line.
+        {"no toma", "toma>", "tomador>", {}, "[TOMADOR]", {}, "- TAG do Tomador no Arquivo XML.\r\n"},
         {"taker by CPF",
          "<CNPJ>08364192000127</CNPJ>",
          "<CPF>12345678909</CPF>",
@@ -103,10 +104,50 @@ TEST(CteOs, TakerAndFederalTaxes) {
         ASSERT_TRUE(r.completed()) << testing::PrintToString(r.boxes);
         if (!c.secao.empty()) {
             EXPECT_EQ(section(r, c.secao), c.linhas);
+            EXPECT_EQ(has_line(r, c.secao), !c.linhas.empty());
         }
         // The edited sample is no longer the one its protocol's digest
         // names: that line ends the list.
         EXPECT_EQ(r.result.lista_problemas, c.problemas + std::string(conteudo_diferente));
+    }
+}
+
+// A real CT-e OS whose taker is left out, as its schemas allow: by the
+// dialog and by the search, the same file as with the taker, less the
+// [TOMADOR] section, and the end-of-run report names the missing group.
+TEST(CteOs, RealDocumentWithoutTaker) {
+    IDF_REQUIRE_CORPUS();
+    const std::string chave = "41181010776992000105670260000000081307453250";
+    const std::string completo = read_bytes(corpus_path("cte/spedda-cteos300-hom.xml")).value();
+    const std::size_t inicio = completo.find("<toma>");
+    const std::size_t fim = completo.find("</toma>");
+    ASSERT_NE(inicio, std::string::npos);
+    ASSERT_NE(fim, std::string::npos);
+    std::string sem_tomador = completo;
+    sem_tomador.erase(inicio, fim + 7 - inicio);
+
+    TempDir dir;
+    const std::string path = dir.write("cteos.xml", completo);
+    const RunResult com = run_file(DocType::cte, path);
+    ASSERT_TRUE(com.ini.has_value()) << testing::PrintToString(com.boxes);
+    ASSERT_TRUE(com.boxes.empty()) << testing::PrintToString(com.boxes);
+    // The empty line and [TOMADOR] up to the empty line before [TOTAIS].
+    std::string esperado = *com.ini;
+    const std::size_t secao = esperado.find("\r\n[TOMADOR]\r\n");
+    ASSERT_NE(secao, std::string::npos);
+    esperado.erase(secao, esperado.find("\r\n\r\n", secao + 2) + 2 - secao);
+    ASSERT_EQ(esperado.find("[TOMADOR]"), std::string::npos);
+    ASSERT_NE(esperado.find("\r\n\r\n[TOTAIS]\r\n"), std::string::npos);
+
+    dir.write("cteos.xml", sem_tomador);
+    const std::string relatorio =
+        "O Sistema Encontrou Problemas ao Importar os Dados do:\r\r"
+        "- TAG do Tomador no Arquivo XML.\r\n";
+    for (const RunResult& r : {run_file(DocType::cte, path), run_search(DocType::cte, chave, dir.str())}) {
+        ASSERT_TRUE(r.ini.has_value()) << testing::PrintToString(r.boxes);
+        EXPECT_EQ(*r.ini, esperado);
+        EXPECT_EQ(r.result.lista_problemas, "- TAG do Tomador no Arquivo XML.\r\n");
+        EXPECT_EQ(r.boxes, std::vector<std::string>{relatorio});
     }
 }
 

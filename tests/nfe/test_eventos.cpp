@@ -122,8 +122,51 @@ std::vector<Caso> casos() {
     rejeitada.c_stat = "573";
     outra_chave.chave = "35240698765432000110550010000099991000099990";
     outro_ambiente.tp_amb = "2";
+    const Ev manifestacao{"210240", "135240000000005", "",
+                          "<descEvento>Operacao nao Realizada</descEvento><xJust></xJust>"
+                          "<xJustMotivo>Mercadoria devolvida</xJustMotivo>",
+                          "136"};
+    const std::vector<std::string> linhas_manifestacao_1 = ev(1, {{"Tipo_Evento", "210240"},
+                                                                  {"Descricao_Evento", "Operacao nao Realizada"},
+                                                                  {"Sequencia_Evento", "1"},
+                                                                  {"Data_Evento", "12/06/2024"},
+                                                                  {"Protocolo_Evento", "135240000000005"},
+                                                                  {"Situacao_Evento", "136"},
+                                                                  {"Justificativa_Evento", "Mercadoria devolvida"},
+                                                                  {"Arquivo_Evento", "m.xml"}});
+    std::vector<std::string> linhas_manifestacao_2 = linhas_manifestacao_1;
+    for (std::string& linha : linhas_manifestacao_2) linha.replace(linha.find("_1="), 3, "_2=");
     return {
         {"a rejected correction letter", nfe, {{"nota.xml", doc_nfe}, {"z.xml", arquivo(nfe, rejeitada)}}, {}},
+        {"a correction letter inside the authority's reply, read for the cancellation check only",
+         nfe,
+         {{"nota.xml", doc_nfe},
+          {"z.xml", "<retConsSitNFe xmlns=\"" + nfe.ns + "\"><cStat>100</cStat>" +
+                        arquivo(nfe, cce1).substr(arquivo(nfe, cce1).find("?>") + 2) + "</retConsSitNFe>"}},
+         {}},
+        {"a CT-e delivery receipt cancelled by 110181",
+         cte,
+         {{"nota.xml", doc_cte},
+          {"a.xml", arquivo(cte, {"110180", "135240000000010", "2024-06-12T10:00:00-03:00",
+                                  "<evCECTe><descEvento>Comprovante de Entrega do CT-e</descEvento>"
+                                  "<nProt>135240000000001</nProt></evCECTe>"})},
+          {"b.xml", arquivo(cte, {"110181", "135240000000011", "2024-06-13T10:00:00-03:00",
+                                  "<evCancCECTe><descEvento>Cancelamento do Comprovante de Entrega do CT-e</descEvento>"
+                                  "<nProt>135240000000001</nProt><nProtCE>135240000000010</nProtCE></evCancCECTe>"})}},
+         {}},
+        {"a failed delivery cancelled by 110193",
+         nfe,
+         {{"nota.xml", doc_nfe},
+          {"a.xml", arquivo(nfe, {"110192", "135240000000012", "2024-06-12T10:00:00-03:00",
+                                  "<descEvento>Insucesso na Entrega da NF-e</descEvento>"})},
+          {"b.xml", arquivo(nfe, {"110193", "135240000000013", "2024-06-13T10:00:00-03:00",
+                                  "<descEvento>Cancelamento Insucesso na Entrega da NF-e</descEvento>"
+                                  "<nProtEvento>135240000000012</nProtEvento>"})}},
+         {}},
+        {"an undated manifestation after a dated correction letter",
+         nfe,
+         {{"m.xml", arquivo(nfe, manifestacao)}, {"nota.xml", doc_nfe}, {"z.xml", arquivo(nfe, cce1)}},
+         secao({linhas_cce(1, "1", "13/06/2024", "135240000000001", "z.xml"), linhas_manifestacao_2})},
         {"a correction letter of another key", nfe, {{"nota.xml", doc_nfe}, {"z.xml", arquivo(nfe, outra_chave)}}, {}},
         {"a correction letter of another environment",
          nfe,
@@ -147,19 +190,8 @@ std::vector<Caso> casos() {
                 linhas_cce(2, "1", "13/06/2024", "135240000000001", "a-cce1.xml")})},
         {"a manifestation with its justification, without registration date",
          nfe,
-         {{"nota.xml", doc_nfe},
-          {"m.xml", arquivo(nfe, {"210240", "135240000000005", "",
-                                  "<descEvento>Operacao nao Realizada</descEvento><xJust></xJust>"
-                                  "<xJustMotivo>Mercadoria devolvida</xJustMotivo>",
-                                  "136"})}},
-         secao({ev(1, {{"Tipo_Evento", "210240"},
-                       {"Descricao_Evento", "Operacao nao Realizada"},
-                       {"Sequencia_Evento", "1"},
-                       {"Data_Evento", "12/06/2024"},
-                       {"Protocolo_Evento", "135240000000005"},
-                       {"Situacao_Evento", "136"},
-                       {"Justificativa_Evento", "Mercadoria devolvida"},
-                       {"Arquivo_Evento", "m.xml"}})})},
+         {{"nota.xml", doc_nfe}, {"m.xml", arquivo(nfe, manifestacao)}},
+         secao({linhas_manifestacao_1})},
         {"a reform event cancelled by 110001 before it, a correction letter kept",
          nfe,
          {{"a.xml", arquivo(nfe, {"110001", "135240000000008", "2024-06-14T10:00:00-03:00",

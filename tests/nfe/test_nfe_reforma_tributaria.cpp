@@ -78,6 +78,46 @@ const Lines linhas_totais_completos = {
     "Total_Nota_Fiscal_Com_Tributos=1400,00",
 };
 
+// The single-phase detail of a fuel in the subgroups of the current layout,
+// every value its own, so that a line reading another's value shows.
+const std::string mono_em_subgrupos =
+    "<IBSCBS><CST>620</CST><cClassTrib>620001</cClassTrib><gIBSCBSMono>"
+    "<gMonoPadrao><qBCMono>100.1</qBCMono><adRemIBS>0.1101</adRemIBS><adRemCBS>0.1102</adRemCBS>"
+    "<vIBSMono>11.03</vIBSMono><vCBSMono>11.04</vCBSMono></gMonoPadrao>"
+    "<gMonoReten><qBCMonoReten>200.2</qBCMonoReten><adRemIBSReten>0.2201</adRemIBSReten>"
+    "<vIBSMonoReten>22.02</vIBSMonoReten><adRemCBSReten>0.2203</adRemCBSReten><vCBSMonoReten>22.04</vCBSMonoReten>"
+    "</gMonoReten>"
+    "<gMonoRet><qBCMonoRet>300.3</qBCMonoRet><adRemIBSRet>0.3301</adRemIBSRet><vIBSMonoRet>33.02</vIBSMonoRet>"
+    "<adRemCBSRet>0.3303</adRemCBSRet><vCBSMonoRet>33.04</vCBSMonoRet></gMonoRet>"
+    "<gMonoDif><pDifIBS>44.01</pDifIBS><vIBSMonoDif>44.02</vIBSMonoDif><pDifCBS>44.03</pDifCBS>"
+    "<vCBSMonoDif>44.04</vCBSMonoDif></gMonoDif>"
+    "<vTotIBSMonoItem>55.01</vTotIBSMonoItem><vTotCBSMonoItem>55.02</vTotCBSMonoItem></gIBSCBSMono></IBSCBS>";
+const Lines linhas_mono_em_subgrupos = {
+    "CST_IBSCBS=620",
+    "Classificacao_IBSCBS=620001",
+    "Valor_IBS_Monofasico=55,01",
+    "Valor_CBS_Monofasico=55,02",
+    "Quantidade_Monofasico=100,1000",
+    "Aliquota_Ad_Rem_IBS_Monofasico=0,1101",
+    "Valor_IBS_Monofasico_Proprio=11,03",
+    "Aliquota_Ad_Rem_CBS_Monofasico=0,1102",
+    "Valor_CBS_Monofasico_Proprio=11,04",
+    "Quantidade_Monofasico_Retencao=200,2000",
+    "Aliquota_Ad_Rem_IBS_Monofasico_Retencao=0,2201",
+    "Valor_IBS_Monofasico_Retencao=22,02",
+    "Aliquota_Ad_Rem_CBS_Monofasico_Retencao=0,2203",
+    "Valor_CBS_Monofasico_Retencao=22,04",
+    "Quantidade_Monofasico_Retido=300,3000",
+    "Aliquota_Ad_Rem_IBS_Monofasico_Retido=0,3301",
+    "Valor_IBS_Monofasico_Retido=33,02",
+    "Aliquota_Ad_Rem_CBS_Monofasico_Retido=0,3303",
+    "Valor_CBS_Monofasico_Retido=33,04",
+    "Diferimento_IBS_Monofasico=44,0100",
+    "Valor_IBS_Monofasico_Diferido=44,02",
+    "Diferimento_CBS_Monofasico=44,0300",
+    "Valor_CBS_Monofasico_Diferido=44,04",
+};
+
 TEST(NfeReformaTributaria, ItemAndTotalLinesInOrderWithTheirFormats) {
     Lines item_completo = linhas_is_completo;
     for (const std::string& line : do_item_1(linhas_ibscbs_completo)) item_completo.push_back(line);
@@ -113,6 +153,7 @@ TEST(NfeReformaTributaria, ItemAndTotalLinesInOrderWithTheirFormats) {
          {"Base_IBSCBS=5,00"}},
         {"every element", is_completo + std::string(ibscbs_completo), totais_completos, item_completo,
          linhas_totais_completos},
+        {"the single-phase detail in its subgroups", mono_em_subgrupos, "", do_item_1(linhas_mono_em_subgrupos), {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -316,16 +316,29 @@ ProductVersion=$version"
   echo "== folder index ($arch)"
   # A second search after a change in the folder finds what reading every
   # file finds; nothing is written in the searched folder. Each row: the
-  # sample NF-e and another key's cancellation beside it, both an hour old.
-  local idx_root="$win/indice" row rows=(mesmo_tamanho indice_danificado sem_indice) before after index t
+  # sample NF-e and another key's cancellation beside it, both an hour old
+  # (whole seconds, which a FILETIME holds exactly, so that a time put back
+  # through SetFileTime is the very time the listing gave before).
+  #   mesmo_tamanho        the event rewritten with the same size;
+  #   indice_danificado    the same, the time put back and the index damaged;
+  #   sem_indice           the same, the time put back, IDF_SEM_INDICE=1;
+  #   reescrita_settime    rewritten in place by a Windows program, which
+  #                        then sets the last-write time back (SetFileTime):
+  #                        only the change time tells;
+  #   substituida_movefile a new file with the old times moved onto it
+  #                        (MoveFileExW): the file ID and change time tell.
+  local idx_root="$win/indice" row rows=(mesmo_tamanho indice_danificado sem_indice reescrita_settime substituida_movefile)
+  local before after index t tool="$build/idf_file_tool.exe" hour_ago
   local outra="${sample_key%?}9"
   rm -rf "$idx_root"
   index_files | xargs -r rm -f  # left by an earlier run: each row's index must be its own
+  hour_ago=$(($(date +%s) - 3600))
   for row in "${rows[@]}"; do
     mkdir -p "$idx_root/$row"
     cp "$root/samples/nfe-exemplo.xml" "$idx_root/$row/b-nota.xml"
     cancelamento "$outra" >"$idx_root/$row/a-evento.xml"
-    touch -d '-1 hour' "$idx_root/$row"/*.xml
+    cancelamento "$sample_key" >"$idx_root/$row.nova"
+    touch -d "@$hour_ago" "$idx_root/$row"/*.xml
   done
   sleep 2.1  # every file older than the index by more than a tick of any clock
   for row in "${rows[@]}"; do
@@ -342,13 +355,21 @@ ProductVersion=$version"
     else
       check '[[ -n $index && -f $index ]]' "$arch folder index, $row: no index in LOCALAPPDATA"
     fi
-    # The event rewritten with the same size, now of the wanted key. Its
-    # last-write time is put back only where no index is trusted: a Windows
-    # listing gives size and last-write time only, so a rewrite keeping both
-    # is passed over there.
+    # The event rewritten with the same size, now of the wanted key.
     t=$(stat -c '%y' "$dir/a-evento.xml")
-    cancelamento "$sample_key" >"$dir/a-evento.xml"
-    [[ $row != mesmo_tamanho ]] && touch -d "$t" "$dir/a-evento.xml"
+    case $row in
+      reescrita_settime | substituida_movefile)
+        local how=rewrite
+        [[ $row == substituida_movefile ]] && how=replace
+        timeout 120 "$wine" "$tool" "$how" "$(winpath "$dir/a-evento.xml")" "$(winpath "$idx_root/$row.nova")" >/dev/null 2>&1
+        check '[[ $(stat -c "%y %s" "$dir/a-evento.xml") == "$t $(stat -c %s "$idx_root/$row.nova")" ]]' \
+          "$arch folder index, $row: the event was not rewritten with its old size and last-write time"
+        ;;
+      *)
+        cp "$idx_root/$row.nova" "$dir/a-evento.xml"
+        [[ $row != mesmo_tamanho ]] && touch -d "$t" "$dir/a-evento.xml"
+        ;;
+    esac
     [[ $row == indice_danificado && -n $index ]] && printf 'lixo%.0s' {1..64} >"$index"
     rm -f "$idx_root/$row.ini"
     headless_search "$dir" "$idx_root/$row.ini" "${off[@]}"
@@ -357,6 +378,36 @@ ProductVersion=$version"
       "$arch folder index, $row: the cancellation rewritten in place was not found: exit $rc, '$out', or the folder changed"
     [[ $row == sem_indice ]] &&
       check '[[ -z $(comm -13 <(echo "$before") <(index_files)) ]]' "$arch folder index, $row: an index was written"
+  done
+
+  echo "== names the ANSI code page cannot hold ($arch)"
+  # The sample NF-e and its cancellation in a file whose name the ANSI code
+  # page cannot hold: listed and read by its true name, the import refused
+  # with the name in the message, with the index (twice: made, then used)
+  # and without it.
+  local name names=("a-evento-ł.xml" "a-evento-😀.xml") n=0
+  for name in "${names[@]}"; do
+    n=$((n + 1))
+    for row in indice sem_indice; do
+      local dir="$win/nomes/$n-$row" off=() search json_path
+      [[ $row == sem_indice ]] && off=(env IDF_SEM_INDICE=1)
+      rm -rf "$dir"
+      mkdir -p "$dir"
+      cp "$root/samples/nfe-exemplo.xml" "$dir/b-nota.xml"
+      cancelamento "$sample_key" >"$dir/$name"
+      touch -d "@$hour_ago" "$dir"/*.xml
+      # The file's Windows path as the result object writes it.
+      json_path=$(winpath "$dir/$name")
+      json_path=${json_path//\\/\\\\}
+      for search in 1 2; do
+        rm -f "$dir.ini"
+        headless_search "$dir" "$dir.ini" "${off[@]}"
+        check '[[ $rc == 1 && $out == *"{\"resultado\":\"abortada\","* && ! -e $dir.ini &&
+               $out == *"o Arquivo $name Contém o Evento de Cancelamento 110111"* &&
+               $out == *"\"cancelamento\":{\"arquivo\":\"$json_path\","* ]]' \
+          "$arch $name, $row, search $search: the cancellation was not found: exit $rc, '$out'"
+      done
+    done
   done
 
   if [[ -n $corpus ]]; then
@@ -486,7 +537,7 @@ prepare_data() {
 echo "== data and Linux references ($work)"
 rm -rf "$work"
 data="$work/data"
-mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra,cancelada,eventos} "$work/elsewhere" "$work/xml"
+mkdir -p "$data"/{nfe,cte,ordem,hostil,avulsos,amostra,cancelada,eventos,sem_tomador} "$work/elsewhere" "$work/xml"
 cp "$here/cases.txt" "$data/"
 for f in nfelib-nfe400-35-1808-47428.xml nfelib-nfe400-26-1808-1687.xml spedda-nfe400-obscont.xml \
          nfedanfe-nfe400-bom.xml brdanfe-nfce400-crlf.xml; do cp "$corpus/nfe/$f" "$data/nfe/"; done
@@ -529,6 +580,8 @@ for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml spedda
   cp "$corpus/cte/$f" "$data/avulsos/"
 done
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"
+# A real CT-e OS without its taker (toma), as the schemas allow.
+sed '/<toma>/,/<\/toma>/d' "$corpus/cte/spedda-cteos300-hom.xml" >"$data/sem_tomador/cteos.xml"
 # The hand-written documents of the tax reform, with every group.
 cp "$root"/tests/data/reforma/*.xml "$data/avulsos/"
 cp "$root/samples/nfe-exemplo.xml" "$root/samples/cteos-exemplo.xml" "$data/amostra/"

@@ -200,46 +200,64 @@ TEST(Cli, NotFoundTellsWhatTheSearchSaw) {
         std::string chave;
         std::string diagnostico;  // JSON; null when found
         std::string lines;        // after the not-found message
+        std::string tipo = "nfe";
     };
     const Case cases[] = {
-        {"ZZZ", R"({"chave_valida": false, "modelo": null, "tipo_esperado": false, "resumos": [],
+        {"ZZZ",
+         R"({"chave_valida": false, "modelo": null, "tipo_esperado": false, "espacos_na_chave": false, "resumos": [],
                     "sem_protocolo": [], "ilegiveis": []})",
          line_invalida},
         {std::string(nfe_key).replace(43, 1, "9"),
-         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          line_invalida},
         {valid_cte,
-         R"({"chave_valida": true, "modelo": "57", "tipo_esperado": false, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": true, "modelo": "57", "tipo_esperado": false, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          std::string(msg::chave_do_modelo) + "57" + std::string(msg::outro_modelo) + "55 e 65).\n"},
         {valid_nfe,
-         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [")" + resumo +
-             R"("], "sem_protocolo": [], "ilegiveis": []})",
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [")" +
+             resumo + R"("], "sem_protocolo": [], "ilegiveis": []})",
          lines_resumo},
         {nfe_key,
-         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [")" +
+         R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [")" +
              sem_prot + R"("], "ilegiveis": []})",
          line_invalida + std::string(msg::o_arquivo) + sem_prot + std::string(msg::achado_sem_protocolo) + "\n"},
         {alphanumeric,
-         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": [")" +
              ruim + R"("]})",
          std::string(msg::o_arquivo) + ruim + std::string(msg::achado_ilegivel) + "\n"},
+        // A fixed-width field of the host: compared untrimmed, never found;
+        // the other checks see the key without the blanks.
+        {"\t35240812345678000199550010000099991000000017   ",
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": true, "resumos": [],
+             "sem_protocolo": [], "ilegiveis": []})",
+         std::string(msg::chave_com_espacos) + "\n"},
         {"35240812345678000199550010000099991000000017",
-         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "resumos": [], "sem_protocolo": [],
+         R"({"chave_valida": true, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          ""},
+        // The second model of each import: an NFC-e, a CT-e OS.
+        {"35240812345678000199650010000012341000000010",
+         R"({"chave_valida": true, "modelo": "65", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
+             "ilegiveis": []})",
+         ""},
+        {"35240612345678000190670010000001231000001238",
+         R"({"chave_valida": true, "modelo": "67", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
+             "ilegiveis": []})",
+         "", "cte"},
     };
     for (const auto& c : cases) {
-        const std::vector<std::string> args{"nfe", "--chave", c.chave, "--pasta", pasta.str(), "--saida", f.out.str()};
+        const std::string nao_localizado(c.tipo == "nfe" ? msg::nfe_nao_localizada : msg::cte_nao_localizado);
+        const std::vector<std::string> args{c.tipo, "--chave", c.chave, "--pasta", pasta.str(), "--saida", f.out.str()};
         const auto run = cli(args, f.work.str());
         EXPECT_EQ(run.exit_code, 1) << c.chave;
-        EXPECT_EQ(run.err, on_terminal(std::string(msg::nfe_nao_localizada)) + "\n" + c.lines) << c.chave;
+        EXPECT_EQ(run.err, on_terminal(nao_localizado) + "\n" + c.lines) << c.chave;
         std::vector<std::string> with_json = args;
         with_json.push_back("--json");
         const auto report = json_report(cli(with_json, f.work.str()));
-        EXPECT_EQ(report["mensagens"], ordered_json::array({std::string(msg::nfe_nao_localizada)})) << c.chave;
+        EXPECT_EQ(report["mensagens"], ordered_json::array({nao_localizado})) << c.chave;
         EXPECT_EQ(report["diagnostico"], ordered_json::parse(c.diagnostico)) << c.chave;
     }
 

@@ -157,8 +157,10 @@ TEST(HeadlessCalls, NotFoundResultTellsWhatTheSearchSaw) {
     EXPECT_EQ(object["mensagens"], nlohmann::ordered_json::array({"O Sistema Não Conseguiu Localizar o Arquivo XML na "
                                                                   "Pasta Temporária.\r\n\nA Importação será "
                                                                   "Abortada."}));
-    EXPECT_EQ(object["diagnostico"], nlohmann::ordered_json::parse(R"({"chave_valida": false, "modelo": "57",
-        "tipo_esperado": true, "resumos": [")" + resumo + R"("], "sem_protocolo": [], "ilegiveis": []})"));
+    EXPECT_EQ(object["diagnostico"],
+              nlohmann::ordered_json::parse(R"({"chave_valida": false, "modelo": "57",
+        "tipo_esperado": true, "espacos_na_chave": false, "resumos": [")" +
+                                            resumo + R"("], "sem_protocolo": [], "ilegiveis": []})"));
 }
 
 TEST(HeadlessCalls, CurrentFolderNeverChangesDuringALongSearch) {

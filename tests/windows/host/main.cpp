@@ -560,6 +560,82 @@ void links(Host& h) {
     DeleteFileW(target.c_str());
 }
 
+// Files whose names the ANSI code page cannot hold, on the dialog way:
+// the document chosen in a folder named so (only the dialog can name it),
+// and a cancellation named so beside a document, with the index and
+// without it. The file is read by its true name; the box, the exchange
+// file and the result show the name through the code page.
+void unicode_names(Host& h) {
+    const std::string key = "35240612345678000195550010000012341000012345";
+    const auto document = read_bytes(h.data + L"\\amostra\\nfe-exemplo.xml");
+    results.check(document.has_value(), "nomes_unicode", "the sample NF-e is there");
+    if (!document) return;
+    const std::string cancellation =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><procEventoNFe xmlns=\"http://www.portalfiscal.inf.br/nfe\" "
+        "versao=\"1.00\"><evento versao=\"1.00\"><infEvento><tpAmb>1</tpAmb><chNFe>" +
+        key +
+        "</chNFe><tpEvento>110111</tpEvento></infEvento></evento><retEvento versao=\"1.00\"><infEvento><tpAmb>1</"
+        "tpAmb><cStat>135</cStat><chNFe>" +
+        key +
+        "</chNFe><tpEvento>110111</tpEvento><dhRegEvento>2024-06-11T10:00:00-03:00</dhRegEvento><nProt>"
+        "135240000999999</nProt></infEvento></retEvento></procEventoNFe>";
+    const std::string event_name = "evento-\xc5\x82-\xf0\x9f\x98\x80.xml";  // ł and an emoji
+    const std::string cancelled = "A NFe foi Cancelada: o Arquivo " + event_name +
+                                  " Contém o Evento de Cancelamento 110111 (Situação 135)." + abortada;
+
+    // The document alone in a folder named with ł: imported, its path
+    // written through the code page.
+    const std::wstring alone = h.data + L"\\nota-\u0142";
+    CreateDirectoryW(alone.c_str(), nullptr);
+    write_bytes(alone + L"\\nfe.xml", *document);
+    for (const wchar_t* index : {L"", L"1"}) {
+        const std::string test = std::string("nomes_unicode_documento") + (*index ? "_sem_indice" : "");
+        SetEnvironmentVariableW(L"IDF_SEM_INDICE", *index ? index : nullptr);
+        DeleteFileW(h.exchange.c_str());
+        const CallResult r = import(h, "nfe", "", "", "Sim", DialogPlan{false, alone + L"\\nfe.xml"});
+        // The path in the code page: ł becomes '?', never a look-alike.
+        const std::string want = directory_key + ansi(through_ansi(to_utf8(alone + L"\\nfe.xml")));
+        bool written = false;
+        for (const std::string& line : split_crlf(r.ini.value_or(""))) written = written || line == want;
+        results.check(r.ini.has_value() && r.boxes() == 0, test, "imported: " + std::to_string(r.boxes()) + " boxes");
+        results.check(written, test, "Diretorio_Arquivo_XML through the code page: " + want);
+
+        // A cancellation named with ł and an emoji beside it: refused.
+        const std::wstring event = alone + L"\\" + from_utf8(event_name);
+        write_bytes(event, cancellation);
+        const CallResult refused = import(h, "nfe", "", "", "", DialogPlan{false, alone + L"\\nfe.xml"});
+        results.check(
+            refused.boxes() == 1 && refused.seen.back().text == through_ansi(cancelled), test,
+            "the cancellation message: " + (refused.boxes() ? printable(refused.seen.back().text) : "no box"));
+        results.check(!refused.ini, test, "no exchange file");
+        DeleteFileW(event.c_str());
+    }
+
+    // The call for hosts without a desktop, the file named in ANSI, the
+    // cancellation beside it named with ł and an emoji.
+    const std::wstring folder = h.data + L"\\cancelada-unicode";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    write_bytes(folder + L"\\nfe.xml", *document);
+    write_bytes(folder + L"\\" + from_utf8(event_name), cancellation);
+    for (const wchar_t* index : {L"", L"1"}) {
+        const std::string test = std::string("nomes_unicode_idf") + (*index ? "_sem_indice" : "");
+        SetEnvironmentVariableW(L"IDF_SEM_INDICE", *index ? index : nullptr);
+        const std::wstring out = h.data + L"\\saida-unicode.ini";
+        for (const char* chave : {"", key.c_str()}) {
+            const std::string xml = *chave ? "" : ansi(folder + L"\\nfe.xml");
+            const std::string pasta = *chave ? ansi(folder) : "";
+            const HeadlessRun run =
+                call_headless(h.lib.module, h.watcher, h.window, "nfe", chave, pasta.c_str(), xml.c_str(), out);
+            const std::string way = *chave ? "search" : "dialog";
+            results.check(run.code == 1 && !run.ini, test, way + ": returned " + std::to_string(run.code));
+            results.check(run.result.find("\"cancelamento\":{\"arquivo\":\"") != std::string::npos &&
+                              run.result.find("\\\\" + event_name + "\",\"tpEvento\":\"110111\"") != std::string::npos,
+                          test, way + ": the cancellation in UTF-8: " + run.result);
+        }
+    }
+    SetEnvironmentVariableW(L"IDF_SEM_INDICE", nullptr);
+}
+
 HWND make_window() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = host_window_proc;
@@ -629,6 +705,7 @@ int main(int argc, char** argv) {
         nested_call(h);
         atomic_write(h);
         links(h);
+        unicode_names(h);
     }
     if (h.group == "raiz") {
         const std::wstring folder = module_folder();
