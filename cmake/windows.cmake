@@ -6,8 +6,10 @@
 
 target_sources(idf_core PRIVATE
   src/platform/windows/xml_msxml.cpp
-  src/platform/windows/ansi_windows.cpp)
-target_link_libraries(idf_core PUBLIC ole32 oleaut32)
+  src/platform/windows/ansi_windows.cpp
+  src/platform/windows/crypto_cng.cpp)
+# Digests and RSA (CNG) and certificates for the document's signature.
+target_link_libraries(idf_core PUBLIC ole32 oleaut32 bcrypt crypt32)
 
 # Structured exceptions: a handler record on the stack (x86) or a scope in
 # the image's unwind tables (x64).

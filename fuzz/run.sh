@@ -15,7 +15,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${IDF_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${IDF_FUZZ_SECONDS:-60}
-seeds=("$root/fuzz/seeds")
+seeds=("$root/fuzz/seeds" "$root/tests/data/autenticidade")
 if [[ -n ${IDF_CORPUS_DIR:-} ]]; then
   seeds+=("$IDF_CORPUS_DIR/nfe" "$IDF_CORPUS_DIR/cte")
 else
@@ -30,7 +30,7 @@ cmake -S "$root" -B "$build" -G Ninja \
   -DIDF_SANITIZE=ON -DIDF_BUILD_FUZZERS=ON -DIDF_BUILD_TESTS=OFF -DIDF_WERROR=ON \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >"$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; echo "0 passed, 1 failed"; exit 1; }
-targets=(fuzz_import_nfe fuzz_import_cte fuzz_key_precheck)
+targets=(fuzz_import_nfe fuzz_import_cte fuzz_key_precheck fuzz_assinatura)
 if ! cmake --build "$build" --target "${targets[@]}"; then
   echo "0 passed, ${#targets[@]} failed"
   exit 1
@@ -39,7 +39,7 @@ fi
 # Time per target: a whole run per document type, half a run for the check
 # of the search's quick look at the bytes.
 declare -A budget=([fuzz_import_nfe]=$seconds [fuzz_import_cte]=$seconds
-                   [fuzz_key_precheck]=$(((seconds + 1) / 2)))
+                   [fuzz_key_precheck]=$(((seconds + 1) / 2)) [fuzz_assinatura]=$(((seconds + 1) / 2)))
 
 passed=0
 failed=0

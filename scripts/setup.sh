@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12 machine (as root).
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libxml2-dev libxml2-utils nlohmann-json3-dev libcli11-dev
+packages=(cmake ninja-build g++ pkg-config libxml2-dev libxml2-utils libssl-dev nlohmann-json3-dev libcli11-dev
           libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev time python3)
 missing=()
 for p in "${packages[@]}"; do

@@ -104,7 +104,10 @@ ImportResult Import::run() {
     result.protocolo = std::move(protocolo_lido_);
     result.cancelamento = std::move(cancelamento_);
     result.diagnostico = std::move(diagnostico_);
-    if (result.outcome == Outcome::completed) result.eventos = std::move(eventos_listados_);
+    if (result.outcome == Outcome::completed) {
+        result.eventos = std::move(eventos_listados_);
+        result.autenticidade = std::move(autenticidade_);
+    }
     return result;
 }
 

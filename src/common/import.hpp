@@ -74,6 +74,22 @@ struct Diagnostico {
     std::vector<std::string> ilegiveis;
 };
 
+// Whether the document is the one the authority authorised (see
+// autenticidade.hpp): its content against the protocol's digest, its
+// signature, and the holder of the certificate that signed it.
+struct Autenticidade {
+    enum class Conteudo { confere, difere, indeterminado };
+    enum class Assinatura { valida, invalida, ausente };
+    Conteudo conteudo = Conteudo::indeterminado;
+    Assinatura assinatura = Assinatura::ausente;
+    // The CNPJ (or CPF) of the certificate's holder; none when none could
+    // be read.
+    std::optional<std::string> cnpj_certificado;
+    // Whether that number is the issuer's; none when either is unknown.
+    std::optional<bool> certificado_do_emitente;
+    bool operator==(const Autenticidade&) const = default;
+};
+
 struct ImportResult {
     Outcome outcome = Outcome::aborted;
     // The exchange file's path; it exists only when the import completed.
@@ -95,6 +111,8 @@ struct ImportResult {
     std::shared_ptr<const std::vector<Evento>> eventos;
     // Set only when a search with a key found no document.
     std::optional<Diagnostico> diagnostico;
+    // The document's authenticity, on a completed import only.
+    std::optional<Autenticidade> autenticidade;
 };
 
 // Thrown by abort(): ends the import through the abort path.
@@ -226,6 +244,10 @@ public:
         eventos_listados_ = std::move(eventos);
     }
 
+    // The document's authenticity, handed back in the result of a
+    // completed import.
+    void set_autenticidade(Autenticidade autenticidade) { autenticidade_ = std::move(autenticidade); }
+
 protected:
     // The section stages of the document type, run after the document has
     // been located; they end by returning (finish follows) or by abort().
@@ -248,6 +270,7 @@ private:
     std::optional<CancelamentoLido> cancelamento_;
     std::shared_ptr<const std::vector<Evento>> eventos_listados_;
     std::optional<Diagnostico> diagnostico_;
+    std::optional<Autenticidade> autenticidade_;
 };
 
 // One import of `Stages`, the import of one document type: made, given the

@@ -108,4 +108,9 @@ inline constexpr std::string_view sem_destinatario = nao_leu<"a TAG do Destinat�
 inline constexpr std::string_view sem_totais = nao_leu<"a TAG dos Totais">;
 inline constexpr std::string_view problema_data_emissao = "- Data da Emissão da Nota Fiscal no Arquivo XML.";
 
+// The problem lines of the document's authenticity, after every other one.
+inline constexpr std::string_view problema_conteudo = "- Conteúdo Diferente do Autorizado pela SEFAZ no Arquivo XML.";
+inline constexpr std::string_view problema_assinatura = "- Assinatura Digital Inválida no Arquivo XML.";
+inline constexpr std::string_view problema_certificado = "- Certificado Digital de Outro Emitente no Arquivo XML.";
+
 }  // namespace idf::msg

@@ -269,4 +269,37 @@ enum class SearchFolder { becomes_current, leaves_current };
 // page cannot hold become its default character.
 std::string to_ansi(std::u16string_view text);
 
+// The system's cryptography, for the document's signature: OpenSSL's
+// libcrypto on Linux, CNG and the certificate functions of Windows. Bytes
+// in and out; nothing here reads a file or the network, and no certificate
+// chain is ever built or trusted.
+namespace cripto {
+
+enum class Hash { sha1, sha256 };
+
+// The digest of `bytes` (20 bytes for SHA-1, 32 for SHA-256). Raises
+// std::runtime_error when the system cannot compute it.
+std::string digest(Hash hash, std::string_view bytes);
+
+// What the library reads of an X.509 certificate: the otherName entries of
+// its subject alternative name (the object identifier, dotted, and the
+// bytes of the string it holds) and its subject's common name (UTF-8, the
+// first one; empty when none).
+struct Certificado {
+    std::vector<std::pair<std::string, std::string>> other_names;
+    std::string common_name;
+};
+
+// The certificate in DER form, read; none when it cannot be read (any
+// malformed or truncated input).
+std::optional<Certificado> le_certificado(std::string_view der);
+
+// Whether `signature` is the RSA PKCS#1 v1.5 signature of `data` with
+// `hash`, under the public key of the certificate `der`. False for any
+// malformed input (a certificate that cannot be read, a key that is not
+// RSA, a signature of the wrong size).
+bool verifica_rsa(Hash hash, std::string_view der, std::string_view data, std::string_view signature);
+
+}  // namespace cripto
+
 }  // namespace idf

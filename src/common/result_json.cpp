@@ -58,6 +58,23 @@ std::string result_json(const ImportResult& result, const std::vector<std::strin
     } else {
         out["eventos"] = nullptr;
     }
+    if (result.autenticidade) {
+        const Autenticidade& lida = *result.autenticidade;
+        nlohmann::ordered_json autenticidade;
+        autenticidade["conteudo"] = lida.conteudo == Autenticidade::Conteudo::confere  ? "confere"
+                                    : lida.conteudo == Autenticidade::Conteudo::difere ? "difere"
+                                                                                       : "indeterminado";
+        autenticidade["assinatura"] = lida.assinatura == Autenticidade::Assinatura::valida     ? "valida"
+                                      : lida.assinatura == Autenticidade::Assinatura::invalida ? "invalida"
+                                                                                               : "ausente";
+        autenticidade["cnpj_certificado"] = text_or_null(lida.cnpj_certificado);
+        autenticidade["certificado_do_emitente"] = lida.certificado_do_emitente
+                                                       ? nlohmann::ordered_json(*lida.certificado_do_emitente)
+                                                       : nlohmann::ordered_json(nullptr);
+        out["autenticidade"] = std::move(autenticidade);
+    } else {
+        out["autenticidade"] = nullptr;
+    }
     if (result.diagnostico) {
         const Diagnostico& lido = *result.diagnostico;
         nlohmann::ordered_json diagnostico;

@@ -1,5 +1,6 @@
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 
+#include "common/autenticidade.hpp"
 #include "common/lista_eventos.hpp"
 #include "common/messages.hpp"
 
@@ -17,8 +18,10 @@ void Tfrmimporta_arquivo_xml_cte::run_stages() {
                                  &Cte::le_totais, &Cte::le_notas_fiscais, &Cte::le_diretorio})
             (this->*stage)();
     }
-    // The events follow the last section, a CT-e OS's too.
+    // The events follow the last section, a CT-e OS's too, and the
+    // document's authenticity follows them.
     escreve_eventos(*this);
+    escreve_autenticidade(*this);
 }
 
 std::vector<Table> tabelas() {

@@ -1,5 +1,6 @@
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 
+#include "common/autenticidade.hpp"
 #include "common/lista_eventos.hpp"
 #include "common/messages.hpp"
 
@@ -13,6 +14,8 @@ void Tfrmimporta_arquivo_xml_nfe::run_stages() {
                              &Nfe::le_vencimentos, &Nfe::le_observacoes, &Nfe::le_diretorio, &Nfe::le_itens})
         (this->*stage)();
     escreve_eventos(*this);
+    // The document's authenticity, after everything else.
+    escreve_autenticidade(*this);
 }
 
 std::vector<Table> tabelas() {

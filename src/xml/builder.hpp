@@ -47,8 +47,9 @@ public:
     void start_element(std::string qualified_name, std::string local_name, std::string prefix,
                        std::string namespace_uri);
     void end_element();
-    // An attribute of the element started last, before its content.
-    void attribute(std::string qualified_name, std::u16string value);
+    // An attribute of the element started last, before its content, with
+    // the namespace its prefix stands for (empty without a prefix).
+    void attribute(std::string qualified_name, std::u16string value, std::string namespace_uri = {});
     void text(std::u16string value);
     void cdata(std::u16string value);
     void comment(std::u16string value);
@@ -56,7 +57,7 @@ public:
 
     // The same for parsers that deliver UTF-8.
     void start_element_utf8(std::string_view local_name, std::string_view prefix, std::string_view namespace_uri);
-    void attribute_utf8(std::string_view qualified_name, std::string_view value);
+    void attribute_utf8(std::string_view qualified_name, std::string_view value, std::string_view namespace_uri = {});
     void text_utf8(std::string_view value);
     void cdata_utf8(std::string_view value);
     void comment_utf8(std::string_view value);

@@ -9,7 +9,9 @@
 //  - find(name) reports absence and changes nothing;
 //  - text() reads a text-only element and raises on any other content;
 //  - names match by qualified or local name, within the parent's namespace;
-//  - attribute(name) reads an element's attribute by its name as written.
+//  - attribute(name) reads an element's attribute by its name as written;
+//  - attributes() lists them with their namespaces, for the canonical
+//    form of a signed element (canonical.hpp).
 #pragma once
 
 #include <cstddef>
@@ -19,6 +21,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "values/data_error.hpp"
 
@@ -52,6 +55,15 @@ struct NodeData;
 struct Storage;
 class Document;
 
+// One attribute of an element as the parser gave it (UTF-8 views into the
+// loaded document, valid while it stays loaded). Namespace declarations are
+// not attributes.
+struct AttributeView {
+    std::string_view name;           // as written: "Id", "xsi:type"
+    std::string_view namespace_uri;  // empty for an attribute without a prefix
+    std::string_view value;          // normalised and with its references resolved
+};
+
 // A reference to one node of the loaded document; empty means "none".
 // Every member but the tests for emptiness raises XmlDocError on the empty
 // reference, so that a lookup on a node that was not found fails like any
@@ -67,6 +79,8 @@ public:
     const std::string& name() const;
     const std::string& local_name() const;
     const std::string& namespace_uri() const;
+    // The prefix of the qualified name; empty when written without one.
+    const std::string& prefix() const;
     // Text of a text-only element (see the file comment); the value of any
     // other node. An element without children gets an empty text node.
     std::u16string text() const;
@@ -78,6 +92,18 @@ public:
     // The value of this element's attribute named `name` (as written, with
     // its prefix if any), or none.
     std::optional<std::u16string> attribute(std::string_view name) const;
+    // Every attribute of this element, in the order written; none for other
+    // nodes.
+    std::vector<AttributeView> attributes() const;
+    // The same into `out` (emptied first), which keeps its memory for the
+    // next element.
+    void attributes(std::vector<AttributeView>& out) const;
+    // Whether the node was read from the file, not created by a lookup
+    // (child(), or text() on an element without content).
+    bool from_file() const;
+    // The value of a text, CDATA, comment or processing-instruction node as
+    // stored (UTF-8); empty for an element. Never changes the document.
+    std::string_view utf8_value() const;
 
     // The first child matching `name`; when none matches, an element is
     // created empty as the last child, with this node's prefix and
@@ -95,6 +121,8 @@ public:
 
 private:
     friend class Document;
+    // Walks the storage directly (canonical.hpp).
+    friend std::string canonical_xml(Node element);
     Node(Document* doc, std::uint32_t index) : doc_(doc), index_(index) {}
     Node at(std::uint32_t index) const { return index ? Node(doc_, index) : Node(); }
     NodeData& data() const;
@@ -130,6 +158,7 @@ public:
 private:
     friend class Node;
     friend class TreeBuilder;
+    friend std::string canonical_xml(Node element);
     std::unique_ptr<Storage> storage_;
     std::string file_name_;
 };

@@ -155,7 +155,7 @@ TEST(CteNotasFiscais, TransportedKeys) {
         cte.inf_cte_norm = "<infCTeNorm><infDoc>" + c.inf_doc + "</infDoc></infCTeNorm>";
         const RunResult r = run(cte);
         ASSERT_TRUE(r.completed());
-        Lines lines = r.lines();
+        Lines lines = r.document_lines();
         Lines expected = {"Valor_Icms=12,00", ""};
         expected.insert(expected.end(), c.expected.begin(), c.expected.end());
         if (!c.expected.empty()) expected.push_back("");
@@ -188,7 +188,7 @@ TEST(CteRelatorio, ShownUnlessModoSilenciosoIsSim) {
         const RunResult r = run(cte, modo);
         ASSERT_TRUE(r.completed());
         // The file is complete either way.
-        EXPECT_TRUE(r.lines().back().starts_with("Diretorio_Arquivo_XML="));
+        EXPECT_TRUE(r.document_lines().back().starts_with("Diretorio_Arquivo_XML="));
         EXPECT_EQ(r.result.lista_problemas, problems);
         const std::vector<std::string> boxes =
             modo == "Sim"

@@ -405,14 +405,17 @@ void verifica(const Tipo& t, const std::vector<Caso>& tabela) {
             EXPECT_EQ(r.boxes, std::vector<std::string>{"O Sistema não Conseguiu Ler o Arquivo " + c.ilegivel +
                                                         " da Pasta, que Pode Conter o Evento de Cancelamento da " +
                                                         t.sigla + ".\r\n\nA Importação será Abortada."});
-            EXPECT_TRUE(json.ends_with(",\"cancelamento\":null,\"eventos\":null,\"diagnostico\":null}")) << json;
+            EXPECT_TRUE(
+                json.ends_with(",\"cancelamento\":null,\"eventos\":null,\"autenticidade\":null,\"diagnostico\":null}"))
+                << json;
             continue;
         }
         if (!c.cancelada) {
             EXPECT_TRUE(r.completed()) << testing::PrintToString(r.boxes);
             EXPECT_FALSE(r.result.cancelamento.has_value());
             EXPECT_NE(json.find(",\"cancelamento\":null,\"eventos\":["), std::string::npos) << json;
-            EXPECT_TRUE(json.ends_with("],\"diagnostico\":null}")) << json;
+            EXPECT_NE(json.find("],\"autenticidade\":{"), std::string::npos) << json;
+            EXPECT_TRUE(json.ends_with("},\"diagnostico\":null}")) << json;
             continue;
         }
         // An empty cStat: the distribution's summary of the event.
@@ -431,7 +434,7 @@ void verifica(const Tipo& t, const std::vector<Caso>& tabela) {
                          "\",\"nProt\":\"135240000999999\",\"dhRegEvento\":\"2024-06-11T10:00:00-03:00\"";
         EXPECT_TRUE(json.ends_with(",\"cancelamento\":{\"arquivo\":\"" + dir.str() + "/" + arquivo +
                                    "\",\"tpEvento\":\"" + tp + "\"," + evento +
-                                   "},\"eventos\":null,\"diagnostico\":null}"))
+                                   "},\"eventos\":null,\"autenticidade\":null,\"diagnostico\":null}"))
             << json;
     }
 }
@@ -461,8 +464,8 @@ TEST(Cancelamento, ImportEndedBeforeTheCheckReportsNone) {
     const RunResult r = run_search(t.type, t.chave, dir.str());
     EXPECT_FALSE(r.completed());
     EXPECT_FALSE(r.result.cancelamento.has_value());
-    EXPECT_TRUE(
-        result_json(r.result, r.boxes).ends_with(",\"cancelamento\":null,\"eventos\":null,\"diagnostico\":null}"));
+    EXPECT_TRUE(result_json(r.result, r.boxes)
+                    .ends_with(",\"cancelamento\":null,\"eventos\":null,\"autenticidade\":null,\"diagnostico\":null}"));
 }
 
 }  // namespace

@@ -240,6 +240,10 @@ std::string expected_lines(const std::string& arquivo) {
         "",
         "[QUANTIDADE_ITENS]",
         "Itens=2",
+        "",
+        "[AUTENTICIDADE]",
+        "Conteudo_Autorizado=Indeterminado",
+        "Assinatura_Digital=Ausente",
     };
     std::string out;
     for (const auto& line : lines) out += line + "\r\n";

@@ -10,7 +10,7 @@ namespace {
 
 // The lines after "Diretorio_Arquivo_XML=...".
 Lines after_folder(const RunResult& r) {
-    const Lines lines = r.lines();
+    const Lines lines = r.document_lines();
     auto at = std::find_if(lines.begin(), lines.end(),
                            [](const std::string& l) { return l.starts_with("Diretorio_Arquivo_XML="); });
     if (at == lines.end()) return {"<no folder line>"};
@@ -27,7 +27,8 @@ TEST(NfeItens, NoItemsGiveTheCountZero) {
     const RunResult r = run(NFe{});
     ASSERT_TRUE(r.completed());
     EXPECT_EQ(after_folder(r), (Lines{"[QUANTIDADE_ITENS]", "Itens=0"}));
-    EXPECT_TRUE(r.ini->ends_with("Itens=0\r\n"));
+    EXPECT_TRUE(r.ini->ends_with(
+        "Itens=0\r\n\r\n[AUTENTICIDADE]\r\nConteudo_Autorizado=Indeterminado\r\nAssinatura_Digital=Ausente\r\n"));
 }
 
 TEST(NfeItens, OneItemBlock) {

@@ -183,7 +183,7 @@ TEST(NfeReformaTributaria, ManyItemsWithBareGroupsImport) {
         n.det += det(i, "<cProd>1</cProd>", "<imposto><IS/><IBSCBS><CST>000</CST></IBSCBS></imposto>");
     const RunResult r = run(n);
     ASSERT_TRUE(r.completed()) << (r.boxes.empty() ? "" : r.boxes.front());
-    EXPECT_EQ(r.lines().back(), "Itens=2000");
+    EXPECT_EQ(r.document_lines().back(), "Itens=2000");
 }
 
 }  // namespace

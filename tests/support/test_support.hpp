@@ -63,6 +63,10 @@ struct RunResult {
     std::string ini_utf8() const;
     // The exchange file's lines (UTF-8), split at CR LF.
     std::vector<std::string> lines() const;
+    // The same without the [AUTENTICIDADE] section that ends every
+    // completed file (and its empty line), for the tests of the sections
+    // before it; the lines as they are when the file does not end with it.
+    std::vector<std::string> document_lines() const;
     bool completed() const { return result.outcome == Outcome::completed; }
 };
 
@@ -103,6 +107,20 @@ inline constexpr std::string_view sample_cte_key = "3524061234567800019057001000
 // Splits CP1252 text with CR LF line ends into UTF-8 lines; a final CR LF
 // does not start another line.
 std::vector<std::string> split_lines(std::string_view cp1252);
+
+// The authenticity's problem lines, which end the list of an edited
+// document, and a list without them.
+inline constexpr std::string_view conteudo_diferente =
+    "- Conteúdo Diferente do Autorizado pela SEFAZ no Arquivo XML.\r\n";
+inline constexpr std::string_view assinatura_invalida = "- Assinatura Digital Inválida no Arquivo XML.\r\n";
+inline constexpr std::string_view certificado_de_outro = "- Certificado Digital de Outro Emitente no Arquivo XML.\r\n";
+std::string without_authenticity_problems(std::string lista);
+
+// Checks an exchange file against its golden file (`relative`, under
+// tests/), in which "{ARQUIVO_XML}" stands for the document's `path`.
+// With IDF_UPDATE_GOLDEN=1 in the environment the golden file is written
+// from `produced` instead: review its diff before committing it.
+void expect_golden(const std::string& relative, const std::string& produced, const std::string& path);
 
 }  // namespace idf::test
 

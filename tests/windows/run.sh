@@ -216,7 +216,7 @@ run_arch() {
   check '[[ -n $expected && $exports == "$expected" ]]' "$arch exports: '$exports', the .def file lists '$expected'"
   imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print toupper($3)}' | sort -u | tr '\n' ' ')
   echo "imports: $imports"
-  local allowed=" KERNEL32.DLL USER32.DLL COMDLG32.DLL OLE32.DLL OLEAUT32.DLL MSVCRT.DLL ADVAPI32.DLL GDI32.DLL SHELL32.DLL "
+  local allowed=" KERNEL32.DLL USER32.DLL COMDLG32.DLL OLE32.DLL OLEAUT32.DLL MSVCRT.DLL ADVAPI32.DLL GDI32.DLL SHELL32.DLL BCRYPT.DLL CRYPT32.DLL "
   for name in $imports; do
     check '[[ $allowed == *" $name "* ]]' "$arch imports a non-system DLL: $name"
   done
@@ -569,7 +569,14 @@ mkfifo "$data/hostil/00-fila.xml"  # a FIFO under an .xml name must not block th
 for f in nfelib-nfe400-35-1808-47449.xml nfephp-nfe200-unsigned.xml nfelib-nfe400-reforma-tributaria.xml; do
   cp "$corpus/nfe/$f" "$data/avulsos/"
 done
-for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml spedda-cteos300-hom.xml; do
+# The document's authenticity, every answer: as authorised, re-indented,
+# without a signature (the wrapper's namespaces and the edited ones are
+# among the others).
+for f in brdanfe-nfe200-fci.xml spednfe-nfe400-sn202.xml brdanfe-nfe310-50itens-crlf.xml; do
+  cp "$corpus/nfe/$f" "$data/avulsos/"
+done
+cp "$root"/tests/data/autenticidade/*.xml "$data/avulsos/"
+for f in brdanfe-cte103-42-1107-225.xml bfr-cte400-reforma-tributaria.xml spedda-cteos300-hom.xml nfephp-cte104-35-1212-1616-crlf.xml; do
   cp "$corpus/cte/$f" "$data/avulsos/"
 done
 printf '<?xml version="1.0"?>\n<nfeProc>\n  <NFe>\n</nfeProc>\n' >"$data/avulsos/invalido.xml"

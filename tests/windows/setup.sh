@@ -12,7 +12,7 @@ export DEBIAN_FRONTEND=noninteractive
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 need=()
-for p in g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm-14 cmake ninja-build g++ pkg-config libxml2-dev nlohmann-json3-dev \
+for p in g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm-14 cmake ninja-build g++ pkg-config libxml2-dev libssl-dev nlohmann-json3-dev \
          libcli11-dev libgtest-dev zip unzip fpc mono-mcs mono-runtime libmono-i18n-west4.0-cil python3; do
   installed "$p" || need+=("$p")
 done

@@ -169,7 +169,8 @@ void on_start_element(void* ctx, const xmlChar* local_name, const xmlChar* prefi
             name.clear();
             if (attribute[1]) name.append(view(attribute[1])).append(1, ':');
             name.append(view(attribute[0]));
-            builder.attribute_utf8(name, view(attribute[3], static_cast<int>(attribute[4] - attribute[3])));
+            builder.attribute_utf8(name, view(attribute[3], static_cast<int>(attribute[4] - attribute[3])),
+                                   view(attribute[2]));
         }
     });
 }

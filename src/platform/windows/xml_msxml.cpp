@@ -161,7 +161,9 @@ void add_attributes(IXMLDOMNode& element, TreeBuilder& builder) {
         if (FAILED(attributes->get_item(i, attribute.put())) || !attribute) continue;
         const std::u16string name = name_of(*attribute.get());
         if (name == u"xmlns" || name.starts_with(u"xmlns:")) continue;
-        builder.attribute(utf8(name), value_of(*attribute.get()));
+        Bstr uri;
+        attribute->get_namespaceURI(uri.put());
+        builder.attribute(utf8(name), value_of(*attribute.get()), utf8(uri.str()));
     }
 }
 

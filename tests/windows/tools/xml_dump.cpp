@@ -1,6 +1,7 @@
 // xml_dump OUTPUT FILE...: writes, for every file, the tree that the XML
 // layer builds from it (node kinds, names, namespaces, the attributes the
-// readers look up and texts, UTF-8), or "PARSE ERROR" followed by a "#" line
+// readers look up and texts, UTF-8; every attribute with its namespace; the
+// canonical form of the document element), or "PARSE ERROR" followed by a "#" line
 // with the parser's message. The same source is built with each parser
 // backend; the outputs, "#" lines aside, must be identical.
 #ifdef _WIN32
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "values/text.hpp"
+#include "xml/canonical.hpp"
 #include "xml/tree.hpp"
 
 namespace {
@@ -44,6 +46,11 @@ void dump(Node node, int depth, std::ostream& out) {
             // The attributes the readers look up.
             for (const char* name : {"Id", "versao", "nItem", "xml:space"})
                 if (const auto value = node.attribute(name)) out << " @" << name << "=\"" << escaped(*value) << '"';
+            // Every attribute with its namespace, as the canonical form
+            // sorts them.
+            for (const AttributeView& attribute : node.attributes())
+                out << " {" << attribute.namespace_uri << '}' << attribute.name << "=\""
+                    << escaped(idf::utf8_to_utf16(attribute.value)) << '"';
             out << '\n';
             for (Node child = node.first_child(); child; child = child.next_sibling()) dump(child, depth + 1, out);
             return;
@@ -80,6 +87,8 @@ int main(int argc, char** argv) {
         try {
             doc.load(bytes, path);
             dump(doc.document_element(), 0, out);
+            // The bytes a signature covers, the same from either parser.
+            out << "K " << escaped(idf::utf8_to_utf16(canonical_xml(doc.document_element()))) << '\n';
         } catch (const std::exception& error) {
             std::string message = error.what();
             for (char& c : message)
