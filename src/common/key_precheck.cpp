@@ -328,9 +328,7 @@ bool joined_runs(std::string_view bytes, Runs& runs) {
     // CDATA section's); both are rare in a fiscal document.
     std::size_t bang = bytes.find('!');
     std::size_t question = bytes.find('?');
-    const auto outside = [&](std::string_view piece) {
-        return !has_other_reference(piece) && runs.segment(piece);
-    };
+    const auto outside = [&](std::string_view piece) { return !has_other_reference(piece) && runs.segment(piece); };
     for (;;) {
         while (bang != std::string_view::npos && (bang == 0 || bytes[bang - 1] != '<' || bang <= pos))
             bang = bytes.find('!', bang + 1);
@@ -478,12 +476,10 @@ bool may_carry_one_of(std::string_view bytes, std::initializer_list<std::string_
         shortest = std::min(shortest, text.size());
     }
     bool found = false;
-    const bool decided = joined_text_runs(
-        bytes, shortest,
-        [&](std::string_view run) {
-            found = std::find(texts.begin(), texts.end(), run) != texts.end();
-            return !found;
-        });
+    const bool decided = joined_text_runs(bytes, shortest, [&](std::string_view run) {
+        found = std::find(texts.begin(), texts.end(), run) != texts.end();
+        return !found;
+    });
     return found || !decided;
 }
 

@@ -183,8 +183,8 @@ TEST(ReadFile, ReadsPlainFilesOnlyAndTellsWhyNot) {
 TEST(PathsShown, EveryNameBecomesUtf8AndUtf8StaysAsItIs) {
     PosixPlatform platform;
     const std::pair<std::string, std::string> cases[] = {
-        {"a\xe7\xe3o.xml", "ação.xml"},            // Latin-1 bytes, a Windows archive unpacked here
-        {"nota\xff.xml", "notaÿ.xml"},              // not UTF-8
+        {"a\xe7\xe3o.xml", "ação.xml"},                // Latin-1 bytes, a Windows archive unpacked here
+        {"nota\xff.xml", "notaÿ.xml"},                 // not UTF-8
         {"nota\xc0\xae.xml", "nota\u00c0\u00ae.xml"},  // an overlong "." is no UTF-8 either
         {"nota.xml", "nota.xml"},
         {"ação €‰ ł \U0001F600.xml", "ação €‰ ł \U0001F600.xml"},

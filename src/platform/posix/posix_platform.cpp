@@ -553,7 +553,8 @@ FileBytes PosixPlatform::read_cache_file(const std::string& path) {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     if (!fd) return {errno == ENOENT ? ReadStatus::absent : ReadStatus::unreadable, {}};
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || !private_to_user(st)) return {ReadStatus::unreadable, {}};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || !private_to_user(st))
+        return {ReadStatus::unreadable, {}};
     if (static_cast<std::uintmax_t>(st.st_size) > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
     FileBytes file{ReadStatus::read, std::string(static_cast<std::size_t>(st.st_size), '\0')};
     std::size_t done = 0;
