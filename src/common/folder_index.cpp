@@ -25,7 +25,10 @@ namespace idf {
 namespace {
 
 constexpr std::string_view magic = "IDFINDEX";
-constexpr std::uint32_t format_version = 1;
+// 2: the keys of a file are every piece in the shape of a key of its runs
+// (version 1 kept only whole runs, which let the index pass over files the
+// quick check would read).
+constexpr std::uint32_t format_version = 2;
 // A file changed within this long of the moment the index is made may
 // change again within the same tick of its clock and keep its version.
 constexpr std::int64_t racy_ns = 2'000'000'000;
@@ -109,7 +112,13 @@ private:
     std::size_t at_ = 0;
 };
 
-bool usable_key(std::string_view chave) { return chave.size() == access_key_length && KeyPrecheck(chave).active(); }
+// The index names the keys in the shape of an access key only
+// (keys_carried()): it passes over files for such a key alone.
+bool usable_key(std::string_view chave) { return looks_like_access_key(chave) && KeyPrecheck(chave).active(); }
+
+// The most keys recorded for one file: a file that may carry more is
+// always read.
+constexpr std::size_t max_keys = 0xFFFF;
 
 }  // namespace
 
@@ -132,7 +141,7 @@ FolderIndex::FolderIndex(Platform& platform, const std::string& folder, const st
     usable_ = usable_key(chave);
     if (usable_) wanted_ = hash(chave);
     changed_ = true;  // until an index is read
-    const auto bytes = platform.read_file(*path_);
+    const auto bytes = platform.read_cache_file(*path_);
     if (!bytes) return;
     try {
         load(*bytes);
@@ -173,10 +182,11 @@ void FolderIndex::load(std::string_view bytes) {
         entry.always_read = in.take(1) != std::string_view("\0", 1);
         std::uint64_t key_count = 0;
         if (!entry.always_read) key_count = in.varint();
-        if (key_count > 0xFFFF) throw DataError("index: keys");
+        if (key_count > max_keys) throw DataError("index: keys");
         entry.first_key = static_cast<std::uint32_t>(keys_.size());
         entry.key_count = static_cast<std::uint16_t>(key_count);
         for (std::uint64_t k = 0; k < key_count; ++k) keys_.push_back(in.fixed(8));
+        std::sort(keys_.begin() + entry.first_key, keys_.end());  // looked up by bisection
         const auto at = position(name);
         const auto& listed = at ? versions_[*at] : std::nullopt;
         // Only a file provably the same, changed well before the index was
@@ -213,44 +223,65 @@ bool FolderIndex::skips(std::string_view name) {
     const Entry& entry = entries_[*at];
     if (entry.state != trusted || entry.always_read) return false;
     const auto first = keys_.begin() + entry.first_key;
-    return std::find(first, first + entry.key_count, wanted_) == first + entry.key_count;
+    return !std::binary_search(first, first + entry.key_count, wanted_);
 }
 
-bool FolderIndex::may_carry_key(std::string_view name, std::string_view bytes, const KeyPrecheck& precheck) {
-    // More bytes than the XML layer takes: the file may have been read only
-    // in part.
-    const auto at = path_ && bytes.size() <= xml::Document::max_file_size ? position(name) : std::nullopt;
-    if (!at || !versions_[*at]) return precheck.may_carry_key(bytes);
+bool FolderIndex::may_carry_key(std::string_view name, const FileBytes& file, const KeyPrecheck& precheck) {
+    // The quick check decides for every file read: the index only learns
+    // from it what it may pass over next time.
+    const bool carries = precheck.may_carry_key(file.bytes);
+    // A file the index records must be the one the listing gave: the bytes
+    // of the file opened, of the version listed, read whole (no more bytes
+    // than the XML layer takes).
+    const auto at = path_ && file.bytes.size() <= xml::Document::max_file_size ? position(name) : std::nullopt;
+    if (!at || !versions_[*at] || file.version != versions_[*at]) return carries;
     Entry entry;
     entry.state = fresh;
     entry.first_key = static_cast<std::uint32_t>(keys_.size());
-    bool carries = false;
-    entry.always_read = !keys_carried(bytes, [&](std::string_view key) {
-        const std::uint64_t h = hash(key);
-        carries = carries || h == wanted_;
-        const auto mine = keys_.begin() + entry.first_key;
-        if (entry.key_count < 0xFFFF && std::find(mine, keys_.end(), h) == keys_.end()) {
-            keys_.push_back(h);
-            ++entry.key_count;
-        }
+    // Pieces are named once per place they stand: a file naming many more
+    // than it may keep is always read without counting them all.
+    entry.always_read = !keys_carried(file.bytes, [&](std::string_view key) {
+        keys_.push_back(hash(key));
+        return keys_.size() - entry.first_key <= 16 * max_keys;
     });
+    const auto mine = keys_.begin() + entry.first_key;
+    std::sort(mine, keys_.end());
+    keys_.erase(std::unique(mine, keys_.end()), keys_.end());
+    const std::size_t count = keys_.size() - entry.first_key;
+    // The check let the file through for the wanted key, which the index
+    // would not name: never pass over it.
+    const bool named = !usable_ || std::binary_search(mine, keys_.end(), wanted_);
+    if (count > max_keys || (carries && !named)) entry.always_read = true;
     if (entry.always_read) {
         keys_.resize(entry.first_key);
-        entry.key_count = 0;
+    } else {
+        entry.key_count = static_cast<std::uint16_t>(count);
     }
-    const Entry old = entries_[*at];
+    keep(*at, entry);
+    return carries;
+}
+
+void FolderIndex::always_read(std::string_view name) {
+    const auto at = path_ ? position(name) : std::nullopt;
+    if (!at || entries_[*at].state == unknown || entries_[*at].always_read) return;
+    Entry entry = entries_[*at];
+    entry.key_count = 0;
+    entry.always_read = true;
+    entries_[*at] = entry;
+    changed_ = true;
+}
+
+// The new entry of the file at `at`, whose keys end keys_.
+void FolderIndex::keep(std::size_t at, const Entry& entry) {
+    const Entry old = entries_[at];
     const auto old_keys = keys_.begin() + old.first_key;
     if (old.state == trusted && old.always_read == entry.always_read && old.key_count == entry.key_count &&
         std::equal(old_keys, old_keys + old.key_count, keys_.begin() + entry.first_key)) {
         keys_.resize(entry.first_key);  // read again as it was: the index stays as it is
     } else {
-        entries_[*at] = entry;
+        entries_[at] = entry;
         changed_ = true;
     }
-    // Within the keys of a file a wanted key may hide behind a hash it
-    // shares with another: the quick check decides.
-    if (usable_ && !entry.always_read && !carries) return false;
-    return precheck.may_carry_key(bytes);
 }
 
 void FolderIndex::save() {

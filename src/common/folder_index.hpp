@@ -4,9 +4,13 @@
 //
 // Every search reads its whole folder, for the document and for its
 // cancellation events. For each file read, the index records the access
-// keys the file may carry (keys_carried(), key_precheck.hpp) or that it
-// must always be read, with the version the listing gave for it
-// (FileVersion). A later search passes over a file unread only when the
+// keys for which the quick check could let it through (keys_carried(),
+// key_precheck.hpp), or that it must always be read (the check cannot
+// decide, more keys than an entry holds, or bytes that could not be parsed
+// and hold a cancellation code), with its version (FileVersion): only when
+// the file opened is the version the listing gave. The index passes over
+// only what the quick check of the same search would pass over. A later
+// search passes over a file unread only when the
 // listing gives exactly the recorded version, that version was not written
 // within 2 s of the moment the index was made (a file changed twice within
 // one tick of its file system's clock looks unchanged), and the recorded
@@ -41,8 +45,9 @@ public:
     // in the same order, each file's version; an index only when the
     // listing gives the versions), read when the platform keeps one.
     // `chave` is the wanted key as the quick check takes it (ANSI, without
-    // blanks at either end); the index passes over files only for an access
-    // key of ASCII digits and letters that the ANSI conversion keeps apart.
+    // blanks at either end); the index passes over files only for a key in
+    // the shape of an access key (looks_like_access_key()), when the ANSI
+    // conversion keeps ASCII digits and letters apart.
     FolderIndex(Platform& platform, const std::string& folder, const std::vector<std::string>& names,
                 const std::vector<std::optional<FileVersion>>& versions, std::string_view chave);
 
@@ -50,10 +55,15 @@ public:
     // version is trusted and its recorded keys do not hold the wanted key.
     bool skips(std::string_view name);
 
-    // Whether the listed file `name`, just read whole with `bytes`, may
-    // carry the wanted key as `precheck` tells; what its bytes say of every
-    // key is recorded on the way (never for a file read only in part).
-    bool may_carry_key(std::string_view name, std::string_view bytes, const KeyPrecheck& precheck);
+    // Whether the listed file `name`, just read, may carry the wanted key:
+    // what `precheck` says of its bytes. What the bytes say of every key is
+    // recorded on the way, when the file read is the version listed and
+    // was read whole.
+    bool may_carry_key(std::string_view name, const FileBytes& file, const KeyPrecheck& precheck);
+
+    // The listed file `name`, recorded in this search, must be read by
+    // every search (it could not be parsed and may hold a cancellation).
+    void always_read(std::string_view name);
 
     // Writes the index when what it holds has changed. Raises nothing but
     // for memory; a failure leaves the old index, or none.
@@ -73,6 +83,7 @@ private:
 
     std::optional<std::size_t> position(std::string_view name);
     void load(std::string_view bytes);
+    void keep(std::size_t at, const Entry& entry);
 
     Platform& platform_;
     const std::string& folder_;

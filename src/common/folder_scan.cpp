@@ -1,5 +1,6 @@
 #include "common/folder_scan.hpp"
 
+#include <algorithm>
 #include <set>
 
 #include "common/diagnostico.hpp"
@@ -27,10 +28,33 @@ std::string protocol_key(xml::Node root, std::string_view protocol_name, std::st
     }
 }
 
+bool holds_cancellation_code(std::string_view bytes) {
+    return bytes.find(tipo_cancelamento) != std::string_view::npos ||
+           bytes.find(tipo_cancelamento_substituicao) != std::string_view::npos;
+}
+
 // Whether bytes that could not be parsed may be a cancellation of the key.
 bool may_be_cancellation(std::string_view bytes, std::string_view chave) {
-    const auto holds = [&](std::string_view text) { return bytes.find(text) != std::string_view::npos; };
-    return !chave.empty() && holds(chave) && (holds(tipo_cancelamento) || holds(tipo_cancelamento_substituicao));
+    return !chave.empty() && bytes.find(chave) != std::string_view::npos && holds_cancellation_code(bytes);
+}
+
+// The same for a file too large to be read whole, looked at in pieces that
+// overlap by the longest text looked for less one, so that no text is
+// missed where two pieces meet. A file that cannot be read may be one.
+bool too_large_may_be_cancellation(Platform& platform, const std::string& path, std::string_view chave) {
+    if (chave.empty()) return false;
+    const std::size_t overlap = std::max(chave.size(), tipo_cancelamento.size()) - 1;
+    std::string window;
+    bool key = false;
+    bool code = false;
+    const bool read = platform.read_in_pieces(path, [&](std::string_view piece) {
+        window.erase(0, window.size() > overlap ? window.size() - overlap : 0);
+        window += piece;
+        key = key || window.find(chave) != std::string::npos;
+        code = code || holds_cancellation_code(window);
+        return !(key && code);
+    });
+    return !read || (key && code);
 }
 
 // The steps of the pass for one import.
@@ -46,15 +70,16 @@ public:
     FileIdentities& lidos() { return lidos_; }
     ScanResult& result() { return result_; }
 
-    // The file's bytes, or none when it is passed over or recorded.
-    std::optional<std::string> read(const std::string& path, const std::string& name) {
+    // The file read whole, or none when it is passed over or recorded.
+    std::optional<FileBytes> read(const std::string& path, const std::string& name) {
         FileBytes file = platform_.read_file_once(path, lidos_);
-        if (file.status == ReadStatus::unreadable) {
+        if (file.status == ReadStatus::unreadable ||
+            (file.status == ReadStatus::too_large && too_large_may_be_cancellation(platform_, path, chave_))) {
             result_.ilegiveis.push_back({platform_.path_to_utf8(path), platform_.path_to_utf8(name), true});
             return std::nullopt;
         }
         if (!file) return std::nullopt;
-        return std::move(file.bytes);
+        return file;
     }
 
     // Parses the bytes into `doc`; false, with the file recorded, when they
@@ -66,6 +91,9 @@ public:
         } catch (const DataError&) {
             result_.ilegiveis.push_back(
                 {platform_.path_to_utf8(path), platform_.path_to_utf8(name), may_be_cancellation(bytes, chave_)});
+            // It may be a cancellation of whatever key it holds: every search
+            // reads it.
+            if (indice_ && holds_cancellation_code(bytes)) indice_->always_read(name);
             return false;
         }
     }
@@ -92,8 +120,8 @@ public:
     bool skips(const std::string& name) { return indice_ && indice_->skips(name); }
     // Whether the file read whole may carry the key; what its bytes say of
     // every key goes to the index.
-    bool may_carry_key(const std::string& name, std::string_view bytes) {
-        return indice_ ? indice_->may_carry_key(name, bytes, precheck_) : precheck_.may_carry_key(bytes);
+    bool may_carry_key(const std::string& name, const FileBytes& file) {
+        return indice_ ? indice_->may_carry_key(name, file, precheck_) : precheck_.may_carry_key(file.bytes);
     }
     void save_index() {
         if (indice_) indice_->save();
@@ -102,9 +130,9 @@ public:
     // A file read for the events only, once the document is known.
     void events_only(const std::string& path, const std::string& name) {
         if (skips(name)) return;
-        const auto bytes = read(path, name);
-        if (!bytes || !may_carry_key(name, *bytes) || !may_hold_event_of_carried_key(*bytes)) return;
-        if (!parse(outro_, *bytes, path, name)) return;
+        const auto file = read(path, name);
+        if (!file || !may_carry_key(name, *file) || !may_hold_event_of_carried_key(file->bytes)) return;
+        if (!parse(outro_, file->bytes, path, name)) return;
         try {
             events(outro_.document_element(), path, name, result_.eventos);
         } catch (const DataError&) {
@@ -192,9 +220,9 @@ ScanResult scan_search(Import& import) {
             // Without the document, nothing beyond the candidates is needed.
             if (i >= listing->candidatos) break;
             if (pass.skips(name)) continue;
-            const auto bytes = pass.read(path, name);
-            if (!bytes || !pass.may_carry_key(name, *bytes)) continue;
-            if (!pass.parse(import.XML(), *bytes, path, name)) continue;
+            const auto file = pass.read(path, name);
+            if (!file || !pass.may_carry_key(name, *file)) continue;
+            if (!pass.parse(import.XML(), file->bytes, path, name)) continue;
             try {
                 const xml::Node root = import.document_element();
                 const std::string key = protocol_key(root, names.protocol, names.key);

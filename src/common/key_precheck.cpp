@@ -35,13 +35,13 @@
 // join), and by (a) one run of bytes equal to the key; as the text holds
 // nothing else but blanks, and tags bound it, that run is maximal, which
 // (d) rules out. So whatever the key, the keys a file passing (a) to (c)
-// can carry are among those maximal runs: keys_carried() lists the ones of
-// an access key's length (and those after an Id attribute's "NFe" or
-// "CTe"), for the search's index of the folder.
-// For the index (keys_carried()), (c) also lets through character
-// references to characters that are no ASCII digit or letter ("&#227;"):
-// like a literal character of that kind, such a reference bounds a run and
-// cannot be part of one, so the argument holds as it is.
+// can carry are among those maximal runs.
+// The index of a folder (keys_carried()) must pass over exactly the files
+// this check passes over, never one more: for every key the check could
+// let a file through for, it names the key. That is every piece of a key's
+// length, in the shape of an access key, of the maximal runs of the bytes
+// (the check finds the key anywhere in them) and of the joined text; a file
+// the check cannot decide ((a) to (c) fail) is always read.
 // The joined text is read the way a parser reads the file, so for a
 // well-formed file it holds exactly that file's character data; a file that
 // is not well-formed cannot be parsed and so never matches.
@@ -138,35 +138,17 @@ Decoding head_decoding(std::string_view bytes) {
     return declared;
 }
 
-// (c): whether the "&" at `amp` starts a predefined entity or, with
-// `char_refs`, a character reference ("&#N;", "&#xH;") to a character
-// that is no ASCII digit or letter: either stands for a character that
-// cannot be part of a key, like a literal one.
-bool harmless_reference(std::string_view bytes, std::size_t amp, bool char_refs) {
-    const std::string_view rest = bytes.substr(amp + 1, 12);
-    if (rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") || rest.starts_with("quot;") ||
-        rest.starts_with("apos;"))
-        return true;
-    if (!char_refs || !rest.starts_with('#')) return false;
-    const bool hex = rest.size() > 1 && rest[1] == 'x';
-    std::uint32_t code = 0;
-    std::size_t i = hex ? 2 : 1;
-    const std::size_t first = i;
-    for (; i < rest.size() && rest[i] != ';'; ++i) {
-        const char c = rest[i];
-        const int digit = c >= '0' && c <= '9'                        ? c - '0'
-                          : hex && lower(c) >= 'a' && lower(c) <= 'f' ? lower(c) - 'a' + 10
-                                                                      : -1;
-        if (digit < 0) return false;
-        code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
-    }
-    if (i == first || i >= rest.size() || code == 0) return false;  // none, cut short or too long
-    return code >= 0x80 || !is_ascii_alnum(static_cast<unsigned char>(code));
+// (c): whether the "&" at `amp` starts one of the five predefined entities,
+// which stand for characters that cannot be part of a key.
+bool harmless_reference(std::string_view bytes, std::size_t amp) {
+    const std::string_view rest = bytes.substr(amp + 1, 5);
+    return rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") ||
+           rest.starts_with("quot;") || rest.starts_with("apos;");
 }
 
-bool has_other_reference(std::string_view bytes, bool char_refs) {
+bool has_other_reference(std::string_view bytes) {
     for (std::size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1))
-        if (!harmless_reference(bytes, pos, char_refs)) return true;
+        if (!harmless_reference(bytes, pos)) return true;
     return false;
 }
 
@@ -204,7 +186,7 @@ bool block_marked(const unsigned char* p) {
 // bytes is first tested as a whole for the few bytes that matter, which most
 // blocks of a fiscal document do not hold, and only blocks that hold one
 // are looked at byte by byte:
-Scan scan(std::string_view bytes, bool utf8, bool char_refs) {
+Scan scan(std::string_view bytes, bool utf8) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     const std::size_t head = bytes.find('<');
@@ -235,7 +217,7 @@ Scan scan(std::string_view bytes, bool utf8, bool char_refs) {
                     }
                     break;
                 case '&':
-                    if (!harmless_reference(bytes, i, char_refs)) reference = true;
+                    if (!harmless_reference(bytes, i)) reference = true;
                     break;
                 case '?':
                     if (i > 0 && p[i - 1] == '<' && i - 1 != head) markup = true;
@@ -340,15 +322,13 @@ private:
 // comment, a CDATA section or a processing instruction is left open, or
 // when an "&" outside them starts no predefined entity (inside them it is a
 // plain character); also when `runs` was stopped.
-bool joined_runs(std::string_view bytes, Runs& runs, bool char_refs) {
+bool joined_runs(std::string_view bytes, Runs& runs) {
     std::size_t pos = 0;
     // The next "!" and "?" (scan() has made every "<!" a comment's or a
     // CDATA section's); both are rare in a fiscal document.
     std::size_t bang = bytes.find('!');
     std::size_t question = bytes.find('?');
-    const auto outside = [&](std::string_view piece) {
-        return !has_other_reference(piece, char_refs) && runs.segment(piece);
-    };
+    const auto outside = [&](std::string_view piece) { return !has_other_reference(piece) && runs.segment(piece); };
     for (;;) {
         while (bang != std::string_view::npos && (bang == 0 || bytes[bang - 1] != '<' || bang <= pos))
             bang = bytes.find('!', bang + 1);
@@ -374,45 +354,62 @@ bool joined_runs(std::string_view bytes, Runs& runs, bool char_refs) {
     }
 }
 
-// Every maximal run of ASCII digits and letters of at least `min_length`
-// characters that the file's text can hold, in order, after (a) to (c)
-// hold: false when they do not (or `on_run` stopped the reading). A run
-// longer than 64 characters is handed over empty.
-// With `joined_only`, only the runs of the joined text that are no run of
-// the bytes are looked for; with `char_refs`, (c) lets character
-// references to characters other than ASCII digits and letters through
-// too, which stand for no character of a key (for the index: the quick
-// check keeps to the five predefined entities).
-bool text_runs(std::string_view bytes, std::size_t min_length, const std::function<bool(std::string_view)>& on_run,
-               bool joined_only, bool char_refs) {
+// The maximal runs of ASCII digits and letters of at least `min_length`
+// characters that the joined text of the file makes of pieces (runs of the
+// bytes are not looked for), in order, after (a) to (c) hold: false when
+// they do not (or `on_run` stopped the reading). A run longer than 64
+// characters is handed over empty.
+bool joined_text_runs(std::string_view bytes, std::size_t min_length,
+                      const std::function<bool(std::string_view)>& on_run) {
     const Decoding decoding = head_decoding(bytes);  // (a)
     if (decoding == Decoding::unknown) return false;
-    Runs runs(min_length, on_run, !joined_only);
-    switch (scan(bytes, decoding == Decoding::utf8, char_refs)) {  // (a), (b), (c)
+    Runs runs(min_length, on_run, false);
+    switch (scan(bytes, decoding == Decoding::utf8)) {  // (a), (b), (c)
         case Scan::maybe:
             return false;
         case Scan::plain:
-            return joined_only || (runs.segment(bytes) && runs.finish());
+            return true;  // nothing to join
         case Scan::markup:
             break;
     }
-    return joined_runs(bytes, runs, char_refs);
+    return joined_runs(bytes, runs);
 }
 
 }  // namespace
 
-bool keys_carried(std::string_view bytes, const std::function<void(std::string_view)>& on_key) {
-    return text_runs(
-        bytes, access_key_length,
-        [&](std::string_view run) {
-            if (run.size() == access_key_length) {
-                on_key(run);
-            } else if (run.size() == access_key_length + 3 && (run.starts_with("NFe") || run.starts_with("CTe"))) {
-                on_key(run.substr(3));
-            }
-            return true;
-        },
-        false, true);
+bool looks_like_access_key(std::string_view text) {
+    if (text.size() != access_key_length) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool digit = c >= '0' && c <= '9';
+        // The emitter's CNPJ (positions 7 to 20) may hold capital letters.
+        if (!digit && !(i >= 6 && i < 20 && c >= 'A' && c <= 'Z')) return false;
+    }
+    return true;
+}
+
+bool keys_carried(std::string_view bytes, const std::function<bool(std::string_view)>& on_key) {
+    // The check finds the key anywhere in the bytes (an attribute, a
+    // comment, inside a longer run): every piece of a key's length of every
+    // run of the bytes that has the shape of a key is named.
+    bool complete = true;
+    const std::function<bool(std::string_view)> pieces = [&](std::string_view run) {
+        if (run.empty()) return complete = false;  // a run too long to be kept across segments
+        for (std::size_t at = 0; at + access_key_length <= run.size(); ++at) {
+            const std::string_view piece = run.substr(at, access_key_length);
+            if (looks_like_access_key(piece) && !on_key(piece)) return complete = false;
+        }
+        return true;
+    };
+    Runs raw(access_key_length, pieces);
+    if (!raw.segment(bytes) || !raw.finish() || !complete) return false;
+    // Then, as the text of an element, a run of the joined text equal to
+    // the key. Where the check cannot decide, it parses the file: so must
+    // the index.
+    const std::function<bool(std::string_view)> joined = [&](std::string_view run) {
+        return !looks_like_access_key(run) || on_key(run) || (complete = false);
+    };
+    return joined_text_runs(bytes, access_key_length, joined) && complete;
 }
 
 bool ansi_keeps_ascii_alnum_apart() {
@@ -479,13 +476,10 @@ bool may_carry_one_of(std::string_view bytes, std::initializer_list<std::string_
         shortest = std::min(shortest, text.size());
     }
     bool found = false;
-    const bool decided = text_runs(
-        bytes, shortest,
-        [&](std::string_view run) {
-            found = std::find(texts.begin(), texts.end(), run) != texts.end();
-            return !found;
-        },
-        true, false);
+    const bool decided = joined_text_runs(bytes, shortest, [&](std::string_view run) {
+        found = std::find(texts.begin(), texts.end(), run) != texts.end();
+        return !found;
+    });
     return found || !decided;
 }
 

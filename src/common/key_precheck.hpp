@@ -40,13 +40,17 @@ private:
 inline constexpr std::size_t access_key_length = 44;
 
 // What the quick check knows of a file for every key at once: false when
-// the file may carry any key (it must always be read); otherwise `on_key`
-// is called with each access key (44 ASCII digits and letters) it may
-// carry, as a key element's text or after the "NFe" or "CTe" of an Id
-// attribute; a key the calls do not name cannot be carried, as far as
-// may_carry_key() can tell for a key of ASCII digits and letters. As fast
-// as the check.
-bool keys_carried(std::string_view bytes, const std::function<void(std::string_view)>& on_key);
+// the file may carry any key (it must always be read), or when `on_key`
+// returned false to stop; otherwise `on_key` has been called with every
+// text in the shape of an access key (looks_like_access_key()) for which
+// KeyPrecheck::may_carry_key() could let the file through (some more than
+// once): a wanted key of that shape the calls do not name is one the check
+// rules out. As fast as the check.
+bool keys_carried(std::string_view bytes, const std::function<bool(std::string_view)>& on_key);
+
+// The shape of an access key: 44 characters, ASCII digits but for the
+// emitter's CNPJ (positions 7 to 20), which may hold capital letters.
+bool looks_like_access_key(std::string_view text);
 
 // The same check for codes of ASCII digits and letters (tpEvento): false
 // only when the file with these bytes cannot hold any of them as the text

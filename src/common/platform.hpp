@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -113,6 +114,7 @@ struct FileBytes {
     // What every platform writes as {status} or {status, bytes}.
     FileBytes(ReadStatus status_, std::string bytes_ = {}, std::optional<FileVersion> version_ = {})
         : status(status_), bytes(std::move(bytes_)), version(std::move(version_)) {}
+
     ReadStatus status = ReadStatus::absent;
     std::string bytes;  // the whole file when read, else empty
     // The version of the file opened, taken from the open descriptor or
@@ -205,6 +207,17 @@ public:
         return read_file(path);
     }
 
+    // Reads the plain file at `path` from its start in pieces of bounded
+    // size, each handed to `on_piece` in order, until the end or until
+    // `on_piece` returns false: a file too large to read whole is looked
+    // at in bounded memory. False when the file could not be opened or
+    // read to the end asked for.
+    virtual bool read_in_pieces(const std::string& path, const std::function<bool(std::string_view)>& on_piece) {
+        (void)path;
+        (void)on_piece;
+        return false;
+    }
+
     // A text in the host's encoding (arguments, paths) converted to the
     // ANSI code page.
     virtual std::string host_to_ansi(std::string_view text) = 0;
@@ -214,6 +227,10 @@ public:
     // missing; nullopt when there is none, it cannot be created, or the
     // index is turned off (the environment variable IDF_SEM_INDICE=1).
     virtual std::optional<std::string> cache_folder() { return std::nullopt; }
+    // Reads a file of the cache folder (an index) as read_file does, but
+    // only a plain file of this user's own that nobody else may write,
+    // never through a link; anything else is ReadStatus::unreadable.
+    virtual FileBytes read_cache_file(const std::string& path) { return read_file(path); }
     // Puts `bytes` at `path` whole: written under a new temporary name
     // beside it, then renamed onto it, so that the path holds the old file
     // or the new one. False when any step failed; nothing of the temporary

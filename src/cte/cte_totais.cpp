@@ -137,7 +137,7 @@ void Tfrmimporta_arquivo_xml_cte::le_diretorio() {
     write_empty_line();
     write_line("[DIRETORIO]");
     // The full path of the file, although the key names a folder.
-    write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(document_path()));
+    write_value("Diretorio_Arquivo_XML=", to_ansi(utf8_to_utf16(platform().path_to_utf8(document_path()))));
 }
 
 }  // namespace idf::cte

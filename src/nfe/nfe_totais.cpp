@@ -148,7 +148,7 @@ void Tfrmimporta_arquivo_xml_nfe::le_observacoes() {
 
 void Tfrmimporta_arquivo_xml_nfe::le_diretorio() {
     write_line("[DIRETORIO]");
-    write_value("Diretorio_Arquivo_XML=", platform().host_to_ansi(document_path()));
+    write_value("Diretorio_Arquivo_XML=", to_ansi(utf8_to_utf16(platform().path_to_utf8(document_path()))));
 }
 
 std::vector<Table> tabelas_totais() {

@@ -54,8 +54,12 @@ public:
     FileBytes read_file_once(const std::string& path, FileIdentities& read) override {
         return base_.read_file_once(path, read);
     }
+    bool read_in_pieces(const std::string& path, const std::function<bool(std::string_view)>& on_piece) override {
+        return base_.read_in_pieces(path, on_piece);
+    }
     std::string host_to_ansi(std::string_view text) override { return base_.host_to_ansi(text); }
     std::optional<std::string> cache_folder() override { return base_.cache_folder(); }
+    FileBytes read_cache_file(const std::string& path) override { return base_.read_cache_file(path); }
     bool replace_file(const std::string& path, std::string_view bytes) override {
         return base_.replace_file(path, bytes);
     }

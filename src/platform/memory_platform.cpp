@@ -164,7 +164,23 @@ FileBytes MemoryPlatform::read_file(const std::string& path) {
     if (it == files.end()) return {ReadStatus::absent, {}};
     if (it->second.size() > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
     if (unreadable.contains(path)) return {ReadStatus::unreadable, {}};
-    return {ReadStatus::read, it->second};
+    std::optional<FileVersion> version;
+    if (const auto opened = opened_versions.find(path); opened != opened_versions.end()) {
+        version = opened->second;
+    } else if (const auto listed = versions.find(path); listed != versions.end() && cache_dir) {
+        version = listed->second;
+    }
+    return {ReadStatus::read, it->second, version};
+}
+
+bool MemoryPlatform::read_in_pieces(const std::string& path, const std::function<bool(std::string_view)>& on_piece) {
+    reads.push_back(path);
+    const auto it = files.find(path);
+    if (it == files.end() || unreadable.contains(path)) return false;
+    const std::string_view bytes = it->second;
+    for (std::size_t at = 0; at < bytes.size(); at += piece_size)
+        if (!on_piece(bytes.substr(at, piece_size))) break;
+    return true;
 }
 
 std::string MemoryPlatform::host_to_ansi(std::string_view text) { return utf8_to_cp1252(text); }

@@ -35,6 +35,11 @@ public:
     // without one is listed without a version. The index of searched
     // folders is kept under cache_dir when set, at the time `clock`.
     std::map<std::string, FileVersion> versions;
+    // The version of the file a read opens, when it is not the one listed
+    // (a link retargeted between the listing and the read).
+    std::map<std::string, FileVersion> opened_versions;
+    // The size of the pieces of read_in_pieces.
+    std::size_t piece_size = 1 << 20;
     std::optional<std::string> cache_dir;
     std::int64_t clock = 0;
 
@@ -55,6 +60,7 @@ public:
     // Arguments are UTF-8.
     IDF_PLATFORM_MEMBERS;
     std::optional<std::string> cache_folder() override;
+    bool read_in_pieces(const std::string& path, const std::function<bool(std::string_view)>& on_piece) override;
     bool replace_file(const std::string& path, std::string_view bytes) override;
     std::int64_t now() override { return clock; }
 

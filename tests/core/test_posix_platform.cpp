@@ -180,26 +180,17 @@ TEST(ReadFile, ReadsPlainFilesOnlyAndTellsWhyNot) {
     EXPECT_EQ(platform.read_file_once(dir.str() + "/g.xml", read).status, ReadStatus::read_before);
 }
 
-TEST(AnsiFaithful, OnlyNamesTheCodePageHoldsExactlyAndWithoutControls) {
-    struct Case {
-        std::string name;
-        bool faithful;
+TEST(PathsShown, EveryNameBecomesUtf8AndUtf8StaysAsItIs) {
+    PosixPlatform platform;
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\xe7\xe3o.xml", "ação.xml"},                // Latin-1 bytes, a Windows archive unpacked here
+        {"nota\xff.xml", "notaÿ.xml"},                 // not UTF-8
+        {"nota\xc0\xae.xml", "nota\u00c0\u00ae.xml"},  // an overlong "." is no UTF-8 either
+        {"nota.xml", "nota.xml"},
+        {"ação €‰ ł \U0001F600.xml", "ação €‰ ł \U0001F600.xml"},
+        {"nota\nx.xml", "nota\nx.xml"},
     };
-    const Case cases[] = {
-        {"nota.xml", true},
-        {"ação €‰ ÿ.xml", true},  // CP1252 letters and signs, the 0x80-0x9F ones included
-        {"nota\nx.xml", false},
-        {"nota\tx.xml", false},
-        {"nota\x1b[2J.xml", false},
-        {"nota\x7f.xml", false},
-        {"nota\xc2\x81.xml", false},      // U+0081, a C1 control CP1252 leaves unassigned
-        {"nota\xc2\x9b.xml", false},      // U+009B
-        {"nota\xe4\xb8\xad.xml", false},  // U+4E2D, not in CP1252
-        {"nota\xff.xml", false},          // not UTF-8
-        {"nota\xc0\xae.xml", false},      // overlong "."
-        {"nota?.xml", true},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ansi_faithful(c.name), c.faithful) << c.name;
+    for (const auto& [name, shown] : cases) EXPECT_EQ(platform.path_to_utf8(name), shown) << name;
 }
 
 // The folder's entries other than `except`.

@@ -121,6 +121,13 @@ std::string resposta_avulsa(const Tipo& t, bool ns, const std::string& tp = "110
     return r.insert(1 + t.resposta.size(), xmlns(t, ns));
 }
 
+// Bytes past what is parsed that hold the key once, starting 20 bytes
+// before the end of the first piece of 1 MiB that the platform reads such
+// a file in, and a cancellation code after it.
+std::string chave_entre_pedacos(const std::string& chave) {
+    return std::string((1u << 20) - 20, ' ') + chave + "<tpEvento>110111</tpEvento>" + std::string(16u << 20, ' ');
+}
+
 std::string ret_env_evento(const Tipo& t, bool ns, const std::string& respostas) {
     return "<retEnvEvento" + xmlns(t, ns) +
            " versao=\"1.00\"><idLote>1</idLote><tpAmb>1</tpAmb><cOrgao>35</cOrgao><cStat>128</cStat>"
@@ -247,10 +254,24 @@ std::vector<Caso> casos(const Tipo& t) {
            com_respostas(t, resposta(t, "", t.chave, "110111", "573") + resposta(t, "", t.chave, "110111", "135"))}},
          false,
          std::vector<std::string>{"nota.xml", "110111", "135"}},
-        {"cancellation larger than any event, never read",
+        {"cancellation padded past what is parsed: its bytes are looked at",
          {{"nota.xml", doc}, {"z.xml", evento(t, "110111", "135") + "<!--" + std::string(17u << 20, ' ') + "-->"}},
          false,
+         importada,
+         {},
+         {},
+         "z.xml"},
+        {"file past what is parsed, the key and no cancellation code",
+         {{"nota.xml", doc}, {"z.xml", evento(t, "110110", "135") + "<!--" + std::string(17u << 20, ' ') + "-->"}},
+         false,
          importada},
+        {"file past what is parsed, the key where two of its pieces meet",
+         {{"nota.xml", doc}, {"z.xml", chave_entre_pedacos(t.chave)}},
+         false,
+         importada,
+         {},
+         {},
+         "z.xml"},
         {"event with prefixed names",
          {{"nota.xml", doc}, {"z.xml", evento(t, "110111", "135", {}, "e:")}},
          false,

@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -233,24 +234,6 @@ private:
 
 }  // namespace
 
-bool ansi_faithful(std::string_view utf8) {
-    bool ascii = true;
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) return false;
-        ascii = ascii && b < 0x80;
-    }
-    // Printable ASCII is CP1252 as it is (the common case, checked for
-    // every file of a folder).
-    if (ascii) return true;
-    const std::string ansi = utf8_to_cp1252(utf8);
-    // The bytes CP1252 leaves unassigned stand for C1 control characters.
-    if (ansi.find_first_of("\x81\x8D\x8F\x90\x9D") != std::string::npos) return false;
-    // Whatever does not come back as it was (a character written as '?',
-    // malformed UTF-8) cannot be named in the code page.
-    return cp1252_to_utf8(ansi) == utf8;
-}
-
 bool mask_matches(std::string_view mask, std::string_view name) { return matches_ignoring_case(mask, name); }
 
 bool name_less(std::string_view a, std::string_view b) { return less_ignoring_case(a, b); }
@@ -322,12 +305,42 @@ std::string PosixPlatform::join_path(std::string_view folder, std::string_view n
 
 namespace {
 
-FileVersion version_of(const struct stat& st) {
+// A version only for times that nanoseconds since 1970 hold in 64 bits
+// with room to compare them (years 1684 to 2255): a file dated beyond is
+// never passed over.
+std::optional<FileVersion> version_of(const struct stat& st) {
+    constexpr std::int64_t limit = 9'000'000'000;  // seconds
     const auto ns = [](const timespec& t) {
         return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + static_cast<std::int64_t>(t.tv_nsec);
     };
-    return {static_cast<std::uint64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim),
-            static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
+    const auto in_range = [&](const timespec& t) { return t.tv_sec > -limit && t.tv_sec < limit; };
+    if (!in_range(st.st_mtim) || !in_range(st.st_ctim)) return std::nullopt;
+    return FileVersion{static_cast<std::uint64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim),
+                       static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
+}
+
+// Whether the file system of the open folder `dir` moves a file's change
+// time on every write: only there can a file whose size, times and
+// identity are unchanged be taken as unchanged. FAT and exFAT (kernel or
+// FUSE), every other FUSE file system and unknown types keep no index.
+bool change_time_trusted(int dir) {
+    struct statfs fs {};
+    if (::fstatfs(dir, &fs) != 0) return false;
+    switch (static_cast<std::uint32_t>(fs.f_type)) {
+        case 0xEF53:      // ext2, ext3, ext4
+        case 0x58465342:  // xfs
+        case 0x9123683E:  // btrfs
+        case 0x01021994:  // tmpfs
+        case 0x2FC12FC1:  // zfs
+        case 0xF2F52010:  // f2fs
+        case 0x6969:      // nfs
+        case 0xFF534D42:  // cifs
+        case 0xFE534D42:  // smb2
+        case 0x517B:      // smb
+            return true;
+        default:
+            return false;
+    }
 }
 
 // The plain files of `folder` (made absolute) matching `mask`, sorted; the
@@ -347,21 +360,30 @@ std::optional<DirectoryListing> list_files(std::string folder, const std::string
     DirectoryListing listing;
     listing.folder = folder;
     listing.mask = mask;
+    const int dir_fd = ::dirfd(dir.get());
+    struct stat folder_st {};
+    with_versions = with_versions && ::fstat(dir_fd, &folder_st) == 0 && change_time_trusted(dir_fd);
     std::vector<std::pair<std::string, std::optional<FileVersion>>> found;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name.empty() || name.front() == '.') continue;  // hidden, and "." and ".."
         if (!mask_matches(mask, name)) continue;
-        if (!ansi_faithful(name)) continue;  // see read_file
         // A plain file as the directory entry says; anything else (a link
         // to follow, a file system that does not say) is asked for, and so
-        // is the version of every file when it is wanted.
+        // is the version of every file when it is wanted. A link that
+        // leads nowhere is nothing there; one whose target cannot be
+        // reached (no permission on its way) is listed, to be found
+        // unreadable.
         std::optional<FileVersion> version;
         if (entry->d_type != DT_REG || with_versions) {
             struct stat file {};
-            const bool known = ::fstatat(::dirfd(dir.get()), entry->d_name, &file, 0) == 0;
-            if (entry->d_type != DT_REG && (!known || !S_ISREG(file.st_mode))) continue;
-            if (known && S_ISREG(file.st_mode)) version = version_of(file);
+            const bool known = ::fstatat(dir_fd, entry->d_name, &file, 0) == 0;
+            if (!known && (errno == ENOENT || errno == ENOTDIR)) continue;
+            if (entry->d_type != DT_REG && known && !S_ISREG(file.st_mode)) continue;
+            // A file on another file system (through a link) is never
+            // passed over: its change time is not known to move.
+            if (with_versions && known && S_ISREG(file.st_mode) && file.st_dev == folder_st.st_dev)
+                version = version_of(file);
         }
         found.emplace_back(name, version);
     }
@@ -424,36 +446,29 @@ std::unique_ptr<OutputFile> PosixPlatform::create_file(const std::string& path) 
 
 namespace {
 
-// read_file, and read_file_once with `read`.
-FileBytes read_plain_file(const std::string& path, FileIdentities* read) {
-    // A path the ANSI file functions of Windows could not open either, and
-    // that the exchange file could not name exactly (its folder line would
-    // name another file): such a file cannot be opened here.
-    if (!ansi_faithful(path)) return {ReadStatus::unreadable, {}};
+// read_file, and read_file_once with `read`; the version of the file
+// opened with `with_version`.
+FileBytes read_plain_file(const std::string& path, FileIdentities* read, bool with_version) {
     // O_NONBLOCK: a FIFO or device under an .xml name must not hang us.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
         return {errno == ENOENT || errno == ENOTDIR || errno == ENXIO ? ReadStatus::absent : ReadStatus::unreadable,
                 {}};
     }
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return {ReadStatus::unreadable, {}};
+    if (::fstat(fd.get(), &st) != 0) return {ReadStatus::unreadable, {}};
     if (!S_ISREG(st.st_mode)) return {ReadStatus::absent, {}};
     if (read && !read->insert({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}))
         return {ReadStatus::read_before, {}};
     // A file larger than the XML layer parses is never read: a huge file
     // under an .xml name must not fill the memory nor cost its reading.
     if (static_cast<std::uintmax_t>(st.st_size) > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
-    FileBytes file{ReadStatus::read, {}};
+    FileBytes file{ReadStatus::read, {}, with_version ? version_of(st) : std::nullopt};
     std::string& bytes = file.bytes;
     bytes.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return {ReadStatus::unreadable, {}};
@@ -467,18 +482,46 @@ FileBytes read_plain_file(const std::string& path, FileIdentities* read) {
 
 }  // namespace
 
-FileBytes PosixPlatform::read_file(const std::string& path) { return read_plain_file(path, nullptr); }
+FileBytes PosixPlatform::read_file(const std::string& path) { return read_plain_file(path, nullptr, index_wanted()); }
 
 FileBytes PosixPlatform::read_file_once(const std::string& path, FileIdentities& read) {
-    return read_plain_file(path, &read);
+    return read_plain_file(path, &read, index_wanted());
+}
+
+bool PosixPlatform::read_in_pieces(const std::string& path, const std::function<bool(std::string_view)>& on_piece) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    std::string piece(1 << 20, '\0');
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), piece.data(), piece.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0 || !on_piece(std::string_view(piece.data(), static_cast<std::size_t>(n)))) return true;
+    }
 }
 
 std::string PosixPlatform::host_to_ansi(std::string_view text) { return utf8_to_cp1252(text); }
+
+std::string PosixPlatform::path_to_utf8(std::string_view path) {
+    // Names are bytes: one that is no UTF-8 (a Windows archive unpacked
+    // here) is shown as the single-byte names of its origin.
+    if (utf16_to_utf8(utf8_to_utf16(path)) == path) return std::string(path);
+    return cp1252_to_utf8(path);
+}
 
 bool PosixPlatform::index_wanted() const {
     const char* off = std::getenv("IDF_SEM_INDICE");
     return !index_off_ && !(off && std::string_view(off) == "1");
 }
+
+namespace {
+
+// Whether what `st` describes is this user's own and nobody else may write
+// it: what an index, which decides which files are not read, must be.
+bool private_to_user(const struct stat& st) { return st.st_uid == ::geteuid() && (st.st_mode & 022) == 0; }
+
+}  // namespace
 
 std::optional<std::string> PosixPlatform::cache_folder() {
     if (!index_wanted()) return std::nullopt;
@@ -493,9 +536,37 @@ std::optional<std::string> PosixPlatform::cache_folder() {
     ::mkdir(base.c_str(), 0700);  // the parent of the cache folder: mkdir -p's last step is enough
     std::string folder = base + "/integracao-docs-fiscal";
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
+    // Another user who can write there could plant an index that hides a
+    // file from the search: the folder must be this user's own, a folder
+    // and not a link, that no one else may write; and its parent must not
+    // let others rename it away (writable by others only with the sticky
+    // bit, as /tmp).
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !private_to_user(st)) return std::nullopt;
+    struct stat parent {};
+    if (::stat(base.c_str(), &parent) != 0 || ((parent.st_mode & 022) != 0 && (parent.st_mode & S_ISVTX) == 0))
+        return std::nullopt;
     return folder;
+}
+
+FileBytes PosixPlatform::read_cache_file(const std::string& path) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    if (!fd) return {errno == ENOENT ? ReadStatus::absent : ReadStatus::unreadable, {}};
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || !private_to_user(st))
+        return {ReadStatus::unreadable, {}};
+    if (static_cast<std::uintmax_t>(st.st_size) > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
+    FileBytes file{ReadStatus::read, std::string(static_cast<std::size_t>(st.st_size), '\0')};
+    std::size_t done = 0;
+    while (done < file.bytes.size()) {
+        const ssize_t n = ::read(fd.get(), file.bytes.data() + done, file.bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {ReadStatus::unreadable, {}};
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    file.bytes.resize(done);
+    return file;
 }
 
 bool PosixPlatform::replace_file(const std::string& path, std::string_view bytes) {

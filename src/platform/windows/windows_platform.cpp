@@ -749,6 +749,19 @@ FileBytes WindowsPlatform::read_file_once(const std::string& path, FileIdentitie
     return read_plain_file(path, &read, index_wanted());
 }
 
+bool WindowsPlatform::read_in_pieces(const std::string& path, const std::function<bool(std::string_view)>& on_piece) {
+    const UniqueHandle handle =
+        checked(CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle || GetFileType(handle.get()) != FILE_TYPE_DISK) return false;
+    std::string piece(1 << 20, '\0');
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(handle.get(), piece.data(), static_cast<DWORD>(piece.size()), &got, nullptr)) return false;
+        if (got == 0 || !on_piece(std::string_view(piece.data(), got))) return true;
+    }
+}
+
 std::string WindowsPlatform::host_to_ansi(std::string_view text) { return to_ansi(utf8_to_utf16(text)); }
 
 bool WindowsPlatform::index_wanted() const {

@@ -53,6 +53,7 @@ public:
     IDF_PLATFORM_MEMBERS;
     // The identity is the one of the file opened, taken before reading it.
     FileBytes read_file_once(const std::string& path, FileIdentities& read) override;
+    bool read_in_pieces(const std::string& path, const std::function<bool(std::string_view)>& on_piece) override;
     // The path as valid UTF-8: a lone surrogate becomes U+FFFD.
     std::string path_to_utf8(std::string_view path) override;
     // Only a plain file or a link is deleted; the file identity is the

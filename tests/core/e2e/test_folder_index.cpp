@@ -30,6 +30,14 @@ std::string cancelamento(const std::string& key) {
            "<nProt>135240000999999</nProt></infEvento></retEvento></procEventoNFe>";
 }
 
+// A cancellation of `key` cut 20 characters into its key element, as a
+// broken download leaves it: the key stands whole only in the event's Id.
+std::string cancelamento_cortado(const std::string& key, const std::string& tipo) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><procEventoNFe xmlns=\"http://www.portalfiscal.inf.br/nfe\" "
+           "versao=\"1.00\"><evento versao=\"1.00\"><infEvento Id=\"ID" +
+           tipo + key + "01\"><tpAmb>1</tpAmb><chNFe>" + key.substr(0, 20);
+}
+
 void write_bytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
@@ -74,6 +82,12 @@ TEST(FolderIndex, ASecondSearchFindsWhatReadingEveryFileFinds) {
         std::function<void(Row&)> change;  // after the first search
         bool cancelled;
         std::function<void(Row&)> before = {};  // right before the first search
+        bool unreadable = false;                // refused for a file that may be the cancellation
+        bool indexed = true;                    // an index is kept
+    };
+    const auto shared_cache = [](Row& r) {
+        fs::create_directory(r.cache.str() + "/integracao-docs-fiscal");
+        fs::permissions(r.cache.str() + "/integracao-docs-fiscal", fs::perms::all);
     };
     const Case cases[] = {
         {"a file rewritten with the same size and time (another key, then this one)",
@@ -108,6 +122,25 @@ TEST(FolderIndex, ASecondSearchFindsWhatReadingEveryFileFinds) {
          true},
         {"a cache folder that cannot be made", [&](Row& r) { r.xml.write("c-evento.xml", cancelamento(nfe_key)); },
          true, [&](Row& r) { r.cache_home = r.cache.write("arquivo", "x"); }},
+        {"a damaged cancellation, cut inside its key",
+         [&](Row& r) { r.xml.write("c-evento.xml", cancelamento_cortado(nfe_key, "110111")); },
+         false,
+         {},
+         true},
+        {"a damaged cancellation by substitution",
+         [&](Row& r) { r.xml.write("c-evento.xml", cancelamento_cortado(nfe_key, "110112")); },
+         false,
+         {},
+         true},
+        {"a cache folder others may write",
+         [&](Row& r) { rewrite_keeping_time(r.path("a-evento.xml"), cancelamento(nfe_key)); }, true, shared_cache,
+         false, false},
+        {"a cache folder that is a link", [&](Row& r) { r.xml.write("c-evento.xml", cancelamento(nfe_key)); }, true,
+         [&](Row& r) {
+             fs::create_directory(r.cache.str() + "/alvo");
+             fs::create_directory_symlink(r.cache.str() + "/alvo", r.cache.str() + "/integracao-docs-fiscal");
+         },
+         false, false},
     };
     std::vector<std::unique_ptr<Row>> rows;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -127,11 +160,13 @@ TEST(FolderIndex, ASecondSearchFindsWhatReadingEveryFileFinds) {
         const ProcessResult first = r.search();
         ASSERT_EQ(first.exit_code, 0) << first.out << first.err;
         EXPECT_EQ(names_in(r.xml.str()), listed);
-        EXPECT_EQ(r.cache_home == r.cache.str(), !r.index().empty());
+        EXPECT_EQ(r.cache_home == r.cache.str() && c.indexed, !r.index().empty());
         c.change(r);
         const std::set<std::string> changed = names_in(r.xml.str());
         const ProcessResult second = r.search();
-        EXPECT_EQ(second.exit_code, c.cancelled ? 1 : 0) << second.out << second.err;
+        EXPECT_EQ(second.exit_code, c.cancelled || c.unreadable ? 1 : 0) << second.out << second.err;
+        EXPECT_EQ(second.out.find("que Pode Conter o Evento de Cancelamento") != std::string::npos, c.unreadable)
+            << second.out;
         EXPECT_EQ(second.out.find("\"cancelamento\":null") == std::string::npos, c.cancelled) << second.out;
         EXPECT_EQ(names_in(r.xml.str()), changed);
     }
