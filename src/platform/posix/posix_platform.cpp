@@ -446,6 +446,21 @@ std::unique_ptr<OutputFile> PosixPlatform::create_file(const std::string& path) 
 
 namespace {
 
+// Reads the open file into `bytes`, at most its size, and cuts it to what
+// was read (a file that shrank meanwhile). False on a read error.
+bool read_to_end(int fd, std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    return true;
+}
+
 // read_file, and read_file_once with `read`; the version of the file
 // opened with `with_version`.
 FileBytes read_plain_file(const std::string& path, FileIdentities* read, bool with_version) {
@@ -463,20 +478,9 @@ FileBytes read_plain_file(const std::string& path, FileIdentities* read, bool wi
     // A file larger than the XML layer parses is never read: a huge file
     // under an .xml name must not fill the memory nor cost its reading.
     if (static_cast<std::uintmax_t>(st.st_size) > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
-    FileBytes file{ReadStatus::read, {}, with_version ? version_of(st) : std::nullopt};
-    std::string& bytes = file.bytes;
-    bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return {ReadStatus::unreadable, {}};
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    bytes.resize(done);
+    FileBytes file{ReadStatus::read, std::string(static_cast<std::size_t>(st.st_size), '\0'),
+                   with_version ? version_of(st) : std::nullopt};
+    if (!read_to_end(fd.get(), file.bytes)) return {ReadStatus::unreadable, {}};
     return file;
 }
 
@@ -557,15 +561,7 @@ FileBytes PosixPlatform::read_cache_file(const std::string& path) {
         return {ReadStatus::unreadable, {}};
     if (static_cast<std::uintmax_t>(st.st_size) > xml::Document::max_file_size) return {ReadStatus::too_large, {}};
     FileBytes file{ReadStatus::read, std::string(static_cast<std::size_t>(st.st_size), '\0')};
-    std::size_t done = 0;
-    while (done < file.bytes.size()) {
-        const ssize_t n = ::read(fd.get(), file.bytes.data() + done, file.bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return {ReadStatus::unreadable, {}};
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    file.bytes.resize(done);
+    if (!read_to_end(fd.get(), file.bytes)) return {ReadStatus::unreadable, {}};
     return file;
 }
 
