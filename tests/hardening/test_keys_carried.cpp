@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/key_precheck.hpp"
 #include "hardening_support.hpp"
+#include "search/key_precheck.hpp"
 
 namespace idf {
 namespace {
