@@ -2,7 +2,8 @@
 #   cmake -DSOURCE_DIR=<repository> -P cmake/check_layers.cmake
 # It fails, naming file and header, when an include runs against the
 # layering of docs/architecture.md. A rule is: the files matched by a glob
-# must not include any header whose path matches a regular expression.
+# (in the folder and below it) must not include a header whose path starts
+# with a match of a regular expression.
 
 set(stages "common/(fields|protocolo|lista_eventos|result_json|reforma_tributaria|autenticidade)\\.hpp")
 set(document_types "(nfe|cte)/")
@@ -20,7 +21,12 @@ set(rules
   "src/common/messages.hpp" "search/|${stages}|${document_types}"
   "src/common/platform.hpp" "search/|${stages}|${document_types}"
   # The course serves both document types and every caller.
-  "src/common/*" "${document_types}|${callers}"
+  "src/common/*" "platform/|${document_types}|${callers}"
+  # The platforms implement the driver's interface; no stage, type or caller.
+  "src/platform/*" "${stages}|${document_types}|${callers}"
+  # Each document type stands on the course alone.
+  "src/nfe/*" "cte/|platform/|${callers}"
+  "src/cte/*" "nfe/|platform/|${callers}"
 )
 
 set(broken "")
@@ -30,7 +36,7 @@ foreach(i RANGE 0 ${last} 2)
   math(EXPR j "${i} + 1")
   list(GET rules ${i} glob)
   list(GET rules ${j} forbidden)
-  file(GLOB files "${SOURCE_DIR}/${glob}")
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${glob}")
   foreach(file IN LISTS files)
     file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
     foreach(line IN LISTS includes)
