@@ -81,9 +81,10 @@ TEST(FolderIndex, ASecondSearchFindsWhatReadingEveryFileFinds) {
         const char* what;
         std::function<void(Row&)> change;  // after the first search
         bool cancelled;
-        std::function<void(Row&)> before = {};  // right before the first search
-        bool unreadable = false;                // refused for a file that may be the cancellation
-        bool indexed = true;                    // an index is kept
+        std::function<void(Row&)> before = {};   // right before the first search
+        bool unreadable = false;                 // refused for a file that may be the cancellation
+        bool indexed = true;                     // an index is kept
+        std::function<void(Row&)> prepare = {};  // when the folder is made, before its files are dated
     };
     const auto shared_cache = [](Row& r) {
         fs::create_directory(r.cache.str() + "/integracao-docs-fiscal");
@@ -141,12 +142,26 @@ TEST(FolderIndex, ASecondSearchFindsWhatReadingEveryFileFinds) {
              fs::create_directory_symlink(r.cache.str() + "/alvo", r.cache.str() + "/integracao-docs-fiscal");
          },
          false, false},
+        {"a document whose key is written with character references, unchanged",
+         [](Row&) {},
+         false,
+         {},
+         false,
+         true,
+         [&](Row& r) {
+             // "&#51;" is the key's first digit, 3, wherever the key stands.
+             std::string bytes = read_bytes(r.path("b-nota.xml")).value();
+             for (auto at = bytes.find(nfe_key); at != std::string::npos; at = bytes.find(nfe_key, at))
+                 bytes.replace(at, 1, "&#51;");
+             write_bytes(r.path("b-nota.xml"), bytes);
+         }},
     };
     std::vector<std::unique_ptr<Row>> rows;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         Row& r = *rows.emplace_back(std::make_unique<Row>());
         copy_document(r.xml, nfe_document, "b-nota.xml");
         r.xml.write("a-evento.xml", cancelamento(outra));
+        if (cases[i].prepare) cases[i].prepare(r);
         for (const auto& entry : fs::directory_iterator(r.xml.str())) fs::last_write_time(entry.path(), hour_ago);
     }
     // Every file older than the index by more than a tick of any clock.
