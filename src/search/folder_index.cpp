@@ -229,12 +229,11 @@ bool FolderIndex::skips(std::string_view name) {
 bool FolderIndex::may_carry_key(std::string_view name, const FileBytes& file, const KeyPrecheck& precheck) {
     // The quick check decides for every file read: the index only learns
     // from it what it may pass over next time.
-    const bool carries = precheck.may_carry_key(file.bytes);
     // A file the index records must be the one the listing gave: the bytes
     // of the file opened, of the version listed, read whole (no more bytes
     // than the XML layer takes).
     const auto at = path_ && file.bytes.size() <= xml::Document::max_file_size ? position(name) : std::nullopt;
-    if (!at || !versions_[*at] || file.version != versions_[*at]) return carries;
+    if (!at || !versions_[*at] || file.version != versions_[*at]) return precheck.may_carry_key(file.bytes);
     Entry entry;
     entry.state = fresh;
     entry.first_key = static_cast<std::uint32_t>(keys_.size());
@@ -251,6 +250,11 @@ bool FolderIndex::may_carry_key(std::string_view name, const FileBytes& file, co
     // The check let the file through for the wanted key, which the index
     // would not name: never pass over it.
     const bool named = !usable_ || std::binary_search(mine, keys_.end(), wanted_);
+    // Every key the check could let these bytes through for is named
+    // (keys_carried()): when the wanted one is not, the check would pass
+    // the file over, and its answer is known without reading the bytes
+    // again. Otherwise it is asked.
+    const bool carries = entry.always_read || named ? precheck.may_carry_key(file.bytes) : false;
     if (count > max_keys || (carries && !named)) entry.always_read = true;
     if (entry.always_read) {
         keys_.resize(entry.first_key);

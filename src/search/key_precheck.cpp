@@ -14,17 +14,21 @@
 //      "<![CDATA[": no document type declaration, hence no entity but the
 //      five predefined ones;
 //  (c) every "&" outside comments, CDATA sections and processing
-//      instructions starts "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;":
-//      no character reference, no other entity (inside them "&" is a plain
-//      character, as the query strings of an NFC-e's QR code have it);
+//      instructions starts "&amp;", "&lt;", "&gt;", "&quot;", "&apos;" or
+//      a character reference to a character that is no ASCII digit or
+//      letter ("&#227;"): no reference that spells a digit or a letter, no
+//      other entity (inside them "&" is a plain character, as the query
+//      strings of an NFC-e's QR code have it);
 //  (d) the key is none of the maximal runs of ASCII digits and letters of
 //      its bytes or, when it holds a comment, a CDATA section or a
 //      processing instruction after its head, of its joined text: the
 //      bytes read in order with each comment and processing instruction
 //      left out and each CDATA section replaced by its content (a
 //      construct left open makes the file parsed).
-// By (b) and (c) character data is written literally, except the five
-// predefined entities, which are not digits or letters, and a CDATA
+// By (b) and (c) character data is written literally, except references
+// to characters that are not ASCII digits or letters, each of which, like
+// its "&" and ";" in the bytes, ends a run (its own digits are a run apart,
+// which only makes the check let more through), and a CDATA
 // section's content is its text as written. A text node is the character
 // data between two pieces of markup, a CDATA node the content of one
 // section; a parser that joins neighbouring text, CDATA sections and the
@@ -138,12 +142,44 @@ Decoding head_decoding(std::string_view bytes) {
     return declared;
 }
 
-// (c): whether the "&" at `amp` starts one of the five predefined entities,
-// which stand for characters that cannot be part of a key.
+// (c): whether the "&" at `amp` starts a reference to a character that
+// cannot be part of a key: one of the five predefined entities, or a
+// character reference to anything but an ASCII digit or letter (an accent
+// written "&#227;", a line break "&#13;"). Such a character ends a run of
+// the text exactly where the reference's "&" and ";" end the runs of the
+// bytes, and the check, active only where the ANSI conversion keeps every
+// other character apart from ASCII digits and letters, never reads it as
+// one; the reference's own digits only make a short run of their own.
 bool harmless_reference(std::string_view bytes, std::size_t amp) {
     const std::string_view rest = bytes.substr(amp + 1, 5);
-    return rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") ||
-           rest.starts_with("quot;") || rest.starts_with("apos;");
+    if (rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") || rest.starts_with("quot;") ||
+        rest.starts_with("apos;"))
+        return true;
+    std::size_t at = amp + 1;
+    if (at >= bytes.size() || bytes[at] != '#') return false;
+    const bool hex = ++at < bytes.size() && bytes[at] == 'x';
+    if (hex) ++at;
+    // More digits than any character needs (leading zeros included): the
+    // check does not decide.
+    constexpr std::size_t most_digits = 8;
+    std::uint32_t value = 0;
+    std::size_t digits = 0;
+    for (; at < bytes.size() && digits <= most_digits; ++at, ++digits) {
+        const char c = bytes[at];
+        std::uint32_t digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<std::uint32_t>(c - '0');
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = static_cast<std::uint32_t>(c - 'a' + 10);
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = static_cast<std::uint32_t>(c - 'A' + 10);
+        } else {
+            break;
+        }
+        value = value * (hex ? 16 : 10) + digit;
+    }
+    if (digits == 0 || digits > most_digits || at >= bytes.size() || bytes[at] != ';') return false;
+    return value >= 0x80 || !is_ascii_alnum(static_cast<unsigned char>(value));
 }
 
 bool has_other_reference(std::string_view bytes) {
@@ -395,9 +431,25 @@ bool keys_carried(std::string_view bytes, const std::function<bool(std::string_v
     bool complete = true;
     const std::function<bool(std::string_view)> pieces = [&](std::string_view run) {
         if (run.empty()) return complete = false;  // a run too long to be kept across segments
-        for (std::size_t at = 0; at + access_key_length <= run.size(); ++at) {
-            const std::string_view piece = run.substr(at, access_key_length);
-            if (looks_like_access_key(piece) && !on_key(piece)) return complete = false;
+        // A key is digits and capitals: only stretches of those long enough
+        // are looked at (base64 text, with its small letters, has few).
+        // Such a stretch holds one of the positions a key's length apart,
+        // so only those are looked at, and the stretch followed both ways.
+        const auto key_character = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); };
+        for (std::size_t probe = access_key_length - 1; probe < run.size();) {
+            if (!key_character(run[probe])) {
+                probe += access_key_length;
+                continue;
+            }
+            std::size_t start = probe;
+            while (start > 0 && key_character(run[start - 1])) --start;
+            std::size_t end = probe + 1;
+            while (end < run.size() && key_character(run[end])) ++end;
+            for (std::size_t at = start; at + access_key_length <= end; ++at) {
+                const std::string_view piece = run.substr(at, access_key_length);
+                if (looks_like_access_key(piece) && !on_key(piece)) return complete = false;
+            }
+            probe = end + access_key_length;
         }
         return true;
     };

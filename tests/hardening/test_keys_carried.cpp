@@ -42,8 +42,10 @@ std::vector<Case> cases() {
          std::nullopt},
         {"a hexadecimal reference to a letter", test::nfe_doc(K) + "<a>&#x41;</a>", std::nullopt},
         {"a reference cut short", test::nfe_doc(K) + "<a>&#227</a>", std::nullopt},
-        // The quick check parses every file with a character reference.
-        {"an accent by reference", test::nfe_doc(K) + "<x>N&#xE3;o</x>", std::nullopt},
+        {"a reference with more digits than any character needs", test::nfe_doc(K) + "<a>&#000000227;</a>",
+         std::nullopt},
+        // A reference to any other character ends a run, as its "&" does.
+        {"an accent and a line break by reference", test::nfe_doc(K) + "<x>N&#xE3;o&#13;" + B + "</x>", Keys{{K, B}}},
         {"a document type declaration", "<!DOCTYPE nfeProc>" + test::nfe_doc(K).substr(38), std::nullopt},
         {"a CDATA section left open", test::nfe_doc(K) + "<![CDATA[" + B, std::nullopt},
         {"plain", test::nfe_doc(K), Keys{{K}}},
@@ -54,6 +56,8 @@ std::vector<Case> cases() {
         {"in an Id attribute, and in the QR code's query string",
          test::nfe_doc(B) + "<infNFe Id=\"NFe" + K + "\"/><qrCode><![CDATA[?p=" + K + "|2&x=1]]></qrCode>",
          Keys{{B, K, K}}},
+        {"two keys in one run of base64, apart by a small letter",
+         test::nfe_doc(B) + "<X509Certificate>MIIb+" + K + "x" + B + "AZ/9q</X509Certificate>", Keys{{B, K, B}}},
         {"inside a longer run, or in a comment", test::nfe_doc(B + "0") + "<!-- " + K + " -->",
          Keys{{B, B.substr(1) + "0", K}}},
         {"a cancellation cut inside its key, the key whole in the Id only", cut,

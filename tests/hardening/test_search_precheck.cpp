@@ -275,7 +275,7 @@ TEST(SearchPrecheck, ChoosesTheFileThatAFullParseChooses) {
 // Every file of the corpus whose protocol key a full parse reads is one the
 // quick check lets through for that key; and for a key it does not hold,
 // the check passes over every document but those that hold a character
-// reference (an accent written as "&#227;"), NFC-e with their QR code in a
+// reference to a digit or letter, NFC-e with their QR code in a
 // CDATA section included, which is what makes a large folder fast.
 TEST(SearchPrecheck, CorpusFilesPassForTheirOwnKeyAndMostAreSkippedForAnother) {
     IDF_REQUIRE_CORPUS();
@@ -374,8 +374,22 @@ TEST(SearchPrecheck, AnswersMaybeForEveryConstructThatCanSpellTheKey) {
         {"bare ampersand inside a comment", plain + "<!-- a & b -->", false},
         {"reference to a digit beside a CDATA section", plain + "<a><![CDATA[x]]>&#51;</a>", true},
         {"reference to a digit", plain + "&#51;", true},
-        {"reference to a carriage return", plain + "&#13;", true},
-        {"reference to an accented letter", plain + "&#216;", true},
+        {"reference to a digit with leading zeros", plain + "&#00051;", true},
+        {"hexadecimal reference to a digit", plain + "&#x33;", true},
+        {"hexadecimal reference to a letter, in capitals", plain + "&#x4E;", true},
+        {"reference to a small letter", plain + "&#97;", true},
+        {"hexadecimal reference with a capital X", plain + "&#X33;", true},
+        {"reference with more digits than any character needs", plain + "&#000000216;", true},
+        {"reference without its semicolon", plain + "&#216 ", true},
+        {"reference without digits", plain + "&#;", true},
+        {"reference to a carriage return", plain + "&#13;", false},
+        {"reference to an accented letter", plain + "&#216;", false},
+        {"hexadecimal reference to an accented letter", plain + "&#xe3;&#xC7;", false},
+        {"reference to the character after z", plain + "&#123;", false},
+        {"another key split by a reference to a blank",
+         nfe_doc(std::string(key_b).substr(0, 20) + "&#32;" + std::string(key_b).substr(20)), false},
+        {"the key split by a reference to a blank, then a reference to a digit",
+         nfe_doc(K.substr(0, 20) + "&#32;" + K.substr(20)) + "&#51;", true},
         {"entity reference", plain + "&k;", true},
         {"bare ampersand", plain + "& ", true},
         {"predefined entities", plain + "&amp;&lt;&gt;&quot;&apos;", false},

@@ -73,6 +73,7 @@ struct Case {
     int code;
     std::vector<std::string> mensagens;  // checked when code is 1
     std::function<void(const Scene&)> after;
+    bool sem_indice = false;  // the tool reads every file, its listing without versions
 };
 
 // What the link at `path` leads to; empty when it is no link.
@@ -368,6 +369,22 @@ TEST(OutputPaths, Tool) {
         c.pasta = "{XML}";
         cases.push_back(std::move(c));
     }
+    for (const bool sem_indice : {false, true}) {
+        cases.push_back({sem_indice ? "a link in the searched folder to the output, without the index"
+                                    : "a link in the searched folder to the output",
+                         [](Scene& s) {
+                             copy_document(s.out, nfe_document, ini_name);
+                             fs::create_symlink(s.ini(), s.xml.path() / "link.xml");
+                         },
+                         nfe_key,
+                         "{XML}",
+                         "",
+                         "{OUT}",
+                         2,
+                         {},
+                         [](const Scene& s) { expect_unchanged(s.ini(), nfe_document); },
+                         sem_indice});
+    }
     cases.push_back({"an old file in a read-only folder",
                      [](Scene& s) { s.out.write(ini_name, "[OLD]\r\n"); },
                      nfe_key,
@@ -391,6 +408,7 @@ TEST(OutputPaths, Tool) {
         std::vector<std::string> args{"nfe", "--saida", spelt(c.saida), "--json"};
         if (!c.chave.empty()) args.insert(args.end(), {"--chave", c.chave, "--pasta", spelt(c.pasta)});
         if (!c.arquivo_xml.empty()) args.insert(args.end(), {"--arquivo", spelt(c.arquivo_xml)});
+        if (c.sem_indice) args.push_back("--sem-indice");
         std::optional<ReadOnlyFolder> read_only;
         if (c.mensagens.size() == 2) {
             read_only.emplace(s.out.str());
