@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "common/key_precheck.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/memory_platform.hpp"
+#include "search/key_precheck.hpp"
 #include "values/regional.hpp"
 #include "xml/tree.hpp"
 

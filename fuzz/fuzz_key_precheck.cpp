@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "common/key_precheck.hpp"
 #include "common/platform.hpp"
 #include "fuzz_support.hpp"
+#include "search/key_precheck.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
 #   1. the Linux build (core library, shared library, command-line tool), warnings as errors;
+#      then plain Release builds of everything with GCC and with Clang, warnings as errors too
+#      (the optimiser of a Release build warns where the others do not);
 #   2. its test suite, with the real documents of IDF_CORPUS_DIR;
 #   3. the same suite without them: every test passes or is skipped, and nothing outside
 #      scripts/ and .ci/ names a folder outside the repository;
@@ -128,6 +130,14 @@ rm -f build/junit.xml build/junit-without-documents.xml build-asan/junit.xml
 step "set-up" none bash scripts/setup.sh
 step "build" none bash -c "cmake -S '$root' -B '$root/build' -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DIDF_WERROR=ON ${launcher[*]} >/dev/null && cmake --build '$root/build' -j $jobs"
+# release_build NAME C-COMPILER C++-COMPILER: builds everything in build-release-NAME.
+release_build() {
+  cmake -S "$root" -B "$root/build-release-$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DIDF_WERROR=ON \
+    -DCMAKE_C_COMPILER="$2" -DCMAKE_CXX_COMPILER="$3" "${launcher[@]}" >/dev/null &&
+    cmake --build "$root/build-release-$1" -j "$jobs"
+}
+step "release build (GCC)" none release_build gcc gcc g++
+step "release build (Clang)" none release_build clang clang clang++
 step "tests" "junit:$root/build/junit.xml" \
   ctest --test-dir "$root/build" --output-on-failure -j "$jobs" --timeout 300 --output-junit "$root/build/junit.xml"
 step "nothing outside the repository" none self_contained

@@ -12,13 +12,13 @@
 #include <optional>
 #include <string>
 
-#include "common/diagnostico.hpp"
 #include "common/messages.hpp"
 #include "common/result_json.hpp"
 #include "cte/uimporta_arquivo_xml_cte.hpp"
 #include "nfe/uimporta_arquivo_xml_nfe.hpp"
 #include "platform/headless_platform.hpp"
 #include "platform/posix/posix_platform.hpp"
+#include "search/diagnostico.hpp"
 #include "values/regional.hpp"
 #include "values/text.hpp"
 

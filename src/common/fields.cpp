@@ -271,8 +271,11 @@ void write_each(Import& import, xml::Node parent, const Field& field) {
     Field each = field;
     each.child = {};
     int number = 0;
-    for (xml::Node node = group.find(name); node; node = group.find(name, node))
-        if (write_row(import, node, each, "_" + std::to_string(number + 1), Lookup::find)) ++number;
+    for (xml::Node node = group.find(name); node; node = group.find(name, node)) {
+        std::string suffix(1, '_');
+        suffix += std::to_string(number + 1);
+        if (write_row(import, node, each, suffix, Lookup::find)) ++number;
+    }
 }
 
 std::string read_identifying_number(Import& import, xml::Node parent, std::string_view child) {

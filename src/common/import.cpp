@@ -3,7 +3,6 @@
 #include <exception>
 #include <optional>
 
-#include "common/folder_scan.hpp"
 #include "common/messages.hpp"
 #include "values/text.hpp"
 
@@ -13,8 +12,6 @@ Import::Import(Platform& platform, const Regional& regional, const DocumentType&
     : platform_(platform), regional_(regional), type_(type), element_(type.names.element) {}
 
 Import::~Import() = default;
-
-void Import::set_varredura(ScanResult varredura) { varredura_ = std::make_unique<ScanResult>(std::move(varredura)); }
 
 void Import::add_problem(std::string_view line) {
     lista_problemas_ += line;

@@ -1,3 +1,14 @@
+// ABOUT src/common/: the import course. It owns the driver of one import
+// (this header: Import, DocumentType, the result records), the exchange
+// file, the messages, the platform interface every OS call goes through
+// (platform.hpp), the field-row engine (fields) and the stages both
+// document types share: the protocol (protocolo), the events listing
+// (lista_eventos), the authenticity (autenticidade), the reform rows
+// (reforma_tributaria) and the JSON result (result_json). It may use
+// values/ and xml/; its stages may ask the folder search (src/search/),
+// but the driver, the exchange file, the messages and the platform
+// interface, which the search itself uses, include nothing of it.
+//
 // The state and the course of one import: the import of each document type
 // derives from Import and supplies its section stages.
 //
@@ -231,10 +242,12 @@ public:
     const ProtocoloLido& protocolo_lido() const { return protocolo_lido_; }
     const ExchangeFile& exchange_file() const { return *file_; }
 
-    // The pass over the folder (folder_scan.hpp): the search's, or on the
-    // dialog way the one the cancellation check makes and keeps here.
+    // The pass over the folder (search/folder_scan.hpp): the search's, or on
+    // the dialog way the one the cancellation check makes and keeps here.
+    // Held by a pointer that frees it without knowing its type, so that the
+    // import never includes the search.
     const ScanResult* varredura() const { return varredura_.get(); }
-    void set_varredura(ScanResult varredura);
+    void set_varredura(std::shared_ptr<const ScanResult> varredura) { varredura_ = std::move(varredura); }
     // The cancellation that stops the import, handed back in the result.
     void set_cancelamento(CancelamentoLido lido) { cancelamento_ = std::move(lido); }
 
@@ -266,7 +279,7 @@ private:
     std::unique_ptr<ExchangeFile> file_;
     std::string lista_problemas_;
     ProtocoloLido protocolo_lido_;
-    std::unique_ptr<ScanResult> varredura_;
+    std::shared_ptr<const ScanResult> varredura_;
     std::optional<CancelamentoLido> cancelamento_;
     std::shared_ptr<const std::vector<Evento>> eventos_listados_;
     std::optional<Diagnostico> diagnostico_;
@@ -291,6 +304,7 @@ ImportResult run_import(const DocumentType& type, Platform& platform, const Regi
 
 // Locates the wanted document (the search in pasta_temporaria or the open
 // dialog) and leaves it loaded; takes the abort path when none is found.
+// The folder search's entry (src/search/locate.cpp), called by run().
 void locate_document(Import& import);
 
 }  // namespace idf

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "common/fields.hpp"
-#include "common/folder_scan.hpp"
+#include "search/folder_scan.hpp"
 #include "values/text.hpp"
 
 namespace idf {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/eventos.hpp"
 #include "common/import.hpp"
+#include "search/eventos.hpp"
 
 namespace idf {
 

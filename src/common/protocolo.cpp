@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "common/cancelamento.hpp"
 #include "common/fields.hpp"
 #include "common/messages.hpp"
+#include "search/cancelamento.hpp"
 #include "values/text.hpp"
 
 namespace idf {

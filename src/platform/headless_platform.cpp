@@ -1,7 +1,7 @@
 #include "platform/headless_platform.hpp"
 
-#include "common/folder_scan.hpp"
 #include "common/messages.hpp"
+#include "search/folder_scan.hpp"
 
 namespace idf {
 

@@ -1,6 +1,7 @@
 #include "values/text.hpp"
 
 #include <array>
+#include <type_traits>
 
 namespace idf {
 
@@ -72,7 +73,35 @@ char cp1252_byte(char32_t cp) {
     return '?';
 }
 
-bool is_blank_char(char32_t c) { return c <= 32; }
+// Decodes one UTF-16 character at text[i], a surrogate pair joined; returns
+// U+FFFD for a lone surrogate and advances i past what was consumed.
+char32_t decode_utf16(std::u16string_view text, std::size_t& i) {
+    const char32_t unit = text[i++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDFFF)
+        return 0x10000 + ((unit - 0xD800) << 10) + (text[i++] - 0xDC00);
+    if (unit >= 0xD800 && unit <= 0xDFFF) return 0xFFFD;
+    return unit;
+}
+
+// Characters 0 to 32 are blanks, in every encoding the system reads.
+template <class Char>
+bool is_blank_unit(Char c) {
+    return static_cast<std::make_unsigned_t<Char>>(c) <= 32;
+}
+
+template <class View>
+bool all_blank(View text) {
+    for (const auto c : text)
+        if (!is_blank_unit(c)) return false;
+    return true;
+}
+
+template <class View>
+View trimmed(View text) {
+    while (!text.empty() && is_blank_unit(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank_unit(text.back())) text.remove_suffix(1);
+    return text;
+}
 
 }  // namespace
 
@@ -96,44 +125,18 @@ std::u16string utf8_to_utf16(std::string_view utf8) {
 std::string utf16_to_utf8(std::u16string_view utf16) {
     std::string out;
     out.reserve(utf16.size());
-    for (std::size_t i = 0; i < utf16.size(); ++i) {
-        char32_t cp = utf16[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        append_utf8(out, cp);
-    }
+    std::size_t i = 0;
+    while (i < utf16.size()) append_utf8(out, decode_utf16(utf16, i));
     return out;
 }
 
-bool is_blank(std::string_view text) {
-    for (const char c : text)
-        if (!is_blank_char(static_cast<unsigned char>(c))) return false;
-    return true;
-}
+bool is_blank(std::string_view text) { return all_blank(text); }
 
-bool is_blank(std::u16string_view text) {
-    for (const char16_t c : text)
-        if (!is_blank_char(c)) return false;
-    return true;
-}
+bool is_blank(std::u16string_view text) { return all_blank(text); }
 
-std::string_view trim(std::string_view text) {
-    std::size_t b = 0;
-    std::size_t e = text.size();
-    while (b < e && is_blank_char(static_cast<unsigned char>(text[b]))) ++b;
-    while (e > b && is_blank_char(static_cast<unsigned char>(text[e - 1]))) --e;
-    return text.substr(b, e - b);
-}
+std::string_view trim(std::string_view text) { return trimmed(text); }
 
-std::u16string_view trim(std::u16string_view text) {
-    while (!text.empty() && text.front() <= 32) text.remove_prefix(1);
-    while (!text.empty() && text.back() <= 32) text.remove_suffix(1);
-    return text;
-}
+std::u16string_view trim(std::u16string_view text) { return trimmed(text); }
 
 std::optional<std::string> optional_utf8(const std::optional<std::u16string>& utf16) {
     if (!utf16) return std::nullopt;
@@ -240,17 +243,11 @@ std::u16string_view first_units(std::u16string_view text, std::size_t n) {
 }
 
 std::string utf16_to_cp1252(std::u16string_view text) {
+    // A surrogate pair is one character, and CP1252 holds none of them.
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            ++i;  // a surrogate pair is one character, and CP1252 holds none of them
-            out += '?';
-            continue;
-        }
-        out += cp1252_byte(c);
-    }
+    std::size_t i = 0;
+    while (i < text.size()) out += cp1252_byte(decode_utf16(text, i));
     return out;
 }
 

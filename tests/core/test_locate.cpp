@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "common/diagnostico.hpp"
 #include "core/core_support.hpp"
+#include "search/diagnostico.hpp"
 #include "values/text.hpp"
 
 namespace idf {

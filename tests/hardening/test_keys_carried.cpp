@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/key_precheck.hpp"
 #include "hardening_support.hpp"
+#include "search/key_precheck.hpp"
 
 namespace idf {
 namespace {
@@ -62,7 +62,7 @@ std::vector<Case> cases() {
          Keys{{B, B.substr(1) + "0", K}}},
         {"a cancellation cut inside its key, the key whole in the Id only", cut,
          Keys{{"110111" + K.substr(0, 38), "10111" + K.substr(0, 39), "0111" + K.substr(0, 40), "111" + K.substr(0, 41),
-               "11" + K.substr(0, 42), "1" + K.substr(0, 43), K, K.substr(1) + "0", K.substr(2) + "01"}}},
+               "11" + K.substr(0, 42), '1' + K.substr(0, 43), K, K.substr(1) + "0", K.substr(2) + "01"}}},
     };
 }
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "common/folder_scan.hpp"
-#include "common/key_precheck.hpp"
 #include "hardening/hardening_support.hpp"
+#include "search/folder_scan.hpp"
+#include "search/key_precheck.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "common/eventos.hpp"
 #include "common/result_json.hpp"
+#include "search/eventos.hpp"
 #include "support/test_support.hpp"
 
 namespace idf::test {

@@ -127,11 +127,29 @@ void refuse(SaxState& state, xmlParserCtxt* ctxt, const char* reason) noexcept {
     }
 }
 
-// The same, and stops the parser; from the SAX handlers only.
-void refuse_and_stop(SaxState& state, xmlParserCtxt* ctxt, const char* reason) noexcept {
-    refuse(state, ctxt, reason);
+// The parser of a SAX handler's context and the state the handlers share;
+// no state outside a parse of parse_xml.
+xmlParserCtxt* parser_of(void* ctx) { return static_cast<xmlParserCtxt*>(ctx); }
+SaxState* state_of(xmlParserCtxt* ctxt) { return static_cast<SaxState*>(ctxt->_private); }
+
+// Stops the parser, and the document's own parser when this one parses an
+// entity's content; from the SAX handlers only.
+void stop(SaxState& state, xmlParserCtxt* ctxt) noexcept {
     xmlStopParser(ctxt);
     if (state.main != ctxt) xmlStopParser(state.main);
+}
+
+// Refuses the document and stops the parser.
+void refuse_and_stop(SaxState& state, xmlParserCtxt* ctxt, const char* reason) noexcept {
+    refuse(state, ctxt, reason);
+    stop(state, ctxt);
+}
+
+// Keeps the exception being handled, when none is kept yet, and stops the
+// parser: an exception cannot cross the C parser.
+void fail_and_stop(SaxState& state, xmlParserCtxt* ctxt) noexcept {
+    if (!state.failure) state.failure = std::current_exception();
+    stop(state, ctxt);
 }
 
 std::string_view view(const xmlChar* text) {
@@ -145,15 +163,13 @@ std::string_view view(const xmlChar* text, int size) {
 
 template <typename Action>
 void deliver(void* ctx, Action&& action) {
-    auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
-    auto* state = static_cast<SaxState*>(ctxt->_private);
+    xmlParserCtxt* ctxt = parser_of(ctx);
+    SaxState* state = state_of(ctxt);
     if (!state || state->failure) return;
     try {
         action(*state->builder);
     } catch (...) {
-        state->failure = std::current_exception();
-        xmlStopParser(ctxt);
-        if (state->main != ctxt) xmlStopParser(state->main);
+        fail_and_stop(*state, ctxt);
     }
 }
 
@@ -208,9 +224,9 @@ void on_reference(void*, const xmlChar*) {}
 // attribute values and declarations libxml2 reads only the first
 // character of a predefined entity, so there the entity is left as it is.
 xmlEntityPtr on_get_entity(void* ctx, const xmlChar* name) {
-    auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
+    xmlParserCtxt* ctxt = parser_of(ctx);
     xmlEntityPtr entity = xmlSAX2GetEntity(ctx, name);
-    auto* state = static_cast<SaxState*>(ctxt->_private);
+    SaxState* state = state_of(ctxt);
     if (!entity || !state || entity->etype != XML_INTERNAL_GENERAL_ENTITY || !entity->content ||
         ctxt->instate == XML_PARSER_ATTRIBUTE_VALUE || ctxt->instate == XML_PARSER_DTD || ctxt->inSubset != 0)
         return entity;
@@ -232,10 +248,8 @@ xmlEntityPtr on_get_entity(void* ctx, const xmlChar* name) {
             }
         }
         plain = it->second;
-    } catch (...) {  // an exception cannot cross the C parser
-        if (!state->failure) state->failure = std::current_exception();
-        xmlStopParser(ctxt);
-        if (state->main != ctxt) xmlStopParser(state->main);
+    } catch (...) {
+        fail_and_stop(*state, ctxt);
         return nullptr;
     }
     if (plain) return plain;
@@ -251,8 +265,8 @@ xmlEntityPtr on_get_entity(void* ctx, const xmlChar* name) {
 void on_attribute_decl(void* ctx, const xmlChar* element, const xmlChar* name, int type, int def,
                        const xmlChar* default_value, xmlEnumerationPtr values) {
     xmlSAX2AttributeDecl(ctx, element, name, type, def, default_value, values);
-    auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
-    auto* state = static_cast<SaxState*>(ctxt->_private);
+    xmlParserCtxt* ctxt = parser_of(ctx);
+    SaxState* state = state_of(ctxt);
     if (state && default_value && ++state->attribute_defaults > limits::max_attribute_defaults)
         refuse_and_stop(*state, ctxt, "The document declares too many attribute defaults.");
 }

@@ -207,7 +207,7 @@ TEST(Cli, NotFoundTellsWhatTheSearchSaw) {
          R"({"chave_valida": false, "modelo": null, "tipo_esperado": false, "espacos_na_chave": false, "resumos": [],
                     "sem_protocolo": [], "ilegiveis": []})",
          line_invalida},
-        {std::string(nfe_key).replace(43, 1, "9"),
+        {std::string(nfe_key, 43) + '9',
          R"({"chave_valida": false, "modelo": "55", "tipo_esperado": true, "espacos_na_chave": false, "resumos": [], "sem_protocolo": [],
              "ilegiveis": []})",
          line_invalida},

@@ -1,4 +1,4 @@
-#include "common/diagnostico.hpp"
+#include "search/diagnostico.hpp"
 
 #include "common/messages.hpp"
 #include "values/text.hpp"
@@ -7,29 +7,18 @@ namespace idf {
 
 namespace {
 
-bool digito(char c) { return c >= '0' && c <= '9'; }
-
-// The text of `element`, ANSI, without blanks at either end; none when the
-// element is missing or holds more than text.
-std::optional<std::string> texto(xml::Node element) {
-    if (!element) return std::nullopt;
-    try {
-        return std::string(trim(to_ansi(element.text())));
-    } catch (const DataError&) {
-        return std::nullopt;
-    }
-}
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
 bool chave_valida(std::string_view chave) {
-    if (chave.size() != 44 || !digito(chave[43])) return false;
+    if (chave.size() != 44 || !is_digit(chave[43])) return false;
     int soma = 0;
     int peso = 2;
     for (std::size_t i = 43; i-- > 0;) {
         const char c = chave[i];
         const bool cnpj = i >= 6 && i < 18;
-        if (!digito(c) && !(cnpj && c >= 'A' && c <= 'Z')) return false;
+        if (!is_digit(c) && !(cnpj && c >= 'A' && c <= 'Z')) return false;
         soma += (c - '0') * peso;
         peso = peso == 9 ? 2 : peso + 1;
     }
@@ -48,28 +37,6 @@ Diagnostico diagnostico_da_chave(std::string_view dada, const DocumentType& type
             if (*diagnostico.modelo == modelo) diagnostico.tipo_esperado = true;
     }
     return diagnostico;
-}
-
-Achado classifica(xml::Node root, const DocumentType::Names& names, std::string_view chave) {
-    if (!root || root.type() != xml::NodeType::element) return Achado::nenhum;
-    const std::string& nome = root.local_name();
-    if (nome == names.summary) return texto(root.find(names.key)) == chave ? Achado::resumo : Achado::nenhum;
-    xml::Node documento;
-    if (nome == names.element || (!names.variant_element.empty() && nome == names.variant_element))
-        documento = root;
-    else if (names.is_proc(nome) && !root.find(names.protocol))
-        documento = root.find(names.element_under(nome));
-    const xml::Node info = documento ? documento.find(names.info) : xml::Node();
-    if (!info) return Achado::nenhum;
-    const auto id = info.attribute("Id");
-    if (!id) return Achado::nenhum;
-    // The Id's prefix is the type's (CTe for a CT-e OS too).
-    const std::string esperado = std::string(names.element) + std::string(chave);
-    try {
-        return to_ansi(*id) == esperado ? Achado::sem_protocolo : Achado::nenhum;
-    } catch (const DataError&) {
-        return Achado::nenhum;
-    }
 }
 
 Diagnostico diagnostico_da_busca(std::string_view dada, const DocumentType& type, ScanResult&& varredura) {

@@ -1,4 +1,4 @@
-#include "common/eventos.hpp"
+#include "search/eventos.hpp"
 
 #include <initializer_list>
 
@@ -48,9 +48,9 @@ RespostaEvento le_resposta(xml::Node inf, std::string_view key_name) {
             codigo(inf, "cStat"),    texto(inf, "nProt"),   texto(inf, "dhRegEvento"), texto(inf, "xEvento")};
 }
 
-DetalheEvento le_detalhe(xml::Node det_evento, bool embrulhado) {
+DetalheEvento le_detalhe(xml::Node det_evento, bool wrapped) {
     xml::Node detalhe = det_evento;
-    if (detalhe && embrulhado) {
+    if (detalhe && wrapped) {
         // The CT-e's detail is the one element inside detEvento.
         detalhe = detalhe.first_child();
         while (detalhe && detalhe.type() != xml::NodeType::element) detalhe = detalhe.next_sibling();
@@ -87,38 +87,38 @@ bool da_chave(xml::Node inf, std::string_view key_name, std::string_view chave) 
 // Whether `element` is named `local`, in a namespace of the fiscal
 // documents or in none. Namespace names compare without regard to letter
 // case, as the tree compares them.
-bool fiscal(xml::Node element, std::string_view local) {
+bool in_fiscal_namespace(xml::Node element, std::string_view local) {
     if (element.local_name() != local) return false;
-    constexpr std::string_view prefixo = "http://www.portalfiscal.inf.br/";
+    constexpr std::string_view prefix = "http://www.portalfiscal.inf.br/";
     const std::string& uri = element.namespace_uri();
     if (uri.empty()) return true;
-    if (uri.size() < prefixo.size()) return false;
-    for (std::size_t i = 0; i < prefixo.size(); ++i) {
+    if (uri.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
         const char c = uri[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefixo[i]) return false;
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefix[i]) return false;
     }
     return true;
 }
 
-// `root` and every element below it, in document order: `visita` is called
+// `root` and every element below it, in document order: `visit` is called
 // with each and tells whether to go inside it.
-template <class Visita>
-void percorre(xml::Node root, Visita visita) {
-    std::vector<xml::Node> depois;  // at each open level, the node after the element opened
-    xml::Node no = root;
-    while (no) {
-        const xml::Node seguinte = no == root ? xml::Node() : no.next_sibling();
-        if (no.type() == xml::NodeType::element && visita(no)) {
-            if (const xml::Node filho = no.first_child()) {
-                depois.push_back(seguinte);
-                no = filho;
+template <class Visit>
+void walk_elements(xml::Node root, Visit visit) {
+    std::vector<xml::Node> resume_at;  // at each open level, the node after the element opened
+    xml::Node node = root;
+    while (node) {
+        const xml::Node next = node == root ? xml::Node() : node.next_sibling();
+        if (node.type() == xml::NodeType::element && visit(node)) {
+            if (const xml::Node child = node.first_child()) {
+                resume_at.push_back(next);
+                node = child;
                 continue;
             }
         }
-        no = seguinte;
-        while (!no && !depois.empty()) {
-            no = depois.back();
-            depois.pop_back();
+        node = next;
+        while (!node && !resume_at.empty()) {
+            node = resume_at.back();
+            resume_at.pop_back();
         }
     }
 }
@@ -162,9 +162,9 @@ void le_resumo(xml::Node resumo, const DocumentType::Names& names, std::string_v
                        texto(resumo, "xEvento")};
 }
 
-bool dado(const std::optional<std::string>& text) { return text && !is_blank(*text); }
+bool has_text(const std::optional<std::string>& text) { return text && !is_blank(*text); }
 
-bool um_de(const std::optional<std::string>& text, std::initializer_list<std::string_view> values) {
+bool one_of(const std::optional<std::string>& text, std::initializer_list<std::string_view> values) {
     if (!text) return false;
     for (const std::string_view v : values)
         if (*text == v) return true;
@@ -188,19 +188,19 @@ void le_eventos(xml::Node root, const DocumentType::Names& names, std::string_vi
     const bool respostas = com_protocolo || (!documento && !arquivo_de_evento);
     const bool resumos = !names.event_summary.empty();
     if (!respostas && !resumos) return;
-    percorre(root, [&](xml::Node elemento) {
+    walk_elements(root, [&](xml::Node element) {
         if (respostas) {
-            if (fiscal(elemento, names.event_answer)) {
-                le_resposta_sem_pedido(elemento, names, chave, !com_protocolo, eventos);
+            if (in_fiscal_namespace(element, names.event_answer)) {
+                le_resposta_sem_pedido(element, names, chave, !com_protocolo, eventos);
                 return true;
             }
             // An event file's answer belongs to its request.
-            if (!com_protocolo && fiscal(elemento, names.event_proc)) {
-                le_arquivo_de_evento(elemento, names, chave, true, eventos);
+            if (!com_protocolo && in_fiscal_namespace(element, names.event_proc)) {
+                le_arquivo_de_evento(element, names, chave, true, eventos);
                 return false;
             }
         }
-        if (resumos && fiscal(elemento, names.event_summary)) le_resumo(elemento, names, chave, eventos);
+        if (resumos && in_fiscal_namespace(element, names.event_summary)) le_resumo(element, names, chave, eventos);
         return true;
     });
 }
@@ -208,11 +208,11 @@ void le_eventos(xml::Node root, const DocumentType::Names& names, std::string_vi
 bool pertence_ao_documento(const Evento& evento, const std::optional<std::string>& tp_amb) {
     if (evento.pedido) {
         const RespostaEvento& resposta = evento.resposta;
-        if (dado(resposta.chave) && resposta.chave != evento.pedido->chave) return false;
-        if (dado(resposta.tpEvento) && resposta.tpEvento != evento.pedido->tpEvento) return false;
+        if (has_text(resposta.chave) && resposta.chave != evento.pedido->chave) return false;
+        if (has_text(resposta.tpEvento) && resposta.tpEvento != evento.pedido->tpEvento) return false;
     }
     const auto& ambiente = evento.tpAmb();
-    return !dado(ambiente) || !dado(tp_amb) || *ambiente == trim(*tp_amb);
+    return !has_text(ambiente) || !has_text(tp_amb) || *ambiente == trim(*tp_amb);
 }
 
 bool cancela_documento(std::string_view tp_evento) {
@@ -221,7 +221,7 @@ bool cancela_documento(std::string_view tp_evento) {
 
 bool cancela(const Evento& evento) {
     return evento.tpEvento() && cancela_documento(*evento.tpEvento()) &&
-           (evento.resumo || um_de(evento.resposta.cStat, {"135", "136", "155"}));
+           (evento.resumo || one_of(evento.resposta.cStat, {"135", "136", "155"}));
 }
 
 }  // namespace idf

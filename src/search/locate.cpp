@@ -3,10 +3,10 @@
 // order and the first that carries the key in its authorisation protocol is
 // the document; the same pass reads the whole folder for the events of
 // that key (folder_scan.hpp).
-#include "common/diagnostico.hpp"
-#include "common/folder_scan.hpp"
 #include "common/import.hpp"
 #include "common/messages.hpp"
+#include "search/diagnostico.hpp"
+#include "search/folder_scan.hpp"
 #include "values/text.hpp"
 
 namespace idf {

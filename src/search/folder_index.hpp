@@ -34,8 +34,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "common/key_precheck.hpp"
 #include "common/platform.hpp"
+#include "search/key_precheck.hpp"
 
 namespace idf {
 

@@ -1,3 +1,17 @@
+// ABOUT src/search/: the folder search. It owns everything that answers
+// "which file is the document, and what else in its folder speaks of it":
+// the quick check of a file's bytes for a key (key_precheck), this user's
+// index of the folders searched (folder_index), the one pass over the
+// folder (this header), what a candidate is to the key (classify), the
+// event reader (eventos), the diagnostics of a search without a match
+// (diagnostico), the cancellation check (cancelamento) and the locating of
+// the document (locate.cpp, for Import::run). It may use values/, xml/,
+// the platform interface and, from src/common/, only the import's driver
+// and records (import.hpp, platform.hpp, messages.hpp); it never includes
+// a stage of the import course (fields, protocolo, lista_eventos,
+// result_json, reforma_tributaria, autenticidade), nor nfe/ or cte/. The
+// course asks it; it never asks back.
+//
 // The one pass over the folder of an import.
 //
 // On the search way the pass looks for the document among the files the
@@ -28,10 +42,10 @@
 #include <string_view>
 #include <vector>
 
-#include "common/eventos.hpp"
 #include "common/import.hpp"
-#include "common/key_precheck.hpp"
 #include "common/platform.hpp"
+#include "search/eventos.hpp"
+#include "search/key_precheck.hpp"
 
 namespace idf {
 

@@ -49,7 +49,7 @@
 // The joined text is read the way a parser reads the file, so for a
 // well-formed file it holds exactly that file's character data; a file that
 // is not well-formed cannot be parsed and so never matches.
-#include "common/key_precheck.hpp"
+#include "search/key_precheck.hpp"
 
 #include <algorithm>
 #include <array>

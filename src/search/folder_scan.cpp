@@ -1,10 +1,10 @@
-#include "common/folder_scan.hpp"
+#include "search/folder_scan.hpp"
 
 #include <algorithm>
 #include <set>
 
-#include "common/diagnostico.hpp"
-#include "common/folder_index.hpp"
+#include "search/classify.hpp"
+#include "search/folder_index.hpp"
 #include "values/text.hpp"
 #include "xml/tree.hpp"
 
@@ -67,12 +67,12 @@ public:
           precheck_(chave_) {}
 
     const std::string& chave() const { return chave_; }
-    FileIdentities& lidos() { return lidos_; }
+    FileIdentities& read_before() { return read_before_; }
     ScanResult& result() { return result_; }
 
     // The file read whole, or none when it is passed over or recorded.
     std::optional<FileBytes> read(const std::string& path, const std::string& name) {
-        FileBytes file = platform_.read_file_once(path, lidos_);
+        FileBytes file = platform_.read_file_once(path, read_before_);
         if (file.status == ReadStatus::unreadable ||
             (file.status == ReadStatus::too_large && too_large_may_be_cancellation(platform_, path, chave_))) {
             result_.ilegiveis.push_back({platform_.path_to_utf8(path), platform_.path_to_utf8(name), true});
@@ -93,7 +93,7 @@ public:
                 {platform_.path_to_utf8(path), platform_.path_to_utf8(name), may_be_cancellation(bytes, chave_)});
             // It may be a cancellation of whatever key it holds: every search
             // reads it.
-            if (indice_ && holds_cancellation_code(bytes)) indice_->always_read(name);
+            if (folder_index_ && holds_cancellation_code(bytes)) folder_index_->always_read(name);
             return false;
         }
     }
@@ -113,18 +113,19 @@ public:
 
     // The index of the listed folder, kept until the pass ends.
     void index(const ScanListing& listing) {
-        indice_.emplace(platform_, listing.folder, listing.names, listing.versions, chave_);
+        folder_index_.emplace(platform_, listing.folder, listing.names, listing.versions, chave_);
     }
     // Whether the index proves that the listed file `name` cannot carry the
     // key: it is then passed over unread.
-    bool skips(const std::string& name) { return indice_ && indice_->skips(name); }
+    bool skips(const std::string& name) { return folder_index_ && folder_index_->skips(name); }
     // Whether the file read whole may carry the key; what its bytes say of
     // every key goes to the index.
     bool may_carry_key(const std::string& name, const FileBytes& file) {
-        return indice_ ? indice_->may_carry_key(name, file, precheck_) : precheck_.may_carry_key(file.bytes);
+        return folder_index_ ? folder_index_->may_carry_key(name, file, precheck_)
+                             : precheck_.may_carry_key(file.bytes);
     }
     void save_index() {
-        if (indice_) indice_->save();
+        if (folder_index_) folder_index_->save();
     }
 
     // A file read for the events only, once the document is known.
@@ -132,9 +133,9 @@ public:
         if (skips(name)) return;
         const auto file = read(path, name);
         if (!file || !may_carry_key(name, *file) || !may_hold_event_of_carried_key(file->bytes)) return;
-        if (!parse(outro_, file->bytes, path, name)) return;
+        if (!parse(event_document_, file->bytes, path, name)) return;
         try {
-            events(outro_.document_element(), path, name, result_.eventos);
+            events(event_document_.document_element(), path, name, result_.eventos);
         } catch (const DataError&) {
             // A document without an element holds no event.
         }
@@ -145,9 +146,9 @@ private:
     const DocumentType::Names& names_;
     std::string chave_;
     KeyPrecheck precheck_;
-    FileIdentities lidos_;
-    std::optional<FolderIndex> indice_;
-    xml::Document outro_;  // the files read for their events
+    FileIdentities read_before_;
+    std::optional<FolderIndex> folder_index_;
+    xml::Document event_document_;  // the files read for their events
     ScanResult result_;
 };
 
@@ -257,7 +258,7 @@ ScanResult scan_document_folder(Import& import, std::string_view chave) {
     ScanResult& result = pass.result();
     const std::string nome = platform.file_name_part(documento);
     pass.events(import.document_element(), documento, nome, result.eventos);
-    if (const auto identity = platform.file_identity(documento, true)) pass.lidos().insert(*identity);
+    if (const auto identity = platform.file_identity(documento, true)) pass.read_before().insert(*identity);
     const auto listing = document_listing(platform, documento);
     if (!listing) return std::move(result);
     pass.index(*listing);

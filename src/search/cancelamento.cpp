@@ -1,12 +1,13 @@
-#include "common/cancelamento.hpp"
+#include "search/cancelamento.hpp"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
-#include "common/eventos.hpp"
-#include "common/folder_scan.hpp"
 #include "common/messages.hpp"
+#include "search/eventos.hpp"
+#include "search/folder_scan.hpp"
 #include "values/text.hpp"
 
 namespace idf {
@@ -38,7 +39,9 @@ void verifica_cancelamento(Import& import, std::u16string_view chave_lida) {
     const DocumentType::Names& names = import.document_type().names;
     // The search has read the folder already; the dialog way reads the
     // folder of the chosen file now.
-    if (!import.varredura()) import.set_varredura(scan_document_folder(import, to_ansi(trim(chave_lida))));
+    if (!import.varredura())
+        import.set_varredura(
+            std::make_shared<const ScanResult>(scan_document_folder(import, to_ansi(trim(chave_lida)))));
     const ScanResult* varredura = import.varredura();
 
     const std::optional<std::string>& tp_amb = import.protocolo_lido().tpAmb;

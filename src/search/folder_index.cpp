@@ -12,7 +12,7 @@
 //
 // Keys are kept as 64-bit hashes: two keys with the same hash only make a
 // file read that could have been passed over.
-#include "common/folder_index.hpp"
+#include "search/folder_index.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/folder_scan.hpp"
 #include "common/import.hpp"
+#include "search/folder_scan.hpp"
 #include "xml/tree.hpp"
 
 namespace idf {
@@ -25,20 +25,6 @@ bool chave_valida(std::string_view chave);
 // with no file found yet: blanks at either end, then the rest on the key
 // without them.
 Diagnostico diagnostico_da_chave(std::string_view chave, const DocumentType& type);
-
-// What a parsed file whose document element is `root` is to the key.
-enum class Achado {
-    nenhum,
-    resumo,         // the summary of the document with the key
-    sem_protocolo,  // the document with the key, without its protocol
-};
-
-// The summary (<summary> whose <key>, without blanks at either end, is
-// `chave`) or the document without protocol (<element>, or <proc> without
-// <protocol>, whose <element>/<info> has the Id <element> + `chave`).
-// `chave` is ANSI, without blanks at either end. Raises nothing but for
-// memory.
-Achado classifica(xml::Node root, const DocumentType::Names& names, std::string_view chave);
 
 // The diagnostics of a search for `chave` (ANSI, as given) whose pass
 // found no document: the checks of the key, and the findings of the pass
