@@ -19,8 +19,9 @@
 // "*.xml" file of the folder for the events of the document's key; on the
 // dialog way it reads every "*.xml" file beside the chosen document. Both
 // ways go through the same steps for each file, in the search's order:
-//  - a file larger than xml::Document::max_file_size is passed over unread
-//    (no event is that large);
+//  - a file larger than xml::Document::max_file_size is never parsed (no
+//    event is that large): its bytes are looked at in pieces for the key
+//    and a cancellation code, and with both it is recorded as unreadable;
 //  - a file already read through another name (a hard link, a link) is
 //    passed over;
 //  - a file that this user's index of the folder (folder_index.hpp)
