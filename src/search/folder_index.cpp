@@ -228,8 +228,8 @@ bool FolderIndex::skips(std::string_view name) {
 
 bool FolderIndex::may_carry_key(std::string_view name, const FileBytes& file, const KeyPrecheck& precheck) {
     // The quick check decides for every file read: the index only learns
-    // from it what it may pass over next time.
-    // A file the index records must be the one the listing gave: the bytes
+    // from it what it may pass over next time. A file the index records
+    // must be the one the listing gave: the bytes
     // of the file opened, of the version listed, read whole (no more bytes
     // than the XML layer takes).
     const auto at = path_ && file.bytes.size() <= xml::Document::max_file_size ? position(name) : std::nullopt;
@@ -247,15 +247,13 @@ bool FolderIndex::may_carry_key(std::string_view name, const FileBytes& file, co
     std::sort(mine, keys_.end());
     keys_.erase(std::unique(mine, keys_.end()), keys_.end());
     const std::size_t count = keys_.size() - entry.first_key;
-    // The check let the file through for the wanted key, which the index
-    // would not name: never pass over it.
-    const bool named = !usable_ || std::binary_search(mine, keys_.end(), wanted_);
     // Every key the check could let these bytes through for is named
-    // (keys_carried()): when the wanted one is not, the check would pass
-    // the file over, and its answer is known without reading the bytes
-    // again. Otherwise it is asked.
+    // (keys_carried()), unless the file is always read: when the wanted one
+    // is not, the check would pass the file over, and its answer is known
+    // without reading the bytes again. Otherwise it is asked.
+    const bool named = !usable_ || std::binary_search(mine, keys_.end(), wanted_);
     const bool carries = entry.always_read || named ? precheck.may_carry_key(file.bytes) : false;
-    if (count > max_keys || (carries && !named)) entry.always_read = true;
+    if (count > max_keys) entry.always_read = true;
     if (entry.always_read) {
         keys_.resize(entry.first_key);
     } else {

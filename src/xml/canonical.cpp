@@ -11,10 +11,16 @@ namespace idf::xml {
 
 namespace {
 
-void escape_text(std::string_view text, std::string& out) {
-    // Runs without a character to escape are copied whole.
+// The canonical form's character references: text escapes "&", "<", ">"
+// and CR; attribute values "&", "<", '"', TAB, LF and CR.
+constexpr std::string_view text_specials = "&<>\r";
+constexpr std::string_view attribute_specials = "&<\"\t\n\r";
+
+// `text` with each of `specials` written as its reference; runs without one
+// are copied whole.
+void escape(std::string_view text, std::string_view specials, std::string& out) {
     for (;;) {
-        const std::size_t at = text.find_first_of("&<>\r");
+        const std::size_t at = text.find_first_of(specials);
         out.append(text.substr(0, at));
         if (at == std::string_view::npos) return;
         switch (text[at]) {
@@ -27,22 +33,6 @@ void escape_text(std::string_view text, std::string& out) {
             case '>':
                 out += "&gt;";
                 break;
-            default:
-                out += "&#xD;";
-        }
-        text.remove_prefix(at + 1);
-    }
-}
-
-void escape_attribute(std::string_view value, std::string& out) {
-    for (const char c : value) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
             case '"':
                 out += "&quot;";
                 break;
@@ -52,12 +42,10 @@ void escape_attribute(std::string_view value, std::string& out) {
             case '\n':
                 out += "&#xA;";
                 break;
-            case '\r':
-                out += "&#xD;";
-                break;
             default:
-                out += c;
+                out += "&#xD;";
         }
+        text.remove_prefix(at + 1);
     }
 }
 
@@ -137,7 +125,7 @@ void start_tag(const Name& name, std::vector<Binding>& bindings, Scratch& scratc
         out += binding.prefix.empty() ? " xmlns" : " xmlns:";
         out += binding.prefix;
         out += "=\"";
-        escape_attribute(binding.uri, out);
+        escape(binding.uri, attribute_specials, out);
         out += '"';
         bindings.push_back(binding);
     }
@@ -145,7 +133,7 @@ void start_tag(const Name& name, std::vector<Binding>& bindings, Scratch& scratc
         out += ' ';
         out += attribute->name;
         out += "=\"";
-        escape_attribute(attribute->value, out);
+        escape(attribute->value, attribute_specials, out);
         out += '"';
     }
     out += '>';
@@ -197,7 +185,7 @@ std::string canonical_xml(Node element) {
                 }
                 case NodeType::text:
                 case NodeType::cdata:
-                    escape_text(data.text(), out);
+                    escape(data.text(), text_specials, out);
                     break;
                 case NodeType::processing_instruction:
                     out += "<?";
