@@ -26,9 +26,9 @@ constexpr std::size_t max_certificate_text = 96 * 1024;
 constexpr std::string_view oid_cnpj = "2.16.76.1.3.3";
 constexpr std::string_view oid_cpf = "2.16.76.1.3.1";
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_alnum(char c) { return is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool all_digits(std::string_view s) { return std::all_of(s.begin(), s.end(), is_digit); }
+bool all_digits(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return is_ascii_digit(static_cast<unsigned char>(c)); });
+}
 
 // The text of an element (its text and CDATA joined), trimmed; none when
 // the element is missing or holds an element.
@@ -163,7 +163,10 @@ std::optional<std::string> numero_do_certificado(const cripto::Certificado& cert
     const std::string_view after_colon = colon == std::string_view::npos ? std::string_view() : cn.substr(colon + 1);
     cpf = false;
     for (const auto& [oid, value] : certificado.other_names)
-        if (oid == oid_cnpj && value.size() == 14 && std::all_of(value.begin(), value.end(), is_alnum)) return value;
+        if (oid == oid_cnpj && value.size() == 14 && std::all_of(value.begin(), value.end(), [](char c) {
+                return is_ascii_alnum(static_cast<unsigned char>(c));
+            }))
+            return value;
     if (after_colon.size() == 14 && all_digits(after_colon)) return std::string(after_colon);
     cpf = true;
     for (const auto& [oid, value] : certificado.other_names)

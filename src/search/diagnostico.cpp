@@ -5,20 +5,14 @@
 
 namespace idf {
 
-namespace {
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
 bool chave_valida(std::string_view chave) {
-    if (chave.size() != 44 || !is_digit(chave[43])) return false;
+    if (chave.size() != 44 || !is_ascii_digit(chave[43])) return false;
     int soma = 0;
     int peso = 2;
     for (std::size_t i = 43; i-- > 0;) {
         const char c = chave[i];
         const bool cnpj = i >= 6 && i < 18;
-        if (!is_digit(c) && !(cnpj && c >= 'A' && c <= 'Z')) return false;
+        if (!is_ascii_digit(c) && !(cnpj && c >= 'A' && c <= 'Z')) return false;
         soma += (c - '0') * peso;
         peso = peso == 9 ? 2 : peso + 1;
     }

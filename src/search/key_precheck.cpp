@@ -62,14 +62,11 @@
 #include <utility>
 
 #include "common/platform.hpp"
+#include "values/text.hpp"
 
 namespace idf {
 
 namespace {
-
-constexpr bool is_ascii_alnum(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 bool is_xml_blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 

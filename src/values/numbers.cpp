@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "values/text.hpp"
+
 namespace idf {
 
 namespace {
@@ -21,8 +23,6 @@ constexpr std::size_t significant_digits = 18;
 // Beyond this the value does not fit the floating-point type at all.
 constexpr long long max_decimal_exponent = 4932;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 Decimal parse_decimal(std::string_view text, char separator) {
     std::size_t i = 0;
     const std::size_t n = text.size();
@@ -35,12 +35,12 @@ Decimal parse_decimal(std::string_view text, char separator) {
     std::string mantissa;
     long long fraction_digits = 0;
     const std::size_t int_start = i;
-    while (i < n && is_digit(text[i])) mantissa += text[i++];
+    while (i < n && is_ascii_digit(text[i])) mantissa += text[i++];
     if (i == int_start) return fail();
     if (i < n && text[i] == separator) {
         ++i;
         const std::size_t frac_start = i;
-        while (i < n && is_digit(text[i])) {
+        while (i < n && is_ascii_digit(text[i])) {
             mantissa += text[i++];
             ++fraction_digits;
         }
@@ -52,7 +52,7 @@ Decimal parse_decimal(std::string_view text, char separator) {
         bool exp_negative = false;
         if (i < n && (text[i] == '+' || text[i] == '-')) exp_negative = text[i++] == '-';
         const std::size_t exp_start = i;
-        while (i < n && is_digit(text[i])) {
+        while (i < n && is_ascii_digit(text[i])) {
             if (exp < 1'000'000) exp = exp * 10 + (text[i] - '0');
             ++i;
         }
@@ -153,7 +153,7 @@ int parse_int32(std::string_view text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     const std::size_t start = i;
     std::int64_t value = 0;
-    while (i < text.size() && is_digit(text[i])) {
+    while (i < text.size() && is_ascii_digit(text[i])) {
         value = value * 10 + (text[i] - '0');
         if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1)
             throw ConversionError("'" + std::string(text) + "' is not a valid integer value");

@@ -21,6 +21,12 @@ std::optional<std::string> optional_utf8(const std::optional<std::u16string>& ut
 
 // True when nothing is left after removing leading and trailing characters
 // with codes 0 to 32.
+// ASCII digits, and ASCII digits and letters, whatever the locale.
+constexpr bool is_ascii_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_ascii_alnum(unsigned char c) {
+    return is_ascii_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
 bool is_blank(std::string_view text);
 bool is_blank(std::u16string_view text);
 
